@@ -3,7 +3,7 @@
 # /usr/include, so include paths alone would not stop a stray #include.
 file(GLOB_RECURSE core_files ${SOURCE_DIR}/core/*.h ${SOURCE_DIR}/core/*.cpp)
 set(standard_headers
-    algorithm any array atomic bit bitset cassert cctype cerrno charconv chrono cmath
+    algorithm any array climits atomic bit bitset cassert cctype cerrno charconv chrono cmath
     compare concepts cstddef cstdint cstdio cstdlib cstring ctime deque exception
     filesystem functional initializer_list iomanip ios iosfwd iostream istream iterator
     limits list map memory mutex numeric optional ostream queue random ranges set

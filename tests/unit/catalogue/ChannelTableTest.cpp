@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <regex>
 #include <set>
 #include <thread>
 
@@ -15,6 +14,14 @@ std::vector<std::string> idsOf(const std::vector<OndoChannel>& channels) {
         ids.push_back(channel.id());
     }
     return ids;
+}
+
+std::string toLowerAscii(Network network) {
+    std::string text(network.rawValue());
+    for (char& c : text) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return network == Network::ondo ? "ondo" : text;
 }
 
 // These tests run on the built-in hosts: nothing in this binary configures overrides.
@@ -70,9 +77,13 @@ TEST(ChannelTable, RegionalNetworksInMenuOrder) {
 
 TEST(ChannelTable, IdsAndNamesAreUniqueAndIdsAreSlugs) {
     std::set<std::string> ids, names;
-    const std::regex slug("[a-z0-9_]+");
+    const auto isSlug = [](const std::string& id) {
+        return !id.empty() && std::all_of(id.begin(), id.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+        });
+    };
     for (const auto& channel : table()) {
-        EXPECT_TRUE(std::regex_match(channel.id(), slug)) << channel.id();
+        EXPECT_TRUE(isSlug(channel.id())) << channel.id();
         EXPECT_TRUE(ids.insert(channel.id()).second) << "duplicate id " << channel.id();
         EXPECT_TRUE(names.insert(channel.name()).second) << "duplicate name " << channel.name();
     }
@@ -98,15 +109,29 @@ TEST(ChannelTable, NamesKeepTheirExactSpelling) {
 }
 
 TEST(ChannelTable, StreamUrlsAreHttpsWithoutPortOnTheirHostKinds) {
-    const std::regex pathShape(
-        "/ondo/0[123]/128/mp3/stream\\.mp3|/(ndr|wdr|hr|swr)/[a-z0-9]+/[a-z]+/mp3/128/"
-        "stream\\.mp3|/(br|rbb)/[a-z0-9]+/[a-z]+/mp3/mid|/mdr/(2843[0-5]0|284280|284290)/0/mp3/"
-        "high/stream\\.mp3|/sw282p3/swr2/play\\.mp3");
+    // The path's last segments say which quality segment each network uses.
+    const auto pathEnding = [](const OndoChannel& channel) -> std::string {
+        switch (channel.network().value()) {
+        case Network::br:
+        case Network::rbb:
+            return "/mp3/mid";
+        case Network::mdr:
+            return "/0/mp3/high/stream.mp3";
+        case Network::ondo:
+            return "/128/mp3/stream.mp3";
+        default:
+            return channel.id() == "swr_kultur" ? "/sw282p3/swr2/play.mp3" : "/mp3/128/stream.mp3";
+        }
+    };
     for (const auto& channel : table()) {
         const StreamUrl& url = channel.streamURL();
         EXPECT_EQ(url.scheme(), "https") << channel.id();
         EXPECT_FALSE(url.port()) << channel.id();
-        EXPECT_TRUE(std::regex_match(url.path(), pathShape)) << url.path();
+        EXPECT_TRUE(url.path().ends_with(pathEnding(channel))) << url.path();
+        const std::string prefix =
+            "/" +
+            std::string(channel.id() == "swr_kultur" ? "sw282p3" : toLowerAscii(channel.network()));
+        EXPECT_TRUE(url.path().starts_with(prefix + "/")) << url.path();
         switch (channel.network().value()) {
         case Network::ndr:
             EXPECT_EQ(url.host(), "icecast.ndr.de");

@@ -1,0 +1,128 @@
+#include "core/hotkeys/HotkeyManager.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace tunora {
+namespace {
+
+// The manager that receives presses, and the services its events come from. The
+// event handler is a plain function with no object context and reaches the
+// manager only through these.
+std::shared_ptr<HotkeyManager> hotkeyManagerInstance;
+std::shared_ptr<HotkeyEventServices> hotkeyEventServices;
+
+OSStatus hotkeyEventHandler(EventHandlerCallRef, EventRef event, void*) {
+    if (event == nullptr) {
+        return eventNotHandledErr;
+    }
+    EventHotKeyID hotKeyId{0, 0};
+    const OSStatus status = hotkeyEventServices->getEventParameter(event, kEventParamDirectObject,
+                                                                   typeEventHotKeyID, hotKeyId);
+    if (status != noErr) {
+        return status;
+    }
+    if (!hotkeyManagerInstance) {
+        return noErr;
+    }
+    // The id is passed on as the slot without a range test: an id outside the
+    // stored list simply finds no station. Ids beyond int range can name no slot.
+    const int slot = hotKeyId.id <= std::uint32_t(INT_MAX) ? static_cast<int>(hotKeyId.id) : -1;
+    hotkeyManagerInstance->handleHotkey(slot);
+    return noErr;
+}
+
+} // namespace
+
+HotkeyManager::HotkeyManager(std::shared_ptr<SettingsStore> settings,
+                             std::shared_ptr<HotkeyEventServices> events)
+    : settings_(std::move(settings)), events_(std::move(events)) {}
+
+std::shared_ptr<HotkeyManager> HotkeyManager::create(std::shared_ptr<SettingsStore> settings,
+                                                     std::shared_ptr<HotkeyEventServices> events) {
+    std::shared_ptr<HotkeyManager> manager(new HotkeyManager(std::move(settings), events));
+    hotkeyManagerInstance = manager;
+    hotkeyEventServices = events;
+
+    static constexpr EventTypeSpec hotKeyPressed{kEventClassKeyboard, kEventHotKeyPressed};
+    events->installEventHandler(events->applicationEventTarget(), &hotkeyEventHandler,
+                                std::span(&hotKeyPressed, 1), nullptr);
+    manager->registerAllHotkeys();
+    return manager;
+}
+
+void HotkeyManager::registerAllHotkeys() {
+    for (int slot = 0; slot < slotCount; ++slot) {
+        EventHotKeyRef ref = nullptr;
+        // A failed registration leaves this slot without a hot key; the others go on.
+        events_->registerEventHotKey(keyCodes[slot], modifiers,
+                                     EventHotKeyID{signature, static_cast<std::uint32_t>(slot)},
+                                     events_->applicationEventTarget(), 0, &ref);
+        hotKeyRefs_[slot] = ref;
+    }
+}
+
+void HotkeyManager::handleHotkey(int slot) {
+    if (onHotkeyPressed) {
+        onHotkeyPressed(slot);
+    }
+}
+
+std::vector<std::string> HotkeyManager::storedIds() {
+    std::vector<std::string> ids;
+    if (const auto stored = settings_->readArray(settingsKey)) {
+        // All or nothing: one element that is not a string voids the whole list.
+        if (std::all_of(stored->begin(), stored->end(),
+                        [](const SettingsStore::ArrayElement& element) { return element; })) {
+            for (const auto& element : *stored) {
+                ids.push_back(*element);
+            }
+        }
+    }
+    if (ids.size() < slotCount) {
+        ids.resize(slotCount);
+    }
+    return ids;
+}
+
+std::optional<std::string> HotkeyManager::channelIdForSlot(int slot) {
+    const std::vector<std::string> ids = storedIds();
+    if (slot < 0 || static_cast<std::size_t>(slot) >= ids.size() || ids[slot].empty()) {
+        return std::nullopt;
+    }
+    return ids[slot];
+}
+
+void HotkeyManager::setChannelForSlot(const std::optional<std::string>& id, int slot) {
+    std::vector<std::string> ids = storedIds();
+    if (slot < 0 || static_cast<std::size_t>(slot) >= ids.size()) {
+        return; // no caller passes such a slot; writing nothing keeps the list intact
+    }
+    ids[slot] = id.value_or("");
+    settings_->writeStringArray(settingsKey, ids);
+}
+
+std::optional<int> HotkeyManager::slotForChannelId(std::string_view id) {
+    if (id.empty()) {
+        return std::nullopt; // the empty string marks an unbound slot, not a station
+    }
+    const std::vector<std::string> ids = storedIds();
+    const auto found = std::find(ids.begin(), ids.end(), id);
+    if (found == ids.end()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(found - ids.begin());
+}
+
+void HotkeyManager::setDefaults(const std::vector<std::string>& channelIds) {
+    const std::vector<std::string> ids = storedIds();
+    if (std::any_of(ids.begin(), ids.end(), [](const std::string& id) { return !id.empty(); })) {
+        return; // the user's bindings are never overwritten
+    }
+    // An all-empty list marks a first start (or a user who cleared every slot).
+    for (std::size_t slot = 0; slot < channelIds.size() && slot < slotCount; ++slot) {
+        setChannelForSlot(channelIds[slot], static_cast<int>(slot));
+    }
+}
+
+} // namespace tunora

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/HotkeyEventServices.h"
+#include "platform/SettingsStore.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tunora {
+
+// The five global shortcuts Alt+1 ... Alt+5 ("slots" 0 to 4): which station each
+// is bound to, kept in the settings store, and the system registration that turns
+// a press into a call of onHotkeyPressed with the slot number.
+class HotkeyManager {
+  public:
+    static constexpr int slotCount = 5;
+    static constexpr std::string_view settingsKey = "hotkeyChannels";
+    static constexpr std::uint32_t signature = fourCharCode("TUNR");
+    // Keys 1, 2, 3, 4, 5 of the main row in the hot-key service's numbering.
+    static constexpr std::array<std::uint32_t, slotCount> keyCodes = {18, 19, 20, 21, 23};
+    static constexpr std::uint32_t modifiers = optionKey;
+
+    // Makes the manager, makes it the one that receives presses (replacing any
+    // earlier one), installs the event handler and registers the five hot keys.
+    static std::shared_ptr<HotkeyManager> create(std::shared_ptr<SettingsStore> settings,
+                                                 std::shared_ptr<HotkeyEventServices> events);
+
+    HotkeyManager(const HotkeyManager&) = delete;
+    HotkeyManager& operator=(const HotkeyManager&) = delete;
+
+    std::function<void(int slot)> onHotkeyPressed;
+
+    void handleHotkey(int slot);
+
+    // The station id bound to a slot; none for an empty slot or one outside the list.
+    std::optional<std::string> channelIdForSlot(int slot);
+    // Binds a slot (none clears it) and writes the whole list back.
+    void setChannelForSlot(const std::optional<std::string>& id, int slot);
+    // The lowest slot bound to id.
+    std::optional<int> slotForChannelId(std::string_view id);
+    // Binds slots 0.. to the given ids, but only while every slot is empty.
+    void setDefaults(const std::vector<std::string>& channelIds);
+
+    // Registration handle of each slot; empty where registration failed.
+    const std::array<EventHotKeyRef, slotCount>& hotKeyRefs() const { return hotKeyRefs_; }
+
+  private:
+    HotkeyManager(std::shared_ptr<SettingsStore> settings,
+                  std::shared_ptr<HotkeyEventServices> events);
+
+    std::vector<std::string> storedIds();
+    void registerAllHotkeys();
+
+    std::shared_ptr<SettingsStore> settings_;
+    std::shared_ptr<HotkeyEventServices> events_;
+    std::array<EventHotKeyRef, slotCount> hotKeyRefs_{};
+};
+
+} // namespace tunora

@@ -1,0 +1,266 @@
+#include "linux/hotkeys/X11HotkeyEventServices.h"
+
+#include <X11/XKBlib.h>
+#include <X11/keysym.h>
+#include <algorithm>
+#include <array>
+#include <glib-unix.h>
+#include <optional>
+
+// The port's opaque handles, as this adapter fills them.
+struct tunora::OpaqueEventTarget {};
+struct tunora::OpaqueEvent {
+    std::optional<EventHotKeyID> hotKeyId;
+};
+struct tunora::OpaqueEventHotKey {};
+
+namespace tunora {
+namespace {
+
+OpaqueEventTarget applicationTarget;
+
+// The hot-key service numbers the keys of an ANSI keyboard; these are its digit keys.
+std::optional<KeySym> keysymForKeyCode(std::uint32_t keyCode) {
+    switch (keyCode) {
+    case 18:
+        return XK_1;
+    case 19:
+        return XK_2;
+    case 20:
+        return XK_3;
+    case 21:
+        return XK_4;
+    case 23:
+        return XK_5;
+    case 22:
+        return XK_6;
+    case 26:
+        return XK_7;
+    case 28:
+        return XK_8;
+    case 25:
+        return XK_9;
+    case 29:
+        return XK_0;
+    default:
+        return std::nullopt;
+    }
+}
+
+constexpr unsigned buttonMasks =
+    Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask;
+
+// Catches X errors of the requests made while it exists, then puts back whatever
+// handler was installed before (GDK's, when GTK runs in this process).
+class XErrorTrap {
+  public:
+    XErrorTrap() : previous_(XSetErrorHandler(&XErrorTrap::record)) { lastError = Success; }
+    ~XErrorTrap() { XSetErrorHandler(previous_); }
+    XErrorTrap(const XErrorTrap&) = delete;
+    XErrorTrap& operator=(const XErrorTrap&) = delete;
+
+    // Waits for the server to answer every request so far; true when none failed.
+    bool succeeded(Display* display) {
+        XSync(display, False);
+        return lastError == Success;
+    }
+
+  private:
+    static int record(Display*, XErrorEvent* error) {
+        lastError = error->error_code;
+        return 0;
+    }
+    static inline unsigned char lastError = Success;
+    XErrorHandler previous_;
+};
+
+} // namespace
+
+struct X11HotkeyEventServices::Grab : OpaqueEventHotKey {
+    KeyCode keycode;
+    unsigned modifiers;
+    EventHotKeyID id;
+    EventTargetRef target;
+    bool held = false;
+};
+
+X11HotkeyEventServices::X11HotkeyEventServices(const char* displayName)
+    : display_(XOpenDisplay(displayName)) {
+    if (!display_) {
+        return;
+    }
+    // A held key then repeats as presses alone, without releases in between,
+    // so a press can be told from a repeat by whether its key is still down.
+    Bool supported = False;
+    XkbSetDetectableAutoRepeat(display_.get(), True, &supported);
+    watchId_ = g_unix_fd_add(ConnectionNumber(display_.get()), G_IO_IN,
+                             &X11HotkeyEventServices::onDisplayReadable, this);
+}
+
+X11HotkeyEventServices::~X11HotkeyEventServices() {
+    if (watchId_ != 0) {
+        g_source_remove(watchId_);
+    }
+}
+
+EventTargetRef X11HotkeyEventServices::applicationEventTarget() {
+    return &applicationTarget;
+}
+
+OSStatus X11HotkeyEventServices::installEventHandler(EventTargetRef target,
+                                                     EventHandlerProcPtr handler,
+                                                     std::span<const EventTypeSpec> types,
+                                                     void* userData) {
+    if (target == nullptr || handler == nullptr) {
+        return eventInternalErr;
+    }
+    handlers_.push_back({target, handler, {types.begin(), types.end()}, userData});
+    return noErr;
+}
+
+unsigned X11HotkeyEventServices::modifierMaskForKeysym(unsigned long keysym) const {
+    const KeyCode keycode = XKeysymToKeycode(display_.get(), keysym);
+    XModifierKeymap* map = XGetModifierMapping(display_.get());
+    unsigned mask = 0;
+    for (int modifier = 0; map != nullptr && modifier < 8 && keycode != 0; ++modifier) {
+        for (int k = 0; k < map->max_keypermod; ++k) {
+            if (map->modifiermap[modifier * map->max_keypermod + k] == keycode) {
+                mask |= 1u << modifier;
+            }
+        }
+    }
+    if (map != nullptr) {
+        XFreeModifiermap(map);
+    }
+    return mask;
+}
+
+OSStatus X11HotkeyEventServices::registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
+                                                     EventHotKeyID id, EventTargetRef target,
+                                                     std::uint32_t, EventHotKeyRef* outRef) {
+    const auto keysym = keysymForKeyCode(keyCode);
+    if (!display_ || !keysym || outRef == nullptr) {
+        return eventInternalErr;
+    }
+    unsigned xModifiers = 0;
+    if (modifiers & optionKey) {
+        const unsigned alt = modifierMaskForKeysym(XK_Alt_L);
+        xModifiers |= alt != 0 ? alt : Mod1Mask;
+    }
+    if (modifiers & cmdKey) {
+        xModifiers |= Mod4Mask;
+    }
+    if (modifiers & shiftKey) {
+        xModifiers |= ShiftMask;
+    }
+    if (modifiers & controlKey) {
+        xModifiers |= ControlMask;
+    }
+    const KeyCode keycode = XKeysymToKeycode(display_.get(), *keysym);
+    if (keycode == 0) {
+        return eventInternalErr;
+    }
+
+    const unsigned numLock = modifierMaskForKeysym(XK_Num_Lock);
+    ignoredLockMask_ = LockMask | numLock;
+    const std::array<unsigned, 4> lockVariants = {0u, LockMask, numLock, LockMask | numLock};
+    const Window root = DefaultRootWindow(display_.get());
+    bool grabbed = false;
+    {
+        XErrorTrap trap;
+        for (unsigned variant : lockVariants) {
+            XGrabKey(display_.get(), keycode, xModifiers | variant, root, False, GrabModeAsync,
+                     GrabModeAsync);
+        }
+        grabbed = trap.succeeded(display_.get());
+        if (!grabbed) {
+            // Another client holds this combination: take back the variants we got.
+            for (unsigned variant : lockVariants) {
+                XUngrabKey(display_.get(), keycode, xModifiers | variant, root);
+            }
+            XSync(display_.get(), False);
+        }
+    }
+    drainEvents(); // XSync may have queued events the fd watch will not see
+    if (!grabbed) {
+        return eventHotKeyExistsErr;
+    }
+    auto grab = std::make_unique<Grab>();
+    grab->keycode = keycode;
+    grab->modifiers = xModifiers;
+    grab->id = id;
+    grab->target = target;
+    *outRef = grab.get();
+    grabs_.push_back(std::move(grab));
+    return noErr;
+}
+
+OSStatus X11HotkeyEventServices::getEventParameter(EventRef event, std::uint32_t name,
+                                                   std::uint32_t desiredType, EventHotKeyID& out) {
+    if (event == nullptr || name != kEventParamDirectObject || desiredType != typeEventHotKeyID ||
+        !event->hotKeyId) {
+        return eventParameterNotFoundErr;
+    }
+    out = *event->hotKeyId;
+    return noErr;
+}
+
+gboolean X11HotkeyEventServices::onDisplayReadable(gint, GIOCondition condition, gpointer self) {
+    auto* services = static_cast<X11HotkeyEventServices*>(self);
+    if (condition & (G_IO_HUP | G_IO_ERR)) {
+        services->watchId_ = 0;
+        return G_SOURCE_REMOVE; // the X server went away; hot keys end with it
+    }
+    services->drainEvents();
+    return G_SOURCE_CONTINUE;
+}
+
+void X11HotkeyEventServices::drainEvents() {
+    while (XPending(display_.get()) > 0) {
+        XEvent event;
+        XNextEvent(display_.get(), &event);
+        if (event.type == KeyPress || event.type == KeyRelease) {
+            handleKeyEvent(event.xkey, event.type == KeyPress);
+        }
+    }
+}
+
+void X11HotkeyEventServices::handleKeyEvent(const XKeyEvent& event, bool pressed) {
+    if (!pressed) {
+        for (auto& grab : grabs_) {
+            if (grab->keycode == event.keycode) {
+                grab->held = false;
+            }
+        }
+        return;
+    }
+    const unsigned modifiers = event.state & ~(ignoredLockMask_ | buttonMasks);
+    for (auto& grab : grabs_) {
+        if (grab->keycode == event.keycode && grab->modifiers == modifiers) {
+            if (!grab->held) {
+                grab->held = true;
+                dispatchHotKey(*grab);
+            }
+            return;
+        }
+    }
+}
+
+void X11HotkeyEventServices::dispatchHotKey(const Grab& grab) {
+    OpaqueEvent event{grab.id};
+    for (const InstalledHandler& installed : handlers_) {
+        const bool wantsHotKeys =
+            std::any_of(installed.types.begin(), installed.types.end(), [](EventTypeSpec type) {
+                return type.eventClass == kEventClassKeyboard &&
+                       type.eventKind == kEventHotKeyPressed;
+            });
+        if (installed.target != grab.target || !wantsHotKeys) {
+            continue;
+        }
+        if (installed.handler(nullptr, &event, installed.userData) != eventNotHandledErr) {
+            return;
+        }
+    }
+}
+
+} // namespace tunora

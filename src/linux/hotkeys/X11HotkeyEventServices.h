@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/HotkeyEventServices.h"
+
+#include <X11/Xlib.h>
+#include <glib.h>
+#include <memory>
+#include <vector>
+
+namespace tunora {
+
+// Global hot keys on an X display: each registration grabs its key combination
+// on the root window (with every Caps Lock / Num Lock variant), and presses are
+// read from the X connection on the GLib main loop and handed to the installed
+// handlers as hot-key events, one per press (held keys do not repeat).
+//
+// Without a display (Wayland-only session, headless start) registrations fail
+// and nothing else changes.
+class X11HotkeyEventServices : public HotkeyEventServices {
+  public:
+    // Opens its own connection to displayName (nullptr: $DISPLAY).
+    explicit X11HotkeyEventServices(const char* displayName = nullptr);
+    ~X11HotkeyEventServices() override;
+    X11HotkeyEventServices(const X11HotkeyEventServices&) = delete;
+    X11HotkeyEventServices& operator=(const X11HotkeyEventServices&) = delete;
+
+    bool hasDisplay() const { return display_ != nullptr; }
+
+    EventTargetRef applicationEventTarget() override;
+    OSStatus installEventHandler(EventTargetRef target, EventHandlerProcPtr handler,
+                                 std::span<const EventTypeSpec> types, void* userData) override;
+    OSStatus registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers, EventHotKeyID id,
+                                 EventTargetRef target, std::uint32_t options,
+                                 EventHotKeyRef* outRef) override;
+    OSStatus getEventParameter(EventRef event, std::uint32_t name, std::uint32_t desiredType,
+                               EventHotKeyID& out) override;
+
+  private:
+    struct DisplayCloser {
+        void operator()(Display* display) const { XCloseDisplay(display); }
+    };
+    struct InstalledHandler {
+        EventTargetRef target;
+        EventHandlerProcPtr handler;
+        std::vector<EventTypeSpec> types;
+        void* userData;
+    };
+    struct Grab;
+
+    static gboolean onDisplayReadable(gint fd, GIOCondition condition, gpointer self);
+    void drainEvents();
+    void handleKeyEvent(const XKeyEvent& event, bool pressed);
+    void dispatchHotKey(const Grab& grab);
+    unsigned modifierMaskForKeysym(unsigned long keysym) const;
+
+    std::unique_ptr<Display, DisplayCloser> display_;
+    guint watchId_ = 0;
+    // Caps Lock and Num Lock: a press counts whatever their state.
+    unsigned ignoredLockMask_ = LockMask;
+    std::vector<InstalledHandler> handlers_;
+    std::vector<std::unique_ptr<Grab>> grabs_;
+};
+
+} // namespace tunora

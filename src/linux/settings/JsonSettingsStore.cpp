@@ -1,0 +1,190 @@
+#include "linux/settings/JsonSettingsStore.h"
+
+#include "linux/system/UniqueFd.h"
+#include "linux/system/XdgPaths.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <string>
+
+namespace tunora {
+namespace {
+
+bool readWhole(int fd, std::string& contents) {
+    char buffer[16384];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count == 0) {
+            return true;
+        }
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        contents.append(buffer, static_cast<std::size_t>(count));
+        if (contents.size() > JsonSettingsStore::maximumFileSize) {
+            return false;
+        }
+    }
+}
+
+bool writeWhole(int fd, const std::string& contents) {
+    std::size_t written = 0;
+    while (written < contents.size()) {
+        const ssize_t count = ::write(fd, contents.data() + written, contents.size() - written);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        written += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+std::string utcTimestamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &parts);
+    return text;
+}
+
+void syncDirectory(const std::filesystem::path& directory) {
+    const UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) {
+        ::fsync(fd.get());
+    }
+}
+
+} // namespace
+
+bool JsonSettingsStore::FileIdentity::operator==(const FileIdentity& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+}
+
+JsonSettingsStore::JsonSettingsStore(std::filesystem::path file) : file_(std::move(file)) {}
+
+std::filesystem::path JsonSettingsStore::defaultPath() {
+    return xdg::configHome() / "tunora" / "defaults.json";
+}
+
+void JsonSettingsStore::refresh() {
+    struct stat info {};
+    if (::stat(file_.c_str(), &info) != 0) {
+        state_ = errno == ENOENT ? FileState::missing : FileState::unusable;
+        document_ = nlohmann::json::object();
+        cachedIdentity_.reset();
+        return;
+    }
+    const FileIdentity identity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+    if (cachedIdentity_ && *cachedIdentity_ == identity) {
+        return;
+    }
+    load(info);
+}
+
+void JsonSettingsStore::load(const struct stat& info) {
+    state_ = FileState::unusable;
+    document_ = nlohmann::json::object();
+    cachedIdentity_ = FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+
+    const UniqueFd fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string contents;
+    if (!fd || !S_ISREG(info.st_mode) || !readWhole(fd.get(), contents)) {
+        return;
+    }
+    // Identify the file by what was actually read, in case it changed meanwhile.
+    struct stat readInfo {};
+    if (::fstat(fd.get(), &readInfo) == 0) {
+        cachedIdentity_ =
+            FileIdentity{readInfo.st_dev, readInfo.st_ino, readInfo.st_size, readInfo.st_mtim};
+    }
+    // The parser rejects malformed UTF-8 as well as malformed JSON.
+    nlohmann::json parsed = nlohmann::json::parse(contents, nullptr, /*allow_exceptions=*/false);
+    if (parsed.is_object()) {
+        document_ = std::move(parsed);
+        state_ = FileState::valid;
+    }
+}
+
+std::optional<std::vector<SettingsStore::ArrayElement>>
+JsonSettingsStore::readArray(std::string_view key) {
+    refresh();
+    const auto found = document_.find(key);
+    if (found == document_.end() || !found->is_array()) {
+        return std::nullopt;
+    }
+    std::vector<ArrayElement> elements;
+    elements.reserve(found->size());
+    for (const auto& element : *found) {
+        elements.push_back(element.is_string() ? ArrayElement(element.get<std::string>())
+                                               : std::nullopt);
+    }
+    return elements;
+}
+
+bool JsonSettingsStore::writeStringArray(std::string_view key,
+                                         const std::vector<std::string>& values) {
+    refresh();
+    if (state_ == FileState::unusable && !moveUnusableFileAside()) {
+        return false; // never overwrite what we could not read and could not keep
+    }
+    nlohmann::json document = document_;
+    document[std::string(key)] = values;
+    return writeDocument(document);
+}
+
+bool JsonSettingsStore::moveUnusableFileAside() {
+    const std::string base = file_.string() + ".bad-" + utcTimestamp();
+    for (int attempt = 1; attempt < 1000; ++attempt) {
+        const std::string backup = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+        if (::renameat2(AT_FDCWD, file_.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) == 0) {
+            syncDirectory(file_.parent_path());
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool JsonSettingsStore::writeDocument(const nlohmann::json& document) {
+    const std::filesystem::path directory = file_.parent_path();
+    std::error_code error;
+    if (std::filesystem::create_directories(directory, error)) {
+        std::filesystem::permissions(directory, std::filesystem::perms::owner_all, error);
+    }
+    std::string temporary = (directory / (file_.filename().string() + ".tmp-XXXXXX")).string();
+    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC)); // created 0600: private to the user
+    if (!fd) {
+        return false;
+    }
+    const std::string contents =
+        document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    const bool written = writeWhole(fd.get(), contents) && ::fsync(fd.get()) == 0;
+    fd.reset();
+    if (!written || ::rename(temporary.c_str(), file_.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    syncDirectory(directory);
+
+    document_ = document;
+    state_ = FileState::valid;
+    struct stat info {};
+    if (::stat(file_.c_str(), &info) == 0) {
+        cachedIdentity_ = FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+    }
+    return true;
+}
+
+} // namespace tunora

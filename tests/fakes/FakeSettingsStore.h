@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/SettingsStore.h"
+
+#include <map>
+
+namespace tunora::fakes {
+
+// Settings kept in memory; counts writes so tests can see read-modify-write cycles.
+class FakeSettingsStore : public SettingsStore {
+  public:
+    std::optional<std::vector<ArrayElement>> readArray(std::string_view key) override {
+        const auto found = arrays.find(std::string(key));
+        if (found == arrays.end()) {
+            return std::nullopt;
+        }
+        return found->second;
+    }
+    bool writeStringArray(std::string_view key, const std::vector<std::string>& values) override {
+        ++writeCount;
+        arrays[std::string(key)] = std::vector<ArrayElement>(values.begin(), values.end());
+        return true;
+    }
+
+    // Stored strings of a key, for assertions (a non-string element reads as "<not a string>").
+    std::vector<std::string> strings(const std::string& key) const {
+        std::vector<std::string> result;
+        for (const auto& element : arrays.at(key)) {
+            result.push_back(element.value_or("<not a string>"));
+        }
+        return result;
+    }
+
+    std::map<std::string, std::vector<ArrayElement>> arrays;
+    int writeCount = 0;
+};
+
+} // namespace tunora::fakes
