@@ -1,6 +1,7 @@
 #include "linux/hotkeys/X11HotkeyEventServices.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <algorithm>
 #include <array>
@@ -83,6 +84,10 @@ struct X11HotkeyEventServices::Grab : OpaqueEventHotKey {
     EventTargetRef target;
     bool held = false;
 };
+
+void X11HotkeyEventServices::DisplayCloser::operator()(_XDisplay* display) const {
+    XCloseDisplay(display);
+}
 
 X11HotkeyEventServices::X11HotkeyEventServices(const char* displayName)
     : display_(XOpenDisplay(displayName)) {
@@ -220,23 +225,23 @@ void X11HotkeyEventServices::drainEvents() {
         XEvent event;
         XNextEvent(display_.get(), &event);
         if (event.type == KeyPress || event.type == KeyRelease) {
-            handleKeyEvent(event.xkey, event.type == KeyPress);
+            handleKeyEvent(event.xkey.keycode, event.xkey.state, event.type == KeyPress);
         }
     }
 }
 
-void X11HotkeyEventServices::handleKeyEvent(const XKeyEvent& event, bool pressed) {
+void X11HotkeyEventServices::handleKeyEvent(unsigned keycode, unsigned state, bool pressed) {
     if (!pressed) {
         for (auto& grab : grabs_) {
-            if (grab->keycode == event.keycode) {
+            if (grab->keycode == keycode) {
                 grab->held = false;
             }
         }
         return;
     }
-    const unsigned modifiers = event.state & ~(ignoredLockMask_ | buttonMasks);
+    const unsigned modifiers = state & ~(LockMask | ignoredLockMask_ | buttonMasks);
     for (auto& grab : grabs_) {
-        if (grab->keycode == event.keycode && grab->modifiers == modifiers) {
+        if (grab->keycode == keycode && grab->modifiers == modifiers) {
             if (!grab->held) {
                 grab->held = true;
                 dispatchHotKey(*grab);

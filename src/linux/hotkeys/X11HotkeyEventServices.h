@@ -2,10 +2,12 @@
 
 #include "platform/HotkeyEventServices.h"
 
-#include <X11/Xlib.h>
 #include <glib.h>
 #include <memory>
 #include <vector>
+
+// Xlib's types, declared here so its macros (None, Status, ...) stay out of users' code.
+struct _XDisplay;
 
 namespace tunora {
 
@@ -37,7 +39,7 @@ class X11HotkeyEventServices : public HotkeyEventServices {
 
   private:
     struct DisplayCloser {
-        void operator()(Display* display) const { XCloseDisplay(display); }
+        void operator()(_XDisplay* display) const;
     };
     struct InstalledHandler {
         EventTargetRef target;
@@ -49,14 +51,14 @@ class X11HotkeyEventServices : public HotkeyEventServices {
 
     static gboolean onDisplayReadable(gint fd, GIOCondition condition, gpointer self);
     void drainEvents();
-    void handleKeyEvent(const XKeyEvent& event, bool pressed);
+    void handleKeyEvent(unsigned keycode, unsigned state, bool pressed);
     void dispatchHotKey(const Grab& grab);
     unsigned modifierMaskForKeysym(unsigned long keysym) const;
 
-    std::unique_ptr<Display, DisplayCloser> display_;
+    std::unique_ptr<_XDisplay, DisplayCloser> display_;
     guint watchId_ = 0;
     // Caps Lock and Num Lock: a press counts whatever their state.
-    unsigned ignoredLockMask_ = LockMask;
+    unsigned ignoredLockMask_ = 0;
     std::vector<InstalledHandler> handlers_;
     std::vector<std::unique_ptr<Grab>> grabs_;
 };
