@@ -1,0 +1,105 @@
+#include "core/playback/AudioPlayer.h"
+
+namespace tunora {
+
+AudioPlayer::AudioPlayer(std::shared_ptr<StreamPlayerFactory> streams,
+                         std::shared_ptr<NowPlayingCenter> nowPlaying)
+    : streams_(std::move(streams)), nowPlaying_(std::move(nowPlaying)) {}
+
+std::shared_ptr<AudioPlayer> AudioPlayer::create(std::shared_ptr<StreamPlayerFactory> streams,
+                                                 std::shared_ptr<NowPlayingCenter> nowPlaying,
+                                                 std::shared_ptr<RemoteCommandCenter> commands) {
+    std::shared_ptr<AudioPlayer> player(new AudioPlayer(std::move(streams), std::move(nowPlaying)));
+    player->self_ = player;
+    player->setupRemoteCommands(*commands);
+    return player;
+}
+
+void AudioPlayer::play(const OndoChannel& channel) {
+    if (player_) {
+        player_->pause();
+    }
+    currentChannel_ = channel;
+    updateNowPlaying();
+    // The observer hears of the new station before its stream exists.
+    notifyStateChange();
+    auto next = streams_->makePlayer(channel.streamURL().toString());
+    player_ = std::move(next); // releases the previous, already paused stream
+    player_->play();
+}
+
+void AudioPlayer::pause() {
+    if (player_) {
+        player_->pause();
+    }
+    nowPlaying_->setPlaybackState(PlaybackState::paused);
+    notifyStateChange();
+}
+
+void AudioPlayer::resume() {
+    if (player_) {
+        player_->play();
+    }
+    nowPlaying_->setPlaybackState(PlaybackState::playing);
+    notifyStateChange();
+}
+
+bool AudioPlayer::isPlaying() const {
+    // A rate that is not a number compares false, so it counts as not playing.
+    return player_ && player_->rate() > 0.0f;
+}
+
+void AudioPlayer::updateNowPlaying() {
+    if (!currentChannel_) {
+        return;
+    }
+    nowPlaying_->setNowPlayingInfo({
+        {nowplaying::isLiveStream, true},
+        {nowplaying::title, currentChannel_->name()},
+        {nowplaying::artist, std::string(currentChannel_->network().rawValue())},
+    });
+    nowPlaying_->setPlaybackState(PlaybackState::playing);
+}
+
+void AudioPlayer::notifyStateChange() {
+    if (onStateChange) {
+        onStateChange();
+    }
+}
+
+void AudioPlayer::setupRemoteCommands(RemoteCommandCenter& commands) {
+    using Status = RemoteCommandHandlerStatus;
+    // Each handler holds the player weakly and finds out on each call whether it is still there.
+    commands.addHandler(RemoteCommand::play, [weak = self_]() {
+        auto player = weak.lock();
+        if (!player || !player->currentChannel_) {
+            return Status::commandFailed;
+        }
+        const OndoChannel channel = *player->currentChannel_;
+        player->play(channel); // a fresh stream of the same station
+        return Status::success;
+    });
+    commands.addHandler(RemoteCommand::pause, [weak = self_]() {
+        if (auto player = weak.lock()) {
+            player->pause();
+        }
+        return Status::success;
+    });
+    commands.addHandler(RemoteCommand::togglePlayPause, [weak = self_]() {
+        auto player = weak.lock();
+        if (!player) {
+            return Status::success;
+        }
+        if (player->isPlaying()) {
+            player->pause();
+        } else if (player->player_) {
+            player->resume();
+        } else if (player->currentChannel_) {
+            const OndoChannel channel = *player->currentChannel_;
+            player->play(channel);
+        }
+        return Status::success;
+    });
+}
+
+} // namespace tunora

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "core/catalogue/OndoChannel.h"
+#include "platform/NowPlayingCenter.h"
+#include "platform/RemoteCommandCenter.h"
+#include "platform/StreamPlayer.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace tunora {
+
+// The one stream player of the program: plays a station, pauses and resumes it,
+// publishes it to the desktop's now-playing display, answers media commands and
+// tells one observer about every change.
+//
+// States follow from the members: idle (no stream yet), playing (a stream whose
+// rate is above zero), paused (a stream that is not moving). The player does not
+// watch its stream: whether it plays is read from the rate when asked.
+class AudioPlayer {
+  public:
+    // Makes the player and installs its media-command handlers at once.
+    static std::shared_ptr<AudioPlayer> create(std::shared_ptr<StreamPlayerFactory> streams,
+                                               std::shared_ptr<NowPlayingCenter> nowPlaying,
+                                               std::shared_ptr<RemoteCommandCenter> commands);
+
+    AudioPlayer(const AudioPlayer&) = delete;
+    AudioPlayer& operator=(const AudioPlayer&) = delete;
+
+    // Starts channel from scratch (also when it is the current one).
+    void play(const OndoChannel& channel);
+    void pause();
+    void resume();
+
+    bool isPlaying() const;
+    bool hasStreamPlayer() const { return player_ != nullptr; }
+    const std::optional<OndoChannel>& currentChannel() const { return currentChannel_; }
+
+    // Called synchronously, once, by every play, pause and resume.
+    std::function<void()> onStateChange;
+
+    // Publishes the current channel as live, titled with its name, by its network.
+    void updateNowPlaying();
+
+  private:
+    AudioPlayer(std::shared_ptr<StreamPlayerFactory> streams,
+                std::shared_ptr<NowPlayingCenter> nowPlaying);
+    void setupRemoteCommands(RemoteCommandCenter& commands);
+    void notifyStateChange();
+
+    std::shared_ptr<StreamPlayerFactory> streams_;
+    std::shared_ptr<NowPlayingCenter> nowPlaying_;
+    std::unique_ptr<StreamPlayer> player_;
+    std::optional<OndoChannel> currentChannel_;
+    std::weak_ptr<AudioPlayer> self_;
+};
+
+} // namespace tunora

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <functional>
+
+namespace tunora {
+
+enum class RemoteCommand { play, pause, togglePlayPause };
+
+// What a handler reports back to the desktop.
+enum class RemoteCommandHandlerStatus { success = 0, commandFailed = 200 };
+
+// The desktop's media commands (media keys, the panel's player widget).
+class RemoteCommandCenter {
+  public:
+    using Handler = std::function<RemoteCommandHandlerStatus()>;
+
+    virtual ~RemoteCommandCenter() = default;
+    // handler runs on the main thread each time the desktop sends command.
+    virtual void addHandler(RemoteCommand command, Handler handler) = 0;
+};
+
+} // namespace tunora

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "platform/NowPlayingCenter.h"
+#include "platform/RemoteCommandCenter.h"
+#include "platform/StreamPlayer.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tunora::fakes {
+
+// One log shared by the fakes, so tests can check the order of platform calls.
+using CallLog = std::shared_ptr<std::vector<std::string>>;
+
+class FakeStreamPlayer : public StreamPlayer {
+  public:
+    FakeStreamPlayer(CallLog log, int number) : log_(std::move(log)), number_(number) {}
+    ~FakeStreamPlayer() override { log_->push_back("release#" + std::to_string(number_)); }
+    void play() override {
+        log_->push_back("play#" + std::to_string(number_));
+        currentRate = 1.0f;
+    }
+    void pause() override {
+        log_->push_back("pause#" + std::to_string(number_));
+        currentRate = 0.0f;
+    }
+    float rate() const override { return currentRate; }
+
+    float currentRate = 0.0f;
+
+  private:
+    CallLog log_;
+    int number_;
+};
+
+class FakeStreamPlayerFactory : public StreamPlayerFactory {
+  public:
+    explicit FakeStreamPlayerFactory(CallLog log) : log_(std::move(log)) {}
+    std::unique_ptr<StreamPlayer> makePlayer(const std::string& url) override {
+        auto player = std::make_unique<FakeStreamPlayer>(log_, ++made);
+        log_->push_back("make#" + std::to_string(made) + " " + url);
+        latest = player.get();
+        return player;
+    }
+
+    int made = 0;
+    FakeStreamPlayer* latest = nullptr; // owned by the player under test
+
+  private:
+    CallLog log_;
+};
+
+class FakeNowPlayingCenter : public NowPlayingCenter {
+  public:
+    explicit FakeNowPlayingCenter(CallLog log) : log_(std::move(log)) {}
+    void setNowPlayingInfo(const NowPlayingInfo& published) override {
+        info = published;
+        log_->push_back("info");
+    }
+    void setPlaybackState(PlaybackState published) override {
+        state = published;
+        log_->push_back("state " + std::to_string(static_cast<int>(published)));
+    }
+
+    std::optional<NowPlayingInfo> info;
+    std::optional<PlaybackState> state;
+
+  private:
+    CallLog log_;
+};
+
+class FakeRemoteCommandCenter : public RemoteCommandCenter {
+  public:
+    void addHandler(RemoteCommand command, Handler handler) override {
+        order.push_back(command);
+        handlers[command] = std::move(handler);
+    }
+    int send(RemoteCommand command) { return static_cast<int>(handlers.at(command)()); }
+
+    std::vector<RemoteCommand> order;
+    std::map<RemoteCommand, Handler> handlers;
+};
+
+} // namespace tunora::fakes
