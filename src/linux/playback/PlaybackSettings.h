@@ -1,0 +1,25 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace tunora {
+
+// How streams are played, from the environment (see tunora(1)).
+struct PlaybackSettings {
+    // TUNORA_AUDIO_SINK: a gst-launch description of the audio output; none: automatic.
+    std::optional<std::string> audioSink;
+    // TUNORA_TLS_CA_FILE: a CA bundle to trust instead of the system's.
+    std::optional<std::string> tlsCaFile;
+    // TUNORA_RECONNECT_GIVE_UP_SECONDS: how long a dropped stream is retried.
+    std::chrono::milliseconds reconnectGiveUp = std::chrono::seconds(120);
+    std::chrono::milliseconds firstReconnectDelay = std::chrono::milliseconds(250);
+    std::chrono::milliseconds longestReconnectDelay = std::chrono::seconds(8);
+    // A connection that delivers nothing for this long counts as dropped.
+    std::chrono::seconds networkTimeout = std::chrono::seconds(10);
+
+    static PlaybackSettings fromEnvironment();
+};
+
+} // namespace tunora

@@ -1,0 +1,224 @@
+#include "linux/playback/GstStreamPlayer.h"
+
+#include "support/DesktopServices.h"
+
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+namespace tunora {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A port on 127.0.0.1 that refuses connections: bound, never listened on.
+class RefusingPort {
+  public:
+    RefusingPort() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~RefusingPort() { close(fd_); }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/x.mp3"; }
+
+  private:
+    int fd_;
+    int port_ = 0;
+};
+
+class GstStreamPlayerTest : public ::testing::Test {
+  protected:
+    GstStreamPlayerTest() {
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", systemBus.address().c_str(), 1);
+        settings.reconnectGiveUp = 20s;
+        settings.networkTimeout = 2s;
+    }
+
+    std::unique_ptr<StreamPlayer> makePlayer(const std::string& url) {
+        if (!factory) {
+            factory = std::make_unique<GstStreamPlayerFactory>(settings);
+        }
+        return factory->makePlayer(url);
+    }
+    void spin() {
+        g_main_context_iteration(nullptr, FALSE);
+        recorder.pump();
+        std::this_thread::sleep_for(5ms); // keeps the poll loop from spinning hot
+    }
+    bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s) {
+        return testing::waitUntil(condition, timeout, [this] { spin(); });
+    }
+    bool waitForTone() {
+        return waitFor([this] {
+            return recorder.recentLevel() > 0.05 && std::abs(recorder.recentFrequency() - 440) < 30;
+        });
+    }
+    bool waitForSilence() {
+        return waitFor([this] { return recorder.recentLevel() < 0.002; });
+    }
+    bool waitForRateZero(StreamPlayer& player, std::chrono::milliseconds timeout = 10s) {
+        return waitFor([&player] { return player.rate() == 0.0f; }, timeout);
+    }
+
+    testing::PrivateRuntimeDir runtime;
+    testing::PulseAudioServer pulse{runtime.path()};
+    testing::PrivateBus systemBus;
+    testing::TemporaryDirectory work;
+    testing::StreamServer server{work.path()};
+    testing::SoundRecorder recorder;
+    PlaybackSettings settings;
+    std::unique_ptr<GstStreamPlayerFactory> factory;
+};
+
+TEST_F(GstStreamPlayerTest, PlaysPausesAndResumesAudibly) {
+    auto player = makePlayer(server.url("/tone.mp3"));
+    EXPECT_EQ(player->rate(), 0.0f) << "a fresh player is not moving";
+    player->play();
+    EXPECT_EQ(player->rate(), 1.0f);
+    ASSERT_TRUE(waitForTone());
+
+    player->pause();
+    EXPECT_EQ(player->rate(), 0.0f);
+    ASSERT_TRUE(waitForSilence());
+
+    player->play();
+    EXPECT_EQ(player->rate(), 1.0f);
+    ASSERT_TRUE(waitForTone());
+    EXPECT_EQ(server.requests("/tone.mp3"), 2) << "resume starts at the live edge";
+}
+
+TEST_F(GstStreamPlayerTest, StreamsThatNeverPlayedFailAtOnce) {
+    RefusingPort refusing;
+    for (const std::string& url : {refusing.url(), server.url("/404"), server.url("/html")}) {
+        auto player = makePlayer(url);
+        player->play();
+        EXPECT_TRUE(waitForRateZero(*player, 5s)) << url;
+    }
+    EXPECT_EQ(server.requests("/404"), 1) << "no retries";
+}
+
+TEST_F(GstStreamPlayerTest, AFailedStationPlaysAgainOnPlay) {
+    auto player = makePlayer(server.url("/fail-once"));
+    player->play();
+    ASSERT_TRUE(waitForRateZero(*player));
+    player->play();
+    EXPECT_EQ(player->rate(), 1.0f);
+    EXPECT_TRUE(waitForTone());
+}
+
+TEST_F(GstStreamPlayerTest, ADroppedStreamIsReconnectedWithRateKept) {
+    auto player = makePlayer(server.url("/drop-once"));
+    player->play();
+    ASSERT_TRUE(waitForTone());
+    bool rateDropped = false;
+    ASSERT_TRUE(waitFor([&] {
+        rateDropped = rateDropped || player->rate() == 0.0f;
+        return server.requests("/drop-once") >= 2;
+    }));
+    EXPECT_TRUE(waitForTone());
+    EXPECT_FALSE(rateDropped);
+}
+
+TEST_F(GstStreamPlayerTest, ReconnectingGivesUpAfterItsWindow) {
+    settings.reconnectGiveUp = 1500ms;
+    auto player = makePlayer(server.url("/drop-then-404"));
+    player->play();
+    ASSERT_TRUE(waitForTone());
+    ASSERT_TRUE(waitFor([&] { return server.requests("/drop-then-404") >= 2; }));
+    EXPECT_EQ(player->rate(), 1.0f) << "still trying";
+    EXPECT_TRUE(waitForRateZero(*player, 15s));
+    EXPECT_GE(server.requests("/drop-then-404"), 3) << "retried with backoff";
+}
+
+TEST_F(GstStreamPlayerTest, AStalledServerNeitherFreezesTheLoopNorEndsPlayback) {
+    auto player = makePlayer(server.url("/stall"));
+    player->play();
+    ASSERT_TRUE(waitForTone());
+    int ticks = 0;
+    GSourceId ticker;
+    ticker.reset(g_timeout_add(
+        100,
+        [](gpointer count) -> gboolean {
+            ++*static_cast<int*>(count);
+            return G_SOURCE_CONTINUE;
+        },
+        &ticks));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitFor([&] { return server.requests("/stall") >= 2; }, 15s));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(ticks, waited / 100ms - 3) << "the main loop kept running while the server stalled";
+    EXPECT_EQ(player->rate(), 1.0f);
+}
+
+TEST_F(GstStreamPlayerTest, WakingFromSuspendReconnectsAPlayingStream) {
+    auto player = makePlayer(server.url("/tone.mp3"));
+    player->play();
+    ASSERT_TRUE(waitForTone());
+    auto idle = makePlayer(server.url("/idle.mp3")); // never played: must stay closed
+
+    GError* error = nullptr;
+    GObjectPtr<GDBusConnection> bus(g_dbus_connection_new_for_address_sync(
+        systemBus.address().c_str(),
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, &error));
+    ASSERT_TRUE(bus) << (error ? error->message : "");
+    GVariantPtr owned(g_dbus_connection_call_sync(
+        bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "RequestName", g_variant_new("(su)", "org.freedesktop.login1", 0u), nullptr,
+        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr));
+    ASSERT_TRUE(owned);
+
+    // The player subscribes asynchronously; wake it until it answers.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            g_dbus_connection_emit_signal(bus.get(), nullptr, "/org/freedesktop/login1",
+                                          "org.freedesktop.login1.Manager", "PrepareForSleep",
+                                          g_variant_new("(b)", FALSE), nullptr);
+            g_dbus_connection_flush_sync(bus.get(), nullptr, nullptr);
+            return server.requests("/tone.mp3") >= 2;
+        },
+        10s));
+    EXPECT_TRUE(waitForTone());
+    EXPECT_EQ(server.requests("/idle.mp3"), 0);
+}
+
+class GstStreamPlayerTlsTest : public GstStreamPlayerTest {
+  protected:
+    testing::TestCertificates certificates{work.path()};
+    testing::StreamServer tlsServer{
+        work.path(), testing::StreamServer::Tls{certificates.certificate, certificates.key,
+                                                server.url("/plain.mp3")}};
+};
+
+TEST_F(GstStreamPlayerTlsTest, HttpsPlaysWithTheConfiguredAuthority) {
+    settings.tlsCaFile = certificates.caFile;
+    auto player = makePlayer(tlsServer.url("/tone.mp3"));
+    player->play();
+    EXPECT_TRUE(waitForTone());
+}
+
+TEST_F(GstStreamPlayerTlsTest, AnUntrustedCertificateFails) {
+    auto player = makePlayer(tlsServer.url("/tone.mp3"));
+    player->play();
+    EXPECT_TRUE(waitForRateZero(*player));
+    EXPECT_TRUE(waitForSilence());
+}
+
+TEST_F(GstStreamPlayerTlsTest, ARedirectFromHttpsToHttpIsRefused) {
+    settings.tlsCaFile = certificates.caFile;
+    auto player = makePlayer(tlsServer.url("/redirect-to-http"));
+    player->play();
+    EXPECT_TRUE(waitForRateZero(*player));
+    EXPECT_LT(recorder.recentLevel(), 0.002);
+    EXPECT_EQ(tlsServer.requests("/redirect-to-http"), 1);
+}
+
+} // namespace
+} // namespace tunora

@@ -1,0 +1,115 @@
+#!/usr/bin/python3
+"""A loopback MP3 stream server for the playback tests.
+
+Serves an MP3 file, looping, at real-time pace after a short burst. Paths choose
+faults: /404, /html, /drop-once (the first connection dies after ~1.5 s of audio),
+/drop-then-404 (that, and 404 afterwards), /fail-once (404 the first time),
+/stall (headers and a little audio, then silence), /redirect-to-http. With --counts,
+the number of requests per path is kept in a JSON file. Prints its port on stdout.
+Stops by itself after --lifetime seconds.
+"""
+import argparse, os, http.server, json, socketserver, ssl, sys, threading, time
+
+BITRATE_BYTES = 128000 // 8
+counts = {}
+lock = threading.Lock()
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.0"
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        path = self.path.split("?")[0]
+        if path == "/requests":
+            with lock:
+                body = json.dumps(counts).encode()
+            return self.reply(200, "application/json", body)
+        with lock:
+            counts[path] = counts.get(path, 0) + 1
+            nth = counts[path]
+            if self.server.counts_file:
+                with open(self.server.counts_file + ".tmp", "w") as out:
+                    json.dump(counts, out)
+                os.replace(self.server.counts_file + ".tmp", self.server.counts_file)
+        if path == "/404" or (path == "/fail-once" and nth == 1) or (
+                path == "/drop-then-404" and nth > 1):
+            return self.reply(404, "text/plain", b"not found")
+        if path == "/html":
+            return self.reply(200, "text/html", b"<html><body>" + b"x" * 4096 + b"</body></html>")
+        if path == "/redirect-to-http":
+            self.send_response(302)
+            self.send_header("Location", self.server.redirect_target)
+            self.end_headers()
+            return
+        limit = None
+        if path in ("/drop-once", "/drop-then-404") and nth == 1:
+            limit = int(BITRATE_BYTES * 1.5)
+        if path == "/stall":
+            limit = int(BITRATE_BYTES * 1.5)
+        self.send_response(200)
+        self.send_header("Content-Type", "audio/mpeg")
+        self.end_headers()
+        self.stream(limit, stall=(path == "/stall"))
+
+    def reply(self, code, kind, body):
+        self.send_response(code)
+        self.send_header("Content-Type", kind)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def stream(self, limit, stall):
+        data = self.server.mp3
+        sent, position, start = 0, 0, time.monotonic()
+        burst = BITRATE_BYTES  # one second at once, then real time
+        try:
+            while time.monotonic() < self.server.deadline:
+                if limit is not None and sent >= limit:
+                    if stall:
+                        time.sleep(min(60, self.server.deadline - time.monotonic()))
+                    return
+                chunk = data[position:position + 4096] or data[:4096]
+                position = (position + len(chunk)) % len(data)
+                self.wfile.write(chunk)
+                sent += len(chunk)
+                ahead = (sent - burst) / BITRATE_BYTES - (time.monotonic() - start)
+                if ahead > 0:
+                    time.sleep(ahead)
+        except (BrokenPipeError, ConnectionResetError, ssl.SSLError):
+            pass
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("mp3")
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
+    parser.add_argument("--lifetime", type=float, default=300)
+    parser.add_argument("--redirect-target", help="where /redirect-to-http points")
+    parser.add_argument("--counts", help="file that gets the request counts as JSON")
+    args = parser.parse_args()
+    server = Server(("127.0.0.1", 0), Handler)
+    server.mp3 = open(args.mp3, "rb").read()
+    server.deadline = time.monotonic() + args.lifetime
+    server.redirect_target = args.redirect_target or (
+        "http://127.0.0.1:%d/tone.mp3" % server.server_address[1])
+    server.counts_file = args.counts
+    if args.cert:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.cert, args.key)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
+    print(server.server_address[1], flush=True)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    time.sleep(args.lifetime)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
