@@ -2,8 +2,8 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <spawn.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -38,23 +38,29 @@ ChildProcess::ChildProcess(std::vector<std::string> argv,
     }
     args.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
     int pipeFds[2] = {-1, -1};
-    if (captureStdout) {
-        if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-            throw std::runtime_error("pipe failed");
-        }
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    if (captureStdout && pipe2(pipeFds, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
     }
-    const int error = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+        // Dies with the test, even when the test is killed before it can clean up.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) {
+            _exit(127);
+        }
+        if (captureStdout) {
+            dup2(pipeFds[1], STDOUT_FILENO);
+        }
+        execvpe(args[0], args.data(), envp.data());
+        _exit(127);
+    }
     if (captureStdout) {
         close(pipeFds[1]);
         stdoutFd_ = pipeFds[0];
     }
-    if (error != 0) {
-        pid_ = -1;
+    if (pid_ < 0) {
         throw std::runtime_error("cannot start " + argv[0]);
     }
 }

@@ -135,8 +135,8 @@ StreamServer::StreamServer(const std::filesystem::path& workDir, std::optional<T
                                      std::string(TUNORA_TEST_SUPPORT_DIR) + "/stream_server.py",
                                      tone.string(), "--counts", countsFile_.string()};
     if (tls) {
-        argv.insert(argv.end(), {"--cert", tls->certificate, "--key", tls->key,
-                                 "--redirect-target", tls->redirectTarget});
+        argv.insert(argv.end(), {"--cert", tls->certificate, "--key", tls->key, "--redirect-target",
+                                 tls->redirectTarget});
     }
     process_ = std::make_unique<ChildProcess>(argv, std::map<std::string, std::string>{}, true);
     const std::string port = readLine(process_->stdoutFd(), 10s);
