@@ -122,7 +122,7 @@ void ChildProcess::stop() {
 
 int runProgram(std::vector<std::string> argv, const std::map<std::string, std::string>& extra,
                std::chrono::milliseconds timeout) {
-    ChildProcess child(std::move(argv), extra);
+    ChildProcess child(std::move(argv), extra, /*captureStdout=*/true); // output unread
     return child.wait(timeout);
 }
 

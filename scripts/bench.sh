@@ -1,0 +1,10 @@
+#!/bin/sh
+# Installs the players to compare against, builds, and prints every benchmark.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-packages.sh" build runtime test bench
+"$root/scripts/build.sh" build
+for bench in "$root"/build/bench/*_bench; do
+    echo "== $(basename "$bench")"
+    "$bench"
+done
