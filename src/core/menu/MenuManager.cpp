@@ -1,0 +1,251 @@
+#include "core/menu/MenuManager.h"
+
+namespace tunora {
+
+MenuManager::MenuManager(std::shared_ptr<StatusItem> statusItem,
+                         std::shared_ptr<AudioPlayer> audioPlayer, Services services)
+    : hotkeyManager_(HotkeyManager::create(services.settings, services.hotkeyEvents)),
+      channels_(OndoChannel::allChannels()), statusItem_(std::move(statusItem)),
+      audioPlayer_(std::move(audioPlayer)),
+      updaterController_(services.makeUpdateController ? services.makeUpdateController() : nullptr),
+      services_(std::move(services)) {}
+
+std::shared_ptr<MenuManager> MenuManager::create(std::shared_ptr<StatusItem> statusItem,
+                                                 std::shared_ptr<AudioPlayer> audioPlayer,
+                                                 Services services) {
+    std::shared_ptr<MenuManager> manager(
+        new MenuManager(std::move(statusItem), std::move(audioPlayer), std::move(services)));
+    manager->self_ = manager;
+    // Both callbacks hold the manager weakly: neither keeps it alive.
+    manager->audioPlayer_->onStateChange = [weak = manager->self_] {
+        if (auto strong = weak.lock()) {
+            strong->rebuildMenu();
+        }
+    };
+    manager->hotkeyManager_->onHotkeyPressed = [weak = manager->self_](int slot) {
+        if (auto strong = weak.lock()) {
+            strong->hotkeyTriggered(slot);
+        }
+    };
+    return manager;
+}
+
+std::weak_ptr<ActionTarget> MenuManager::weakSelf() {
+    return std::static_pointer_cast<ActionTarget>(self_.lock());
+}
+
+void MenuManager::start() {
+    if (StatusButton* button = statusItem_->button()) {
+        button->setImage(menuBarIcon(flag));
+        button->setTitle("");
+    }
+    hotkeyManager_->setDefaults({"ondo", "ondo_kultur", "ondo_nova"});
+    rebuildMenu();
+}
+
+void MenuManager::performAction(const std::string& action, const MenuItem& sender) {
+    if (action == "channelSelected:") {
+        channelSelected(sender);
+    } else if (action == "assignHotkey:") {
+        assignHotkey(sender);
+    } else if (action == "toggleLaunchAtLogin") {
+        toggleLaunchAtLogin();
+    }
+}
+
+// --- The menu ---------------------------------------------------------------
+
+void MenuManager::rebuildMenu() {
+    updateStatusIcon();
+    auto menu = std::make_unique<Menu>();
+    for (const OndoChannel& channel : OndoChannel::nationalChannels()) {
+        menu->addItem(channelMenuItem(channel));
+    }
+    menu->addItem(MenuItem::separatorItem());
+
+    for (Network network : OndoChannel::regionalNetworks()) {
+        const std::vector<OndoChannel> stations = OndoChannel::channels(network);
+        if (stations.empty()) {
+            continue;
+        }
+        auto heading =
+            std::make_unique<MenuItem>(std::string(network.rawValue()), std::nullopt, "");
+        auto submenu = std::make_unique<Menu>();
+        for (const OndoChannel& channel : stations) {
+            submenu->addItem(channelMenuItem(channel));
+        }
+        heading->setSubmenu(std::move(submenu));
+        menu->addItem(std::move(heading));
+    }
+    menu->addItem(MenuItem::separatorItem());
+
+    auto launchAtLogin = std::make_unique<MenuItem>(
+        services_.strings->localizedString("launch_at_login"), "toggleLaunchAtLogin", "");
+    launchAtLogin->setTarget(weakSelf());
+    launchAtLogin->setState(services_.loginItems->status() == LoginItemService::statusEnabled
+                                ? MenuItem::stateOn
+                                : MenuItem::stateOff);
+    menu->addItem(std::move(launchAtLogin));
+
+    menu->addItem(hotkeySubmenuItem());
+
+    auto checkForUpdates = std::make_unique<MenuItem>(
+        services_.strings->localizedString("check_for_updates"), "checkForUpdates:", "");
+    checkForUpdates->setTarget(updaterController_);
+    menu->addItem(std::move(checkForUpdates));
+    menu->addItem(MenuItem::separatorItem());
+
+    // No target: the application ends the program.
+    menu->addItem(
+        std::make_unique<MenuItem>(services_.strings->localizedString("quit"), "terminate:", "q"));
+
+    statusItem_->setMenu(std::move(menu));
+}
+
+std::unique_ptr<MenuItem> MenuManager::hotkeySubmenuItem() {
+    const std::string none = services_.strings->localizedString("hotkey_none");
+    auto shortcutsItem = std::make_unique<MenuItem>(
+        services_.strings->localizedString("keyboard_shortcuts"), std::nullopt, "");
+    auto shortcuts = std::make_unique<Menu>();
+    for (int slot = 0; slot < HotkeyManager::slotCount; ++slot) {
+        const std::optional<std::string> id = hotkeyManager_->channelIdForSlot(slot);
+        const std::optional<std::size_t> bound =
+            id ? findChannelIndex(channels_, *id) : std::nullopt;
+        const std::string slotName = bound ? channels_[*bound].name() : none;
+
+        // "⌥1: NDR 2": the Option sign, the slot as the user counts it, the station.
+        auto slotItem = std::make_unique<MenuItem>(
+            "\u2325" + std::to_string(slot + 1) + ": " + slotName, std::nullopt, "");
+        auto slotMenu = std::make_unique<Menu>();
+
+        auto clear = std::make_unique<MenuItem>(none, "assignHotkey:", "");
+        clear->setTarget(weakSelf());
+        clear->setTag(slot * slotTagMultiplier);
+        clear->setState(id ? MenuItem::stateOff : MenuItem::stateOn);
+        slotMenu->addItem(std::move(clear));
+        slotMenu->addItem(MenuItem::separatorItem());
+
+        for (std::size_t index = 0; index < channels_.size(); ++index) {
+            auto entry = std::make_unique<MenuItem>(channels_[index].name(), "assignHotkey:", "");
+            entry->setTarget(weakSelf());
+            entry->setTag(slot * slotTagMultiplier + static_cast<int>(index) + 1);
+            entry->setState(id && *id == channels_[index].id() ? MenuItem::stateOn
+                                                               : MenuItem::stateOff);
+            slotMenu->addItem(std::move(entry));
+        }
+        slotItem->setSubmenu(std::move(slotMenu));
+        shortcuts->addItem(std::move(slotItem));
+    }
+    shortcutsItem->setSubmenu(std::move(shortcuts));
+    return shortcutsItem;
+}
+
+std::unique_ptr<MenuItem> MenuManager::channelMenuItem(const OndoChannel& channel) {
+    auto item = std::make_unique<MenuItem>(channel.name(), "channelSelected:", "");
+    item->setTarget(weakSelf());
+    item->setTag(static_cast<int>(findChannelIndex(channels_, channel.id()).value_or(0)));
+    const auto& current = audioPlayer_->currentChannel();
+    item->setState(current && current->id() == channel.id() ? MenuItem::stateOn
+                                                            : MenuItem::stateOff);
+    if (const std::optional<int> slot = hotkeyManager_->slotForChannelId(channel.id())) {
+        item->setKeyEquivalent(std::to_string(*slot + 1));
+        item->setKeyEquivalentModifierMask(optionKeyMask);
+    }
+    return item;
+}
+
+// --- Actions ----------------------------------------------------------------
+
+void MenuManager::channelSelected(const MenuItem& sender) {
+    const int index = sender.tag();
+    if (index < 0 || static_cast<std::size_t>(index) >= channels_.size()) {
+        return;
+    }
+    playOrToggle(channels_[index]);
+}
+
+void MenuManager::playOrToggle(const OndoChannel& channel) {
+    const auto& current = audioPlayer_->currentChannel();
+    if (!current || current->id() != channel.id()) {
+        audioPlayer_->play(channel);
+    } else if (audioPlayer_->isPlaying()) {
+        audioPlayer_->pause();
+    } else {
+        audioPlayer_->resume();
+    }
+}
+
+void MenuManager::assignHotkey(const MenuItem& sender) {
+    const int tag = sender.tag();
+    const int slot = tag / slotTagMultiplier;
+    const int stationPart = tag - slot * slotTagMultiplier;
+    // Tags the menu never makes (negative, or naming no station) are ignored.
+    if (tag < 0 || slot >= HotkeyManager::slotCount ||
+        static_cast<std::size_t>(stationPart) > channels_.size()) {
+        return;
+    }
+    std::optional<std::string> id;
+    if (stationPart != 0) {
+        id = channels_[stationPart - 1].id();
+    }
+    hotkeyManager_->setChannelForSlot(id, slot);
+    rebuildMenu();
+}
+
+void MenuManager::hotkeyTriggered(int slot) {
+    const std::optional<std::string> id = hotkeyManager_->channelIdForSlot(slot);
+    if (!id) {
+        return;
+    }
+    const std::optional<std::size_t> index = findChannelIndex(channels_, *id);
+    if (!index) {
+        return;
+    }
+    playOrToggle(channels_[*index]);
+}
+
+void MenuManager::toggleLaunchAtLogin() {
+    LoginItemService& loginItems = *services_.loginItems;
+    // Failures are dropped: the rebuilt check mark shows what the service reports.
+    if (loginItems.status() == LoginItemService::statusEnabled) {
+        loginItems.unregisterApplication();
+    } else {
+        loginItems.registerApplication();
+    }
+    rebuildMenu();
+}
+
+// --- The picture ------------------------------------------------------------
+
+void MenuManager::updateStatusIcon() {
+    StatusButton* button = statusItem_->button();
+    if (button == nullptr) {
+        return;
+    }
+    button->setImage(menuBarIcon(flag));
+    if (const auto& current = audioPlayer_->currentChannel()) {
+        button->setTitle(" " + current->name());
+        button->setFont(Font{services_.graphics->smallSystemFontSize()});
+    } else {
+        button->setTitle("");
+    }
+}
+
+std::shared_ptr<Image> MenuManager::menuBarIcon(const std::string& flagText) {
+    Graphics& graphics = *services_.graphics;
+    const Font font{14.0};
+    const Size flagSize = graphics.sizeOfText(flagText, font);
+    const std::shared_ptr<Image> symbol = graphics.imageWithSystemSymbolName(antennaSymbolName);
+    const double height = flagSize.height <= 12.0 ? 12.0 : flagSize.height;
+    std::shared_ptr<Image> image = graphics.makeImage({flagSize.width + 14.0, height});
+    image->lockFocus();
+    image->drawText(flagText, {0.0, (height - flagSize.height) * 0.5}, font);
+    if (symbol) {
+        image->drawImage(*symbol, {flagSize.width + 2.0, (height - 12.0) * 0.5, 12.0, 12.0});
+    }
+    image->unlockFocus();
+    image->setTemplate(false);
+    return image;
+}
+
+} // namespace tunora

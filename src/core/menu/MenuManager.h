@@ -1,0 +1,80 @@
+#pragma once
+
+#include "core/catalogue/OndoChannel.h"
+#include "core/hotkeys/HotkeyManager.h"
+#include "core/playback/AudioPlayer.h"
+#include "platform/LocalizedStrings.h"
+#include "platform/LoginItemService.h"
+#include "platform/UpdateController.h"
+#include "platform/toolkit/Image.h"
+#include "platform/toolkit/StatusItem.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace tunora {
+
+// The object behind the status item: builds its menu and picture from the
+// current state, turns menu choices and hot-key presses into player actions,
+// and edits the hot-key bindings and the start-at-login switch.
+//
+// It never edits the menu in place: every change rebuilds the whole menu.
+class MenuManager : public ActionTarget {
+  public:
+    // What the menu manager needs from the desktop besides the status item and player.
+    struct Services {
+        std::shared_ptr<SettingsStore> settings;
+        std::shared_ptr<HotkeyEventServices> hotkeyEvents;
+        std::shared_ptr<Graphics> graphics;
+        std::shared_ptr<LocalizedStrings> strings;
+        std::shared_ptr<LoginItemService> loginItems;
+        // Makes the update controller, which starts its updater when made.
+        std::function<std::shared_ptr<UpdateController>()> makeUpdateController;
+    };
+
+    static constexpr int slotTagMultiplier = 100000;
+    static constexpr const char* flag = "\U0001F1E9\U0001F1EA";
+    static constexpr const char* antennaSymbolName = "antenna.radiowaves.left.and.right";
+
+    static std::shared_ptr<MenuManager> create(std::shared_ptr<StatusItem> statusItem,
+                                               std::shared_ptr<AudioPlayer> audioPlayer,
+                                               Services services);
+
+    // Shows the first picture, seeds the default hot keys and builds the first menu.
+    void start();
+
+    // Menu actions: "channelSelected:", "assignHotkey:", "toggleLaunchAtLogin".
+    void performAction(const std::string& action, const MenuItem& sender) override;
+
+    // The picture: the flag, a 2-point gap and the 12-point antenna symbol.
+    std::shared_ptr<Image> menuBarIcon(const std::string& flagText);
+
+    const std::vector<OndoChannel>& channels() const { return channels_; }
+    HotkeyManager& hotkeyManager() { return *hotkeyManager_; }
+
+  private:
+    MenuManager(std::shared_ptr<StatusItem> statusItem, std::shared_ptr<AudioPlayer> audioPlayer,
+                Services services);
+
+    void rebuildMenu();
+    std::unique_ptr<MenuItem> channelMenuItem(const OndoChannel& channel);
+    std::unique_ptr<MenuItem> hotkeySubmenuItem();
+    void updateStatusIcon();
+    void channelSelected(const MenuItem& sender);
+    void assignHotkey(const MenuItem& sender);
+    void hotkeyTriggered(int slot);
+    void toggleLaunchAtLogin();
+    void playOrToggle(const OndoChannel& channel);
+    std::weak_ptr<ActionTarget> weakSelf();
+
+    std::shared_ptr<HotkeyManager> hotkeyManager_;
+    std::vector<OndoChannel> channels_;
+    std::shared_ptr<StatusItem> statusItem_;
+    std::shared_ptr<AudioPlayer> audioPlayer_;
+    std::shared_ptr<UpdateController> updaterController_;
+    Services services_;
+    std::weak_ptr<MenuManager> self_;
+};
+
+} // namespace tunora

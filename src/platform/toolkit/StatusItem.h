@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/toolkit/Image.h"
+#include "platform/toolkit/Menu.h"
+
+#include <memory>
+#include <string>
+
+namespace tunora {
+
+// What the status item shows in the panel: a picture and a title beside it.
+class StatusButton {
+  public:
+    virtual ~StatusButton() = default;
+    virtual void setImage(std::shared_ptr<Image> image) = 0;
+    virtual void setTitle(const std::string& title) = 0;
+    virtual void setFont(Font font) = 0;
+};
+
+// The program's item in the panel; its menu opens when it is clicked.
+class StatusItem {
+  public:
+    virtual ~StatusItem() = default;
+    // May be absent, when the desktop gives the item nothing to draw on.
+    virtual StatusButton* button() = 0;
+    // Replaces the menu set before.
+    virtual void setMenu(std::unique_ptr<Menu> menu) = 0;
+    virtual const Menu* menu() const = 0;
+};
+
+class StatusBar {
+  public:
+    static constexpr double variableLength = -1.0;
+    virtual ~StatusBar() = default;
+    virtual std::shared_ptr<StatusItem> statusItemWithLength(double length) = 0;
+};
+
+} // namespace tunora
