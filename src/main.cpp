@@ -1,11 +1,26 @@
 // Process entry: reads the command line, hands the platform's configuration to
-// the core, and wires the Linux adapters to the program's logic.
+// the core, wires the Linux adapters to the program's logic and runs the loop.
 
+#include "core/app/AppDelegate.h"
 #include "core/catalogue/OndoChannel.h"
+#include "linux/app/SingleInstanceLock.h"
 #include "linux/config/StreamOriginConfig.h"
+#include "linux/hotkeys/X11HotkeyEventServices.h"
+#include "linux/login/XdgAutostart.h"
+#include "linux/mpris/MprisService.h"
+#include "linux/notifications/FreedesktopNotifications.h"
+#include "linux/playback/GstStreamPlayer.h"
+#include "linux/settings/JsonSettingsStore.h"
+#include "linux/strings/GettextStrings.h"
+#include "linux/system/ExecutablePaths.h"
+#include "linux/toolkit/CairoGraphics.h"
+#include "linux/toolkit/GtkApplicationLoop.h"
+#include "linux/tray/IndicatorStatusItem.h"
+#include "linux/update/UnconfiguredUpdateController.h"
 
-#include <cstdio>
+#include <clocale>
 #include <cstring>
+#include <gtk/gtk.h>
 #include <iostream>
 
 #ifndef TUNORA_VERSION
@@ -38,9 +53,47 @@ void applyStreamOriginConfig() {
     tunora::OndoChannel::configureStreamOrigins(config.overrides);
 }
 
+int runTrayApplication() {
+    using namespace tunora;
+    const std::filesystem::path runtimeFolder = IndicatorStatusBar::defaultIconFolder();
+    const SingleInstanceLock lock(runtimeFolder);
+    if (!lock.acquired()) {
+        std::cerr << "tunora: already running\n";
+        return 0;
+    }
+    if (!gtk_init_check(nullptr, nullptr)) {
+        std::cerr << "tunora: cannot open a display (is DISPLAY or WAYLAND_DISPLAY set?)\n";
+        return 1;
+    }
+
+    GtkApplicationLoop application;
+    auto mpris = std::make_shared<MprisService>();
+    AppDelegate::Services services{
+        std::make_shared<GstStreamPlayerFactory>(PlaybackSettings::fromEnvironment()),
+        mpris,
+        mpris,
+        std::make_shared<IndicatorStatusBar>(application, runtimeFolder),
+        std::make_shared<FreedesktopNotifications>(),
+        MenuManager::Services{
+            std::make_shared<JsonSettingsStore>(JsonSettingsStore::defaultPath()),
+            std::make_shared<X11HotkeyEventServices>(),
+            std::make_shared<CairoGraphics>(paths::dataDirectory() / "icons"),
+            std::make_shared<GettextStrings>(paths::localeDirectory()),
+            std::make_shared<XdgAutostart>(XdgAutostart::defaultEntry(), paths::executable()),
+            [] { return std::make_shared<UnconfiguredUpdateController>(); },
+        },
+    };
+    // Kept for the life of the process; nothing is torn down at exit.
+    static AppDelegate* delegate = new AppDelegate(std::move(services));
+    application.setDelegate(delegate);
+    application.run();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
     if (argc > 2) {
         printUsage(std::cerr);
         return 2;
@@ -54,16 +107,15 @@ int main(int argc, char** argv) {
         std::cout << "tunora " << TUNORA_VERSION << '\n';
         return 0;
     }
+    if (option[0] != '\0' && std::strcmp(option, "--list-stations") != 0) {
+        std::cerr << "tunora: unknown option " << option << '\n';
+        printUsage(std::cerr);
+        return 2;
+    }
     applyStreamOriginConfig();
     if (std::strcmp(option, "--list-stations") == 0) {
         listStations();
         return 0;
     }
-    if (option[0] != '\0') {
-        std::cerr << "tunora: unknown option " << option << '\n';
-        printUsage(std::cerr);
-        return 2;
-    }
-    std::cerr << "tunora: the tray application is not built yet; try --list-stations\n";
-    return 1;
+    return runTrayApplication();
 }

@@ -1,0 +1,130 @@
+#include "linux/toolkit/CairoGraphics.h"
+
+#include "linux/glib/GObjectPtr.h"
+
+#include <cmath>
+#include <pango/pangocairo.h>
+
+namespace tunora {
+namespace {
+
+// Symbols are rendered large and scaled down, so they stay sharp on any scale.
+constexpr int symbolPixels = 48;
+
+struct FontDescriptionFree {
+    void operator()(PangoFontDescription* description) const {
+        pango_font_description_free(description);
+    }
+};
+
+// The desktop's interface font family at an absolute size in points.
+std::unique_ptr<PangoFontDescription, FontDescriptionFree> systemFont(Font font) {
+    GCharPtr name;
+    if (GtkSettings* settings = gtk_settings_get_default()) {
+        gchar* raw = nullptr;
+        g_object_get(settings, "gtk-font-name", &raw, nullptr);
+        name.reset(raw);
+    }
+    std::unique_ptr<PangoFontDescription, FontDescriptionFree> description(
+        pango_font_description_from_string(name ? name.get() : "Sans"));
+    pango_font_description_set_absolute_size(description.get(), font.pointSize * PANGO_SCALE);
+    return description;
+}
+
+GObjectPtr<PangoLayout> makeLayout(cairo_t* context, const std::string& text, Font font) {
+    GObjectPtr<PangoLayout> layout(pango_cairo_create_layout(context));
+    const auto description = systemFont(font);
+    pango_layout_set_font_description(layout.get(), description.get());
+    pango_layout_set_text(layout.get(), text.c_str(), static_cast<int>(text.size()));
+    return layout;
+}
+
+} // namespace
+
+CairoImage::CairoImage(Size size)
+    : size_(size), surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
+                                                       static_cast<int>(std::ceil(size.width)),
+                                                       static_cast<int>(std::ceil(size.height)))) {}
+
+CairoImage::CairoImage(CairoSurfacePtr surface)
+    : size_{double(cairo_image_surface_get_width(surface.get())),
+            double(cairo_image_surface_get_height(surface.get()))},
+      surface_(std::move(surface)) {}
+
+void CairoImage::lockFocus() {
+    context_.reset(cairo_create(surface_.get()));
+}
+
+void CairoImage::unlockFocus() {
+    context_.reset();
+    cairo_surface_flush(surface_.get());
+}
+
+void CairoImage::drawText(const std::string& text, Point at, Font font) {
+    if (!context_) {
+        return;
+    }
+    const auto layout = makeLayout(context_.get(), text, font);
+    cairo_move_to(context_.get(), at.x, at.y);
+    cairo_set_source_rgb(context_.get(), 0, 0, 0);
+    pango_cairo_show_layout(context_.get(), layout.get());
+}
+
+void CairoImage::drawImage(const Image& image, Rect into) {
+    const auto* other = dynamic_cast<const CairoImage*>(&image);
+    if (!context_ || other == nullptr || other->size_.width <= 0 || other->size_.height <= 0) {
+        return;
+    }
+    cairo_save(context_.get());
+    cairo_translate(context_.get(), into.x, into.y);
+    cairo_scale(context_.get(), into.width / other->size_.width, into.height / other->size_.height);
+    cairo_set_source_surface(context_.get(), other->surface(), 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(context_.get()), CAIRO_FILTER_GOOD);
+    cairo_paint(context_.get());
+    cairo_restore(context_.get());
+}
+
+CairoGraphics::CairoGraphics(std::filesystem::path iconDirectory)
+    : iconDirectory_(std::move(iconDirectory)) {}
+
+std::shared_ptr<Image> CairoGraphics::imageWithSystemSymbolName(const std::string& name) {
+    // A theme of our own: the desktop's themes plus the program's icon folder,
+    // without touching the default theme other code shares.
+    GObjectPtr<GtkIconTheme> theme(gtk_icon_theme_new());
+    gtk_icon_theme_prepend_search_path(theme.get(), iconDirectory_.c_str());
+    GError* rawError = nullptr;
+    GObjectPtr<GdkPixbuf> pixbuf(gtk_icon_theme_load_icon(theme.get(), name.c_str(), symbolPixels,
+                                                          GTK_ICON_LOOKUP_FORCE_SIZE, &rawError));
+    GErrorPtr error(rawError);
+    if (!pixbuf) {
+        return nullptr;
+    }
+    CairoSurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
+                                                       gdk_pixbuf_get_width(pixbuf.get()),
+                                                       gdk_pixbuf_get_height(pixbuf.get())));
+    CairoPtr context(cairo_create(surface.get()));
+    gdk_cairo_set_source_pixbuf(context.get(), pixbuf.get(), 0, 0);
+    cairo_paint(context.get());
+    context.reset();
+    cairo_surface_flush(surface.get());
+    return std::make_shared<CairoImage>(std::move(surface));
+}
+
+std::shared_ptr<Image> CairoGraphics::makeImage(Size size) {
+    return std::make_shared<CairoImage>(size);
+}
+
+Size CairoGraphics::sizeOfText(const std::string& text, Font font) {
+    CairoSurfacePtr scratch(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1));
+    CairoPtr context(cairo_create(scratch.get()));
+    const auto layout = makeLayout(context.get(), text, font);
+    PangoRectangle logical{};
+    pango_layout_get_pixel_extents(layout.get(), nullptr, &logical);
+    return {double(logical.width), double(logical.height)};
+}
+
+double CairoGraphics::smallSystemFontSize() {
+    return 11.0;
+}
+
+} // namespace tunora

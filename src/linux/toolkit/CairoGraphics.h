@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/toolkit/Image.h"
+
+#include <cairo.h>
+#include <filesystem>
+#include <gtk/gtk.h>
+#include <memory>
+#include <string>
+
+namespace tunora {
+
+struct CairoSurfaceDestroy {
+    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+struct CairoDestroy {
+    void operator()(cairo_t* context) const { cairo_destroy(context); }
+};
+using CairoSurfacePtr = std::unique_ptr<cairo_surface_t, CairoSurfaceDestroy>;
+using CairoPtr = std::unique_ptr<cairo_t, CairoDestroy>;
+
+// A picture in a cairo image surface, one pixel per point.
+class CairoImage : public Image {
+  public:
+    explicit CairoImage(Size size);
+    explicit CairoImage(CairoSurfacePtr surface);
+
+    Size size() const override { return size_; }
+    void lockFocus() override;
+    void unlockFocus() override;
+    void drawText(const std::string& text, Point at, Font font) override;
+    void drawImage(const Image& image, Rect into) override;
+    void setTemplate(bool isTemplate) override { template_ = isTemplate; }
+    bool isTemplate() const override { return template_; }
+
+    cairo_surface_t* surface() const { return surface_.get(); }
+
+  private:
+    Size size_;
+    CairoSurfacePtr surface_;
+    CairoPtr context_;
+    bool template_ = false;
+};
+
+// Text with pango in the desktop's font, symbols from the icon theme (the
+// program's own icons included).
+class CairoGraphics : public Graphics {
+  public:
+    explicit CairoGraphics(std::filesystem::path iconDirectory);
+
+    std::shared_ptr<Image> imageWithSystemSymbolName(const std::string& name) override;
+    std::shared_ptr<Image> makeImage(Size size) override;
+    Size sizeOfText(const std::string& text, Font font) override;
+    double smallSystemFontSize() override;
+
+  private:
+    std::filesystem::path iconDirectory_;
+};
+
+} // namespace tunora

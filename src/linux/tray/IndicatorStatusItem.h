@@ -1,0 +1,66 @@
+#pragma once
+
+#include "linux/glib/GObjectPtr.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/StatusItem.h"
+
+#include <filesystem>
+#include <gtk/gtk.h>
+#include <libayatana-appindicator/app-indicator.h>
+#include <memory>
+#include <vector>
+
+namespace tunora {
+
+// The status item as an application indicator (StatusNotifierItem with a
+// dbusmenu export; libayatana falls back to an XEmbed tray icon by itself when
+// no StatusNotifierWatcher runs).
+//
+// The picture goes to the indicator as a PNG in a private folder, under a new
+// name whenever its pixels change (panels cache icons by name). The title goes
+// into the label (drawn by GNOME's AppIndicator extension and MATE) and the
+// item's title (for panels that draw no labels).
+class IndicatorStatusItem : public StatusItem, private StatusButton {
+  public:
+    IndicatorStatusItem(ActionTarget& application, std::filesystem::path iconFolder);
+    ~IndicatorStatusItem() override;
+
+    StatusButton* button() override { return this; }
+    void setMenu(std::unique_ptr<Menu> menu) override;
+    const Menu* menu() const override { return menu_.get(); }
+
+    AppIndicator* indicator() const { return indicator_.get(); }
+
+  private:
+    void setImage(std::shared_ptr<Image> image) override;
+    void setTitle(const std::string& title) override;
+    void setFont(Font) override {} // the panel draws labels in its own font
+    static gboolean releaseRetired(gpointer self);
+
+    ActionTarget& application_;
+    std::filesystem::path iconFolder_;
+    GObjectPtr<AppIndicator> indicator_;
+    GObjectPtr<GtkAccelGroup> accelerators_;
+    std::unique_ptr<Menu> menu_;
+    GObjectPtr<GtkWidget> gtkMenu_;
+    // A menu replaced while one of its items is being activated lives until idle.
+    std::vector<std::pair<std::unique_ptr<Menu>, GObjectPtr<GtkWidget>>> retired_;
+    GSourceId releaseSource_;
+    std::filesystem::path iconFile_;
+};
+
+// Makes indicator status items.
+class IndicatorStatusBar : public StatusBar {
+  public:
+    IndicatorStatusBar(ActionTarget& application, std::filesystem::path iconFolder);
+    std::shared_ptr<StatusItem> statusItemWithLength(double length) override;
+
+    // The private folder for the indicator's pictures: $XDG_RUNTIME_DIR/tunora.
+    static std::filesystem::path defaultIconFolder();
+
+  private:
+    ActionTarget& application_;
+    std::filesystem::path iconFolder_;
+};
+
+} // namespace tunora
