@@ -1,0 +1,300 @@
+"""A private desktop for end-to-end tests of the built program.
+
+Starts Xvfb, a session bus, PulseAudio with a null sink and a loopback stream
+server; plays the part of a panel by owning org.kde.StatusNotifierWatcher and
+reading the item's menu over com.canonical.dbusmenu, as panels do. Every process
+it starts is stopped when the test ends; every wait has a deadline.
+"""
+import json
+import math
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import tempfile
+import time
+import unittest
+
+import gi
+
+gi.require_version("Gio", "2.0")
+gi.require_version("GLib", "2.0")
+from gi.repository import Gio, GLib  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SUPPORT = os.path.join(HERE, "..", "support")
+TUNORA = os.environ.get("TUNORA_BINARY", os.path.join(HERE, "..", "..", "build", "tunora"))
+
+WATCHER_XML = """
+<node><interface name="org.kde.StatusNotifierWatcher">
+  <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
+  <method name="RegisterStatusNotifierHost"><arg name="service" type="s" direction="in"/></method>
+  <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
+  <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+  <property name="ProtocolVersion" type="i" access="read"/>
+  <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
+</interface></node>
+"""
+
+
+def wait_for(condition, timeout=10.0, message="condition"):
+    """Runs the GLib loop until condition() is true; fails after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    context = GLib.MainContext.default()
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out waiting for " + message)
+        while context.iteration(False):
+            pass
+        time.sleep(0.01)
+
+
+class Process:
+    def __init__(self, argv, env=None, stdout=subprocess.DEVNULL, stderr=None):
+        self.popen = subprocess.Popen(argv, env=env, stdout=stdout, stderr=stderr,
+                                      stdin=subprocess.DEVNULL, start_new_session=True)
+
+    def stop(self):
+        if self.popen.poll() is None:
+            self.popen.terminate()
+            try:
+                self.popen.wait(5)
+            except subprocess.TimeoutExpired:
+                self.popen.kill()
+                self.popen.wait()
+
+
+class Desktop:
+    """Everything a test of the tray program needs, in one temporary folder."""
+
+    def __init__(self, with_watcher=True):
+        self.processes = []
+        self.root = tempfile.mkdtemp(prefix="tunora-e2e-")
+        self.runtime = os.path.join(self.root, "runtime")
+        self.config = os.path.join(self.root, "config")
+        os.makedirs(self.runtime, mode=0o700)
+        os.makedirs(self.config)
+        self.env = dict(os.environ)
+        self.env.update(XDG_RUNTIME_DIR=self.runtime, XDG_CONFIG_HOME=self.config,
+                        XDG_CACHE_HOME=os.path.join(self.root, "cache"), NO_AT_BRIDGE="1",
+                        HOME=self.root, LANG="C", LC_ALL="", LANGUAGE="",
+                        DBUS_SYSTEM_BUS_ADDRESS="unix:path=" + os.path.join(self.root, "nobus"),
+                        ASAN_OPTIONS="detect_leaks=0")
+        os.environ.update(XDG_RUNTIME_DIR=self.runtime)
+        try:
+            self._start_x()
+            self._start_bus()
+            self._start_sound()
+            self._start_stream_server()
+            self.item = None
+            if with_watcher:
+                self._own_watcher()
+        except Exception:
+            self.close()
+            raise
+
+    # --- the parts -----------------------------------------------------------
+
+    def _start(self, argv, **kwargs):
+        process = Process(argv, env=kwargs.pop("env", self.env), **kwargs)
+        self.processes.append(process)
+        return process
+
+    def _read_line(self, process, timeout=10):
+        deadline = time.monotonic() + timeout
+        line = b""
+        fd = process.popen.stdout.fileno()
+        while not line.endswith(b"\n"):
+            if time.monotonic() > deadline:
+                raise AssertionError("no output from %s" % process.popen.args[0])
+            chunk = os.read(fd, 1)
+            if not chunk:
+                raise AssertionError("%s ended" % process.popen.args[0])
+            line += chunk
+        return line.decode().strip()
+
+    def _start_x(self):
+        xvfb = self._start(["Xvfb", "-displayfd", "1", "-screen", "0", "1280x800x24",
+                            "-nolisten", "tcp"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.display = ":" + self._read_line(xvfb)
+        self.env["DISPLAY"] = self.display
+
+    def _start_bus(self):
+        bus = self._start(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                           "--print-address=1"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.bus_address = self._read_line(bus)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
+        self.bus = Gio.DBusConnection.new_for_address_sync(
+            self.bus_address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
+            | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+
+    def _start_sound(self):
+        self._start(["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n",
+                     "--log-target=stderr", "--log-level=0",
+                     "-L", "module-native-protocol-unix auth-anonymous=1",
+                     "-L", "module-null-sink sink_name=test_sink rate=44100",
+                     "-L", "module-always-sink"], stderr=subprocess.DEVNULL)
+        wait_for(lambda: subprocess.run(["pactl", "info"], env=self.env, capture_output=True)
+                 .returncode == 0, message="pulseaudio")
+
+    def _start_stream_server(self):
+        tone = os.path.join(self.root, "tone.mp3")
+        subprocess.run(["gst-launch-1.0", "-q", "audiotestsrc", "freq=440", "volume=0.5",
+                        "num-buffers=430", "samplesperbuffer=1024", "!",
+                        "audio/x-raw,rate=44100,channels=2", "!", "audioconvert", "!",
+                        "lamemp3enc", "target=bitrate", "bitrate=128", "cbr=true", "!",
+                        "filesink", "location=" + tone], check=True, timeout=30)
+        self.counts = os.path.join(self.root, "counts.json")
+        server = self._start(["/usr/bin/python3", os.path.join(SUPPORT, "stream_server.py"),
+                              tone, "--counts", self.counts, "--lifetime", "600"],
+                             stdout=subprocess.PIPE)
+        self.env["TUNORA_STREAM_ORIGIN"] = "http://127.0.0.1:" + self._read_line(server)
+
+    def _own_watcher(self):
+        info = Gio.DBusNodeInfo.new_for_xml(WATCHER_XML).interfaces[0]
+        self.bus.register_object("/StatusNotifierWatcher", info, self._watcher_call,
+                                 self._watcher_property, None)
+        reply = self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus", "RequestName",
+                                   GLib.Variant("(su)", ("org.kde.StatusNotifierWatcher", 4)),
+                                   None, Gio.DBusCallFlags.NONE, 5000, None)
+        assert reply.unpack()[0] == 1, "could not own the watcher name"
+
+    def _watcher_call(self, connection, sender, path, interface, method, params, invocation):
+        if method == "RegisterStatusNotifierItem":
+            service = params.unpack()[0]
+            if service.startswith("/"):  # libayatana sends its object path
+                self.item = (sender, service)
+            else:
+                self.item = (service, "/StatusNotifierItem")
+        invocation.return_value(None)
+
+    def _watcher_property(self, connection, sender, path, interface, name):
+        if name == "RegisteredStatusNotifierItems":
+            return GLib.Variant("as", ["%s%s" % self.item] if self.item else [])
+        if name == "IsStatusNotifierHostRegistered":
+            return GLib.Variant("b", True)
+        if name == "ProtocolVersion":
+            return GLib.Variant("i", 0)
+        return None
+
+    # --- the program ---------------------------------------------------------
+
+    def start_tunora(self, extra_env=None, wait=True):
+        env = dict(self.env)
+        env.update(extra_env or {})
+        self.item = None
+        self.tunora = self._start([TUNORA], env=env, stderr=subprocess.PIPE)
+        if wait:
+            wait_for(lambda: self.item is not None, 15, "the tray item to register")
+            wait_for(lambda: self.layout_or_none() is not None, 10, "the menu")
+        return self.tunora
+
+    def stop_tunora(self):
+        self.tunora.stop()
+
+    def item_property(self, name):
+        reply = self.bus.call_sync(self.item[0], self.item[1], "org.freedesktop.DBus.Properties",
+                                   "Get", GLib.Variant("(ss)", ("org.kde.StatusNotifierItem",
+                                                                name)),
+                                   None, Gio.DBusCallFlags.NONE, 5000, None)
+        return reply.unpack()[0]
+
+    def _menu_call(self, method, params):
+        return self.bus.call_sync(self.item[0], self.item_property("Menu"),
+                                  "com.canonical.dbusmenu", method, params, None,
+                                  Gio.DBusCallFlags.NONE, 5000, None)
+
+    def layout_or_none(self):
+        try:
+            return self.layout()
+        except GLib.Error:
+            return None
+
+    def layout(self):
+        """The menu as nested dicts: id, label, props, children."""
+        reply = self._menu_call("GetLayout", GLib.Variant("(iias)", (0, -1, [])))
+        _, root = reply.unpack()
+
+        def convert(node):
+            node_id, props, children = node
+            return {"id": node_id, "label": props.get("label", ""), "props": props,
+                    "children": [convert(child) for child in children]}
+        return convert(root)
+
+    def find(self, *path):
+        """The item reached by following labels from the top (looked up afresh)."""
+        node = self.layout()
+        for label in path:
+            matches = [child for child in node["children"] if child["label"] == label]
+            if not matches:
+                raise AssertionError("no menu item %r under %r; have %r" % (
+                    label, node["label"], [c["label"] for c in node["children"]]))
+            node = matches[0]
+        return node
+
+    def click(self, *path):
+        item = self.find(*path)
+        self._menu_call("Event", GLib.Variant("(isvu)", (item["id"], "clicked",
+                                                         GLib.Variant("i", 0), 0)))
+        # Let the program handle the click before the next look.
+        self.bus.flush_sync(None)
+
+    def label(self):
+        return self.item_property("XAyatanaLabel")
+
+    def settings(self):
+        with open(os.path.join(self.config, "tunora", "defaults.json")) as file:
+            return json.load(file)
+
+    def requests(self, path):
+        try:
+            with open(self.counts) as file:
+                return json.load(file).get(path, 0)
+        except (OSError, ValueError):
+            return 0
+
+    def playerctl(self, *args):
+        result = subprocess.run(["playerctl", "-p", "tunora"] + list(args), env=self.env,
+                                capture_output=True, text=True, timeout=10)
+        return result.stdout.strip()
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool"] + list(args), env=self.env, check=True, timeout=10)
+
+    def sound_level(self, seconds=0.3):
+        """RMS level (0..1) of what reaches the null sink during the next moments."""
+        recorder = subprocess.Popen(["parec", "--latency-msec=20", "-d", "test_sink.monitor",
+                                     "--format=s16le", "--rate=44100", "--channels=2", "--raw"],
+                                    env=self.env, stdout=subprocess.PIPE)
+        data = b""
+        deadline = time.monotonic() + seconds + 2
+        wanted = int(44100 * 4 * seconds)
+        try:
+            while len(data) < wanted and time.monotonic() < deadline:
+                data += os.read(recorder.stdout.fileno(), wanted - len(data))
+        finally:
+            recorder.kill()
+            recorder.wait()
+            recorder.stdout.close()
+        samples = struct.unpack("<%dh" % (len(data) // 2), data[:len(data) // 2 * 2])
+        if not samples:
+            return 0.0
+        return math.sqrt(sum(s * s for s in samples) / len(samples)) / 32768.0
+
+    def close(self):
+        for process in reversed(self.processes):
+            process.stop()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+class DesktopTestCase(unittest.TestCase):
+    with_watcher = True
+
+    def setUp(self):
+        self.desktop = Desktop(with_watcher=self.with_watcher)
+        self.addCleanup(self.desktop.close)

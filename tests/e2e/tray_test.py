@@ -1,0 +1,210 @@
+"""End-to-end tests of the built program, driven as a desktop panel drives it."""
+import os
+import subprocess
+import sys
+import unittest
+
+from harness import TUNORA, DesktopTestCase, wait_for
+
+OPTION = "\u2325"
+
+
+def station_items(node):
+    """Every station item (check items outside the shortcut menus), depth first."""
+    for child in node["children"]:
+        if child["label"] == "Keyboard Shortcuts":
+            continue
+        if child["props"].get("toggle-type") == "checkmark" and child["label"] != "Launch at Login":
+            yield child
+        yield from station_items(child)
+
+
+class MenuLayoutTest(DesktopTestCase):
+    def top_labels(self):
+        return [c["label"] or "---" for c in self.desktop.layout()["children"]]
+
+    def test_english_layout_under_the_c_locale(self):
+        self.desktop.start_tunora()
+        self.assertEqual(self.top_labels(), [
+            "Ondoria", "Ondo Kultur", "Ondo Nova", "---", "NDR", "WDR", "BR", "HR", "SWR",
+            "MDR", "rbb", "---", "Launch at Login", "Keyboard Shortcuts",
+            "Check for Updates\u2026", "---", "Quit"])
+        counts = {"NDR": 9, "WDR": 5, "BR": 6, "HR": 6, "SWR": 7, "MDR": 7, "rbb": 6}
+        for network, count in counts.items():
+            self.assertEqual(len(self.desktop.find(network)["children"]), count, network)
+        self.assertEqual([c["label"] for c in self.desktop.find("SWR")["children"]][:3],
+                         ["SWR1 BW", "SWR1 RP", "SWR Kultur"])
+        self.assertEqual(self.desktop.find("MDR", "MDR Th\u00fcringen")["label"],
+                         "MDR Th\u00fcringen")
+        self.assertEqual(self.desktop.find("Ondoria")["props"]["shortcut"], [["Alt", "1"]])
+        self.assertEqual(self.desktop.find("Quit")["props"]["shortcut"], [["Control", "q"]])
+        self.assertNotIn("shortcut", self.desktop.find("NDR", "NDR 2")["props"])
+        slots = [c["label"] for c in self.desktop.find("Keyboard Shortcuts")["children"]]
+        self.assertEqual(slots, [OPTION + "1: Ondoria", OPTION + "2: Ondo Kultur",
+                                 OPTION + "3: Ondo Nova", OPTION + "4: None", OPTION + "5: None"])
+        slot4 = self.desktop.find("Keyboard Shortcuts", OPTION + "4: None")["children"]
+        self.assertEqual(len(slot4), 2 + 49)
+        self.assertEqual((slot4[0]["label"], slot4[0]["props"]["toggle-state"]), ("None", 1))
+        self.assertEqual(slot4[1]["props"].get("type"), "separator")
+        self.assertEqual(self.desktop.label(), "")
+        self.assertTrue(os.path.exists(self.desktop.item_property("IconName")))
+
+    def test_german_layout(self):
+        self.desktop.start_tunora({"LANG": "de_DE.UTF-8"})
+        labels = self.top_labels()
+        for german in ("Beim Anmelden starten", "Tastenk\u00fcrzel", "Nach Updates suchen\u2026",
+                       "Beenden"):
+            self.assertIn(german, labels)
+        slots = [c["label"] for c in self.desktop.find("Tastenk\u00fcrzel")["children"]]
+        self.assertEqual(slots[3], OPTION + "4: Keine")
+
+    def test_language_variable_under_a_non_c_locale(self):
+        self.desktop.start_tunora({"LANG": "C.UTF-8", "LANGUAGE": "de"})
+        self.assertIn("Beenden", self.top_labels())
+
+
+class PlaybackTest(DesktopTestCase):
+    def checked(self):
+        return [i["label"] for i in station_items(self.desktop.layout())
+                if i["props"].get("toggle-state") == 1]
+
+    def test_choose_pause_resume_and_switch(self):
+        d = self.desktop
+        d.start_tunora()
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: d.label() == " NDR 2", message="the station label")
+        wait_for(lambda: d.sound_level() > 0.05, 15, "sound at the sink")
+        self.assertEqual(d.playerctl("metadata", "xesam:title"), "NDR 2")
+        self.assertEqual(d.playerctl("metadata", "xesam:artist"), "NDR")
+        self.assertEqual(self.checked(), ["NDR 2"])
+
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: d.playerctl("status") == "Paused", message="pause")
+        wait_for(lambda: d.sound_level() < 0.002, 10, "silence")
+        self.assertEqual(self.checked(), ["NDR 2"])
+        self.assertEqual(d.label(), " NDR 2")
+
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: d.playerctl("status") == "Playing", message="resume")
+        wait_for(lambda: d.sound_level() > 0.05, 15, "sound again")
+
+        d.click("WDR", "WDR 2")
+        wait_for(lambda: d.label() == " WDR 2", message="the new station")
+        self.assertEqual(self.checked(), ["WDR 2"])
+        wait_for(lambda: d.requests("/wdr/wdr2/rheinland/mp3/128/stream.mp3") == 1,
+                 message="the WDR 2 stream")
+
+    def test_media_keys_drive_the_player(self):
+        d = self.desktop
+        d.start_tunora()
+        d.click("Ondo Kultur")
+        wait_for(lambda: d.playerctl("status") == "Playing", message="playing")
+        d.playerctl("pause")
+        wait_for(lambda: d.playerctl("status") == "Paused", message="paused")
+        self.assertEqual(self.checked(), ["Ondo Kultur"])
+
+
+class HotkeyTest(DesktopTestCase):
+    def test_bind_press_clear_and_restart(self):
+        d = self.desktop
+        d.start_tunora()
+        d.click("Keyboard Shortcuts", OPTION + "4: None", "Fritz")
+        wait_for(lambda: d.settings()["hotkeyChannels"][3] == "fritz", message="the binding")
+        self.assertEqual(d.find("rbb", "Fritz")["props"]["shortcut"], [["Alt", "4"]])
+        self.assertIn(OPTION + "4: Fritz",
+                      [c["label"] for c in d.find("Keyboard Shortcuts")["children"]])
+
+        d.xdotool("key", "alt+4")
+        wait_for(lambda: d.label() == " Fritz", message="the hot key to play Fritz")
+        d.xdotool("key", "alt+4")
+        wait_for(lambda: d.playerctl("status") == "Paused", message="the hot key to pause")
+        d.xdotool("key", "alt+1")
+        wait_for(lambda: d.label() == " Ondoria", message="Alt+1")
+
+        d.click("Keyboard Shortcuts", OPTION + "2: Ondo Kultur", "None")
+        wait_for(lambda: d.settings()["hotkeyChannels"][1] == "", message="the cleared slot")
+
+        d.stop_tunora()
+        d.start_tunora()
+        slots = [c["label"] for c in d.find("Keyboard Shortcuts")["children"]]
+        self.assertEqual(slots, [OPTION + "1: Ondoria", OPTION + "2: None",
+                                 OPTION + "3: Ondo Nova", OPTION + "4: Fritz",
+                                 OPTION + "5: None"])
+
+    def test_clearing_every_slot_reseeds_at_the_next_start(self):
+        d = self.desktop
+        d.start_tunora()
+        for slot in ("1: Ondoria", "2: Ondo Kultur", "3: Ondo Nova"):
+            d.click("Keyboard Shortcuts", OPTION + slot, "None")
+        wait_for(lambda: d.settings()["hotkeyChannels"] == [""] * 5, message="all slots cleared")
+        d.stop_tunora()
+        d.start_tunora()
+        self.assertEqual(d.settings()["hotkeyChannels"],
+                         ["ondo", "ondo_kultur", "ondo_nova", "", ""])
+
+
+class ApplicationTest(DesktopTestCase):
+    def autostart(self):
+        return os.path.join(self.desktop.config, "autostart", "org.tunora.Tunora.desktop")
+
+    def test_launch_at_login_writes_and_removes_the_autostart_entry(self):
+        d = self.desktop
+        d.start_tunora()
+        d.click("Launch at Login")
+        wait_for(lambda: os.path.exists(self.autostart()), message="the autostart entry")
+        wait_for(lambda: d.find("Launch at Login")["props"]["toggle-state"] == 1,
+                 message="the check mark")
+        with open(self.autostart()) as entry:
+            self.assertIn('Exec="%s"' % os.path.realpath(d.tunora.popen.args[0]), entry.read())
+        d.click("Launch at Login")
+        wait_for(lambda: not os.path.exists(self.autostart()), message="the entry removed")
+        wait_for(lambda: d.find("Launch at Login")["props"]["toggle-state"] == 0,
+                 message="the check mark gone")
+
+    def test_quit_exits_with_status_zero(self):
+        d = self.desktop
+        tunora = d.start_tunora()
+        d.click("Quit")
+        self.assertEqual(tunora.popen.wait(10), 0)
+
+    def test_a_second_instance_exits_and_the_first_keeps_running(self):
+        d = self.desktop
+        first = d.start_tunora()
+        second = subprocess.run([first.popen.args[0]], env=d.env, capture_output=True,
+                                text=True, timeout=20)
+        self.assertEqual(second.returncode, 0)
+        self.assertEqual(len(second.stderr.strip().splitlines()), 1)
+        self.assertIn("already running", second.stderr)
+        self.assertIsNone(first.popen.poll())
+        self.assertTrue(d.layout()["children"])
+
+    def test_no_display_is_a_clear_error(self):
+        env = dict(self.desktop.env)
+        env.pop("DISPLAY")
+        env.pop("WAYLAND_DISPLAY", None)
+        result = subprocess.run([TUNORA], env=env,
+                                capture_output=True, text=True, timeout=20)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(len(result.stderr.strip().splitlines()), 1, result.stderr)
+        self.assertIn("display", result.stderr)
+
+
+class XEmbedFallbackTest(DesktopTestCase):
+    with_watcher = False
+
+    def test_docks_into_an_xembed_tray_without_a_watcher(self):
+        d = self.desktop
+        host = subprocess.Popen([os.environ["TUNORA_XEMBED_HOST"], "20"], env=d.env,
+                                stdout=subprocess.PIPE, text=True)
+        self.addCleanup(host.kill)
+        self.assertEqual(host.stdout.readline().strip(), "tray ready")
+        d.start_tunora(wait=False)
+        docked = host.stdout.readline().strip()
+        host.stdout.close()
+        self.assertTrue(docked.startswith("docked 0x"), docked)
+        self.assertEqual(host.wait(10), 0)
+        self.assertIsNone(d.tunora.popen.poll())
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv)
