@@ -8,3 +8,5 @@ for bench in "$root"/build/bench/*_bench; do
     echo "== $(basename "$bench")"
     "$bench"
 done
+echo "== tray_bench"
+TUNORA_BINARY="$root/build/tunora" /usr/bin/python3 "$root/bench/tray_bench.py"

@@ -184,11 +184,14 @@ class Desktop:
 
     # --- the program ---------------------------------------------------------
 
-    def start_tunora(self, extra_env=None, wait=True):
+    def start_tunora(self, extra_env=None, wait=True, binary=TUNORA):
         env = dict(self.env)
         env.update(extra_env or {})
         self.item = None
-        self.tunora = self._start([TUNORA], env=env, stderr=subprocess.PIPE)
+        if getattr(self, "log", None):
+            self.log.close()
+        self.log = open(os.path.join(self.root, "tunora-%d.log" % len(self.processes)), "w")
+        self.tunora = self._start([binary], env=env, stderr=self.log)
         if wait:
             wait_for(lambda: self.item is not None, 15, "the tray item to register")
             wait_for(lambda: self.layout_or_none() is not None, 10, "the menu")
@@ -289,6 +292,8 @@ class Desktop:
     def close(self):
         for process in reversed(self.processes):
             process.stop()
+        if getattr(self, "log", None):
+            self.log.close()
         shutil.rmtree(self.root, ignore_errors=True)
 
 
