@@ -16,7 +16,7 @@
 #include "linux/toolkit/CairoGraphics.h"
 #include "linux/toolkit/GtkApplicationLoop.h"
 #include "linux/tray/IndicatorStatusItem.h"
-#include "linux/update/UnconfiguredUpdateController.h"
+#include "linux/update/FeedUpdateController.h"
 
 #include <clocale>
 #include <cstring>
@@ -68,19 +68,27 @@ int runTrayApplication() {
 
     GtkApplicationLoop application;
     auto mpris = std::make_shared<MprisService>();
+    auto settings = std::make_shared<JsonSettingsStore>(JsonSettingsStore::defaultPath());
+    const PlaybackSettings playback = PlaybackSettings::fromEnvironment();
+    auto makeUpdateController = [settings, caFile = playback.tlsCaFile.value_or("")] {
+        return std::make_shared<FeedUpdateController>(
+            FeedUpdateController::configuredFeedUrl(), TUNORA_VERSION, settings,
+            std::make_shared<GtkUpdateDialogs>(), HttpFetcher::Limits{}, caFile,
+            FeedUpdateController::Schedule{});
+    };
     AppDelegate::Services services{
-        std::make_shared<GstStreamPlayerFactory>(PlaybackSettings::fromEnvironment()),
+        std::make_shared<GstStreamPlayerFactory>(playback),
         mpris,
         mpris,
         std::make_shared<IndicatorStatusBar>(application, runtimeFolder),
         std::make_shared<FreedesktopNotifications>(),
         MenuManager::Services{
-            std::make_shared<JsonSettingsStore>(JsonSettingsStore::defaultPath()),
+            settings,
             std::make_shared<X11HotkeyEventServices>(),
             std::make_shared<CairoGraphics>(paths::dataDirectory() / "icons"),
             std::make_shared<GettextStrings>(paths::localeDirectory()),
             std::make_shared<XdgAutostart>(XdgAutostart::defaultEntry(), paths::executable()),
-            [] { return std::make_shared<UnconfiguredUpdateController>(); },
+            makeUpdateController,
         },
     };
     // Kept for the life of the process; nothing is torn down at exit.

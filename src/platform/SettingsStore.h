@@ -21,6 +21,11 @@ class SettingsStore {
     // Stores an array of strings under key, keeping every other key. Returns
     // whether it was kept; callers may ignore failure.
     virtual bool writeStringArray(std::string_view key, const std::vector<std::string>& values) = 0;
+
+    // The string stored under key; none when the key is missing or holds no string.
+    virtual std::optional<std::string> readString(std::string_view key) = 0;
+    // Stores a string under key, keeping every other key. Returns whether it was kept.
+    virtual bool writeString(std::string_view key, const std::string& value) = 0;
 };
 
 } // namespace tunora

@@ -161,6 +161,19 @@ class ApplicationTest(DesktopTestCase):
         wait_for(lambda: d.find("Launch at Login")["props"]["toggle-state"] == 0,
                  message="the check mark gone")
 
+    def test_check_for_updates_opens_a_dialog(self):
+        d = self.desktop
+        feed = d.env["TUNORA_STREAM_ORIGIN"] + "/feed/newer"
+        d.start_tunora({"TUNORA_UPDATE_FEED_URL": feed})
+        d.click("Check for Updates\u2026")
+
+        def dialog_open():
+            found = subprocess.run(["xdotool", "search", "--name", "^Tunora Update$"],
+                                   env=d.env, capture_output=True, text=True)
+            return found.returncode == 0 and found.stdout.strip()
+        wait_for(dialog_open, 10, "the update dialog")
+        self.assertEqual(d.requests("/feed/newer"), 1)
+
     def test_quit_exits_with_status_zero(self):
         d = self.desktop
         tunora = d.start_tunora()

@@ -22,6 +22,16 @@ class FakeSettingsStore : public SettingsStore {
         return true;
     }
 
+    std::optional<std::string> readString(std::string_view key) override {
+        const auto found = texts.find(std::string(key));
+        return found == texts.end() ? std::nullopt : std::optional<std::string>(found->second);
+    }
+    bool writeString(std::string_view key, const std::string& value) override {
+        ++writeCount;
+        texts[std::string(key)] = value;
+        return true;
+    }
+
     // Stored strings of a key, for assertions (a non-string element reads as "<not a string>").
     std::vector<std::string> strings(const std::string& key) const {
         std::vector<std::string> result;
@@ -32,6 +42,7 @@ class FakeSettingsStore : public SettingsStore {
     }
 
     std::map<std::string, std::vector<ArrayElement>> arrays;
+    std::map<std::string, std::string> texts;
     int writeCount = 0;
 };
 

@@ -4,6 +4,7 @@
 Serves an MP3 file, looping, at real-time pace after a short burst. Paths choose
 faults: /404, /html, /drop-once (the first connection dies after ~1.5 s of audio),
 /drop-then-404 (that, and 404 afterwards), /fail-once (404 the first time),
+/feed/<name> (update feeds, good and bad),
 /stall (headers and a little audio, then silence), /redirect-to-http. With --counts,
 the number of requests per path is kept in a JSON file. Prints its port on stdout.
 Stops by itself after --lifetime seconds.
@@ -34,6 +35,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 with open(self.server.counts_file + ".tmp", "w") as out:
                     json.dump(counts, out)
                 os.replace(self.server.counts_file + ".tmp", self.server.counts_file)
+        if path.startswith("/feed/"):
+            return self.feed(path[len("/feed/"):])
         if path == "/404" or (path == "/fail-once" and nth == 1) or (
                 path == "/drop-then-404" and nth > 1):
             return self.reply(404, "text/plain", b"not found")
@@ -53,6 +56,30 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Type", "audio/mpeg")
         self.end_headers()
         self.stream(limit, stall=(path == "/stall"))
+
+    def feed(self, name):
+        """Update feeds, good and bad, for the update-check tests."""
+        page = "https://tunora.example/download"
+        feeds = {
+            "newer": {"version": "9.1.0", "url": page},
+            "newer-minor": {"version": "0.10.0", "url": page},
+            "equal": {"version": "0.9.2", "url": page},
+            "older": {"version": "0.9.1", "url": page},
+            "missing": {"version": "9.0.0"},
+            "not-string": {"version": 9, "url": page},
+            "plain-http-page": {"version": "9.0.0", "url": "http://tunora.example/download"},
+            "huge": {"version": "9.0.0", "url": page, "padding": "x" * 70000},
+        }
+        if name in feeds:
+            return self.reply(200, "application/json", json.dumps(feeds[name]).encode())
+        if name == "malformed":
+            return self.reply(200, "application/json", b'{"version": "9.0.0", "url": ')
+        if name in ("404", "500"):
+            return self.reply(int(name), "text/plain", b"no")
+        if name == "slow":
+            time.sleep(min(5, self.server.deadline - time.monotonic()))
+            return self.reply(200, "application/json", b"{}")
+        return self.reply(404, "text/plain", b"no such feed")
 
     def reply(self, code, kind, body):
         self.send_response(code)

@@ -131,14 +131,31 @@ JsonSettingsStore::readArray(std::string_view key) {
     return elements;
 }
 
+std::optional<std::string> JsonSettingsStore::readString(std::string_view key) {
+    refresh();
+    const auto found = document_.find(key);
+    if (found == document_.end() || !found->is_string()) {
+        return std::nullopt;
+    }
+    return found->get<std::string>();
+}
+
 bool JsonSettingsStore::writeStringArray(std::string_view key,
                                          const std::vector<std::string>& values) {
+    return writeValue(key, values);
+}
+
+bool JsonSettingsStore::writeString(std::string_view key, const std::string& value) {
+    return writeValue(key, value);
+}
+
+bool JsonSettingsStore::writeValue(std::string_view key, nlohmann::json value) {
     refresh();
     if (state_ == FileState::unusable && !moveUnusableFileAside()) {
         return false; // never overwrite what we could not read and could not keep
     }
     nlohmann::json document = document_;
-    document[std::string(key)] = values;
+    document[std::string(key)] = std::move(value);
     return writeDocument(document);
 }
 

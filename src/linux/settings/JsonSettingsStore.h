@@ -26,6 +26,8 @@ class JsonSettingsStore : public SettingsStore {
 
     std::optional<std::vector<ArrayElement>> readArray(std::string_view key) override;
     bool writeStringArray(std::string_view key, const std::vector<std::string>& values) override;
+    std::optional<std::string> readString(std::string_view key) override;
+    bool writeString(std::string_view key, const std::string& value) override;
 
     const std::filesystem::path& path() const { return file_; }
 
@@ -41,6 +43,7 @@ class JsonSettingsStore : public SettingsStore {
 
     void refresh();
     void load(const struct stat& info);
+    bool writeValue(std::string_view key, nlohmann::json value);
     bool moveUnusableFileAside();
     bool writeDocument(const nlohmann::json& document);
 
