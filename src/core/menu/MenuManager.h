@@ -50,9 +50,6 @@ class MenuManager : public ActionTarget {
     // The picture: the flag, a 2-point gap and the 12-point antenna symbol.
     std::shared_ptr<Image> menuBarIcon(const std::string& flagText);
 
-    const std::vector<OndoChannel>& channels() const { return channels_; }
-    HotkeyManager& hotkeyManager() { return *hotkeyManager_; }
-
   private:
     MenuManager(std::shared_ptr<StatusItem> statusItem, std::shared_ptr<AudioPlayer> audioPlayer,
                 Services services);
