@@ -222,3 +222,36 @@ TEST_F(GstStreamPlayerTlsTest, ARedirectFromHttpsToHttpIsRefused) {
 
 } // namespace
 } // namespace tunora
+
+namespace tunora {
+namespace {
+
+// No sound server at all: playing must neither crash nor stall the program.
+TEST(GstStreamPlayerWithoutSound, PlayingWithoutASoundServerIsHarmless) {
+    testing::PrivateRuntimeDir runtime; // an empty runtime folder: no PulseAudio socket
+    setenv("PULSE_SERVER", "unix:/nonexistent/pulse", 1);
+    testing::TemporaryDirectory work;
+    testing::StreamServer server(work.path());
+    GstStreamPlayerFactory factory(PlaybackSettings{});
+    auto player = factory.makePlayer(server.url("/tone.mp3"));
+    player->play();
+    int ticks = 0;
+    GSourceId ticker;
+    ticker.reset(g_timeout_add(
+        20,
+        [](gpointer count) -> gboolean {
+            ++*static_cast<int*>(count);
+            return G_SOURCE_CONTINUE;
+        },
+        &ticks));
+    EXPECT_TRUE(testing::waitUntil([&] { return ticks >= 50; }, 10s,
+                                   [] {
+                                       g_main_context_iteration(nullptr, FALSE);
+                                       std::this_thread::sleep_for(1ms);
+                                   }));
+    player->pause();
+    EXPECT_EQ(player->rate(), 0.0f);
+}
+
+} // namespace
+} // namespace tunora
