@@ -3,6 +3,7 @@
 #include "core/playback/AudioPlayer.h"
 #include "linux/playback/GstStreamPlayer.h"
 #include "support/DesktopServices.h"
+#include "support/MainLoop.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -36,12 +37,8 @@ class MprisServiceTest : public ::testing::Test {
         }));
     }
 
-    void spin() {
-        g_main_context_iteration(nullptr, FALSE);
-        std::this_thread::sleep_for(2ms);
-    }
     bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s) {
-        return testing::waitUntil(condition, timeout, [this] { spin(); });
+        return testing::waitUntil(condition, timeout, testing::spinMainLoop);
     }
     // Runs a client while this process keeps serving the bus.
     Result run(std::vector<std::string> argv) {

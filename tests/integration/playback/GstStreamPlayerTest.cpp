@@ -1,6 +1,7 @@
 #include "linux/playback/GstStreamPlayer.h"
 
 #include "support/DesktopServices.h"
+#include "support/MainLoop.h"
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>
@@ -140,19 +141,12 @@ TEST_F(GstStreamPlayerTest, AStalledServerNeitherFreezesTheLoopNorEndsPlayback) 
     auto player = makePlayer(server.url("/stall"));
     player->play();
     ASSERT_TRUE(waitForTone());
-    int ticks = 0;
-    GSourceId ticker;
-    ticker.reset(g_timeout_add(
-        100,
-        [](gpointer count) -> gboolean {
-            ++*static_cast<int*>(count);
-            return G_SOURCE_CONTINUE;
-        },
-        &ticks));
+    testing::MainLoopTicker ticker(100);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(waitFor([&] { return server.requests("/stall") >= 2; }, 15s));
     const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(ticks, waited / 100ms - 3) << "the main loop kept running while the server stalled";
+    EXPECT_GE(ticker.ticks(), waited / 100ms - 3)
+        << "the main loop kept running while the server stalled";
     EXPECT_EQ(player->rate(), 1.0f);
 }
 
@@ -235,20 +229,9 @@ TEST(GstStreamPlayerWithoutSound, PlayingWithoutASoundServerIsHarmless) {
     GstStreamPlayerFactory factory(PlaybackSettings{});
     auto player = factory.makePlayer(server.url("/tone.mp3"));
     player->play();
-    int ticks = 0;
-    GSourceId ticker;
-    ticker.reset(g_timeout_add(
-        20,
-        [](gpointer count) -> gboolean {
-            ++*static_cast<int*>(count);
-            return G_SOURCE_CONTINUE;
-        },
-        &ticks));
-    EXPECT_TRUE(testing::waitUntil([&] { return ticks >= 50; }, 10s,
-                                   [] {
-                                       g_main_context_iteration(nullptr, FALSE);
-                                       std::this_thread::sleep_for(1ms);
-                                   }));
+    testing::MainLoopTicker ticker(20);
+    EXPECT_TRUE(
+        testing::waitUntil([&] { return ticker.ticks() >= 50; }, 10s, testing::spinMainLoop));
     player->pause();
     EXPECT_EQ(player->rate(), 0.0f);
 }

@@ -3,6 +3,7 @@
 #include "linux/settings/JsonSettingsStore.h"
 #include "linux/update/Version.h"
 #include "support/DesktopServices.h"
+#include "support/MainLoop.h"
 
 #include <ctime>
 #include <gtest/gtest.h>
@@ -39,10 +40,7 @@ class FeedUpdateControllerTest : public ::testing::Test {
     }
     bool waitForDialogs(std::size_t count, std::chrono::milliseconds timeout = 10s) {
         return testing::waitUntil([&] { return dialogs->shown.size() >= count; }, timeout,
-                                  [] {
-                                      g_main_context_iteration(nullptr, FALSE);
-                                      std::this_thread::sleep_for(2ms);
-                                  });
+                                  testing::spinMainLoop);
     }
     std::string checkOnce(const std::string& feed) {
         dialogs->shown.clear();
@@ -120,10 +118,7 @@ TEST_F(FeedUpdateControllerTest, ScheduledChecksAnnounceAVersionOnceAndRememberT
     settings->writeString("lastUpdateCheck", std::to_string(std::time(nullptr) - 90000));
     auto nextDay = controller("newer", {1s, 86400s});
     ASSERT_TRUE(testing::waitUntil([&] { return server.requests("/feed/newer") == 2; }, 5s,
-                                   [] {
-                                       g_main_context_iteration(nullptr, FALSE);
-                                       std::this_thread::sleep_for(2ms);
-                                   }));
+                                   testing::spinMainLoop));
     EXPECT_FALSE(waitForDialogs(2, 500ms));
 }
 
@@ -132,11 +127,7 @@ TEST_F(FeedUpdateControllerTest, ScheduledChecksStaySilentWhenUpToDateOrFailing)
     auto failing = controller("500", {1s, 86400s});
     testing::waitUntil(
         [&] { return server.requests("/feed/equal") == 1 && server.requests("/feed/500") == 1; },
-        5s,
-        [] {
-            g_main_context_iteration(nullptr, FALSE);
-            std::this_thread::sleep_for(2ms);
-        });
+        5s, testing::spinMainLoop);
     EXPECT_FALSE(waitForDialogs(1, 500ms));
 }
 
