@@ -226,11 +226,12 @@ void GstStreamPlayer::handleMessage(GstMessage* message) {
 }
 
 GstStreamPlayerFactory::GstStreamPlayerFactory(PlaybackSettings settings)
-    : settings_(std::move(settings)), sleepMonitor_(std::make_shared<SleepMonitor>()) {
-    gst_init(nullptr, nullptr);
-}
+    : settings_(std::move(settings)), sleepMonitor_(std::make_shared<SleepMonitor>()) {}
 
 std::unique_ptr<StreamPlayer> GstStreamPlayerFactory::makePlayer(const std::string& url) {
+    // GStreamer starts with the first station rather than with the program, so
+    // the tray item shows up sooner; initialising twice is harmless.
+    gst_init(nullptr, nullptr);
     return std::make_unique<GstStreamPlayer>(url, settings_, sleepMonitor_);
 }
 

@@ -54,7 +54,11 @@ class CairoGraphics : public Graphics {
     double smallSystemFontSize() override;
 
   private:
+    GtkIconTheme* iconTheme();
+
     std::filesystem::path iconDirectory_;
+    // Made on first use: finding the themes' folders is the slow part of a lookup.
+    std::unique_ptr<GtkIconTheme, void (*)(gpointer)> iconTheme_{nullptr, g_object_unref};
 };
 
 } // namespace tunora
