@@ -61,6 +61,10 @@ int runTrayApplication() {
         std::cerr << "tunora: already running\n";
         return 0;
     }
+    // A tray item draws nothing with OpenGL; without this GDK loads the GL driver
+    // at start-up to choose visuals, which costs time and memory. A user's own
+    // setting wins.
+    g_setenv("GDK_GL", "disable", FALSE);
     if (!gtk_init_check(nullptr, nullptr)) {
         std::cerr << "tunora: cannot open a display (is DISPLAY or WAYLAND_DISPLAY set?)\n";
         return 1;
