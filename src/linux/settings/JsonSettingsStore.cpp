@@ -65,6 +65,10 @@ void syncDirectory(const std::filesystem::path& directory) {
 
 } // namespace
 
+JsonSettingsStore::FileIdentity JsonSettingsStore::FileIdentity::of(const struct stat& info) {
+    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
 bool JsonSettingsStore::FileIdentity::operator==(const FileIdentity& other) const {
     return device == other.device && inode == other.inode && size == other.size &&
            modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
@@ -84,7 +88,7 @@ void JsonSettingsStore::refresh() {
         cachedIdentity_.reset();
         return;
     }
-    const FileIdentity identity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+    const FileIdentity identity = FileIdentity::of(info);
     if (cachedIdentity_ && *cachedIdentity_ == identity) {
         return;
     }
@@ -94,7 +98,7 @@ void JsonSettingsStore::refresh() {
 void JsonSettingsStore::load(const struct stat& info) {
     state_ = FileState::unusable;
     document_ = nlohmann::json::object();
-    cachedIdentity_ = FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+    cachedIdentity_ = FileIdentity::of(info);
 
     const UniqueFd fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
     std::string contents;
@@ -104,8 +108,7 @@ void JsonSettingsStore::load(const struct stat& info) {
     // Identify the file by what was actually read, in case it changed meanwhile.
     struct stat readInfo {};
     if (::fstat(fd.get(), &readInfo) == 0) {
-        cachedIdentity_ =
-            FileIdentity{readInfo.st_dev, readInfo.st_ino, readInfo.st_size, readInfo.st_mtim};
+        cachedIdentity_ = FileIdentity::of(readInfo);
     }
     // The parser rejects malformed UTF-8 as well as malformed JSON.
     nlohmann::json parsed = nlohmann::json::parse(contents, nullptr, /*allow_exceptions=*/false);
@@ -199,7 +202,7 @@ bool JsonSettingsStore::writeDocument(const nlohmann::json& document) {
     state_ = FileState::valid;
     struct stat info {};
     if (::stat(file_.c_str(), &info) == 0) {
-        cachedIdentity_ = FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+        cachedIdentity_ = FileIdentity::of(info);
     }
     return true;
 }

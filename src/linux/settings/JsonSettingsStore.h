@@ -37,6 +37,7 @@ class JsonSettingsStore : public SettingsStore {
         ino_t inode;
         off_t size;
         timespec modified;
+        static FileIdentity of(const struct stat& info);
         bool operator==(const FileIdentity& other) const;
     };
     enum class FileState { missing, valid, unusable };
