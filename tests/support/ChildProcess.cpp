@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <stdexcept>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -70,6 +71,23 @@ ChildProcess::~ChildProcess() {
     if (stdoutFd_ >= 0) {
         close(stdoutFd_);
     }
+}
+
+std::string ChildProcess::readLine(std::chrono::milliseconds timeout) {
+    std::string line;
+    pollfd readable{stdoutFd_, POLLIN, 0};
+    while (line.empty() || line.back() != '\n') {
+        if (poll(&readable, 1, static_cast<int>(timeout.count())) <= 0) {
+            throw std::runtime_error("no output in time");
+        }
+        char c;
+        if (read(stdoutFd_, &c, 1) != 1) {
+            throw std::runtime_error("process ended");
+        }
+        line += c;
+    }
+    line.pop_back();
+    return line;
 }
 
 int ChildProcess::wait(std::chrono::milliseconds timeout) {

@@ -22,6 +22,9 @@ class ChildProcess {
 
     pid_t pid() const { return pid_; }
     int stdoutFd() const { return stdoutFd_; }
+    // The next line of the captured stdout, without its newline; throws when the
+    // child ends or says nothing in time.
+    std::string readLine(std::chrono::milliseconds timeout);
     // Waits for the exit status; -1 when it did not exit in time (it is then killed).
     int wait(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     bool running();

@@ -30,22 +30,6 @@ void pollUntil(const std::function<bool()>& ready, std::chrono::milliseconds tim
 
 } // namespace
 
-std::string readLine(int fd, std::chrono::milliseconds timeout) {
-    std::string line;
-    pollfd readable{fd, POLLIN, 0};
-    while (line.find('\n') == std::string::npos) {
-        if (poll(&readable, 1, static_cast<int>(timeout.count())) <= 0) {
-            throw std::runtime_error("no output in time");
-        }
-        char c;
-        if (read(fd, &c, 1) != 1) {
-            throw std::runtime_error("process ended");
-        }
-        line += c;
-    }
-    return line.substr(0, line.size() - 1);
-}
-
 PrivateRuntimeDir::PrivateRuntimeDir() {
     std::filesystem::permissions(directory_.path(), std::filesystem::perms::owner_all);
     setenv("XDG_RUNTIME_DIR", directory_.path().c_str(), 1);
@@ -139,7 +123,7 @@ StreamServer::StreamServer(const std::filesystem::path& workDir, std::optional<T
                                  tls->redirectTarget});
     }
     process_ = std::make_unique<ChildProcess>(argv, std::map<std::string, std::string>{}, true);
-    const std::string port = readLine(process_->stdoutFd(), 10s);
+    const std::string port = process_->readLine(10s);
     origin_ = std::string(tls ? "https" : "http") + "://127.0.0.1:" + port;
 }
 
@@ -188,7 +172,7 @@ PrivateBus::PrivateBus() {
                                                                        "--nofork", "--nopidfile",
                                                                        "--print-address=1"},
                                               std::map<std::string, std::string>{}, true);
-    address_ = readLine(process_->stdoutFd(), std::chrono::seconds(10));
+    address_ = process_->readLine(std::chrono::seconds(10));
 }
 
 } // namespace tunora::testing

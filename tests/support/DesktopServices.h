@@ -77,9 +77,6 @@ struct TestCertificates {
 
 namespace tunora::testing {
 
-// Reads one line of a child's output.
-std::string readLine(int fd, std::chrono::milliseconds timeout);
-
 // A private D-Bus bus (a dbus-daemon with the session configuration).
 class PrivateBus {
   public:
