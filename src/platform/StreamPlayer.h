@@ -1,19 +1,55 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace tunora {
 
+// Why a stream could not be played, in terms a listener can be told.
+struct StreamFailure {
+    enum class Reason {
+        hostNotFound,
+        connectionRefused,
+        httpError, // detail: the HTTP status
+        notAudio,
+        untrustedCertificate,
+        insecureRedirect,
+        noNetwork,
+        gaveUp, // detail: the seconds spent reconnecting
+        other,
+    };
+    Reason reason = Reason::other;
+    int detail = 0;
+    // The platform's own words, for bug reports.
+    std::string technical;
+};
+
+// What happened to a stream on its own, after play().
+struct StreamEvent {
+    enum class Kind {
+        flowing,      // audio reaches the output (again)
+        reconnecting, // a stream that played dropped and is being brought back
+        failed,       // given up for good; rate() is 0 from now on
+    };
+    Kind kind = Kind::flowing;
+    StreamFailure failure; // for failed
+};
+
 // One live stream. play() and pause() return at once; connecting, buffering and
-// decoding happen inside. rate() is above 0.0 after play() and 0.0 after pause().
-// play() on a paused player continues that same stream.
+// decoding happen inside. rate() is above 0.0 after play() and 0.0 after pause()
+// or a failure. play() on a paused or failed player continues that same stream.
 class StreamPlayer {
   public:
+    using EventHandler = std::function<void(const StreamEvent&)>;
+
     virtual ~StreamPlayer() = default;
     virtual void play() = 0;
     virtual void pause() = 0;
     virtual float rate() const = 0;
+    // Events arrive on the main thread from the event loop, never from inside
+    // play() or pause(); none arrive after pause() until the next play().
+    virtual void setEventHandler(EventHandler handler) = 0;
 };
 
 // Makes a stream player for an absolute stream URL.

@@ -37,6 +37,18 @@ WATCHER_XML = """
 </interface></node>
 """
 
+NOTIFICATIONS_XML = """
+<node><interface name="org.freedesktop.Notifications">
+  <method name="GetCapabilities"><arg type="as" direction="out"/></method>
+  <method name="Notify">
+    <arg type="s" direction="in"/><arg type="u" direction="in"/><arg type="s" direction="in"/>
+    <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="as" direction="in"/>
+    <arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
+    <arg type="u" direction="out"/>
+  </method>
+</interface></node>
+"""
+
 
 def wait_for(condition, timeout=10.0, message="condition"):
     """Runs the GLib loop until condition() is true; fails after timeout seconds."""
@@ -93,6 +105,8 @@ class Desktop:
             self.item = None
             if with_watcher:
                 self._own_watcher()
+            self.notifications = []
+            self._own_notification_server()
         except Exception:
             self.close()
             raise
@@ -149,8 +163,10 @@ class Desktop:
                         "lamemp3enc", "target=bitrate", "bitrate=128", "cbr=true", "!",
                         "filesink", "location=" + tone], check=True, timeout=30)
         self.counts = os.path.join(self.root, "counts.json")
+        self.faults = os.path.join(self.root, "faults.json")
         server = self._start(["/usr/bin/python3", os.path.join(SUPPORT, "stream_server.py"),
-                              tone, "--counts", self.counts, "--lifetime", "600"],
+                              tone, "--counts", self.counts, "--faults", self.faults,
+                              "--lifetime", "600"],
                              stdout=subprocess.PIPE)
         self.env["TUNORA_STREAM_ORIGIN"] = "http://127.0.0.1:" + self._read_line(server)
 
@@ -163,6 +179,35 @@ class Desktop:
                                    GLib.Variant("(su)", ("org.kde.StatusNotifierWatcher", 4)),
                                    None, Gio.DBusCallFlags.NONE, 5000, None)
         assert reply.unpack()[0] == 1, "could not own the watcher name"
+
+    def _own_notification_server(self):
+        info = Gio.DBusNodeInfo.new_for_xml(NOTIFICATIONS_XML).interfaces[0]
+        self.bus.register_object("/org/freedesktop/Notifications", info,
+                                 self._notification_call, None, None)
+        reply = self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus", "RequestName",
+                                   GLib.Variant("(su)", ("org.freedesktop.Notifications", 4)),
+                                   None, Gio.DBusCallFlags.NONE, 5000, None)
+        assert reply.unpack()[0] == 1, "could not own the notification server name"
+
+    def _notification_call(self, connection, sender, path, interface, method, params,
+                           invocation):
+        if method == "GetCapabilities":
+            invocation.return_value(GLib.Variant("(as)", (["body"],)))
+            return
+        _, _, _, summary, body, _, _, _ = params.unpack()
+        self.notifications.append((summary, body))
+        invocation.return_value(GLib.Variant("(u)", (len(self.notifications),)))
+
+    def set_faults(self, faults):
+        """Breaks stations on the stream server: {"part of a path": "fault path"}."""
+        with open(self.faults + ".tmp", "w") as file:
+            json.dump(faults, file)
+        os.replace(self.faults + ".tmp", self.faults)
+
+    def stderr(self):
+        with open(self.log.name) as file:
+            return file.read()
 
     def _watcher_call(self, connection, sender, path, interface, method, params, invocation):
         if method == "RegisterStatusNotifierItem":

@@ -104,6 +104,46 @@ class PlaybackTest(DesktopTestCase):
         self.assertEqual(self.checked(), ["Ondo Kultur"])
 
 
+class FailureTest(DesktopTestCase):
+    def checked(self):
+        return [i["label"] for i in station_items(self.desktop.layout())
+                if i["props"].get("toggle-state") == 1]
+
+    def test_a_station_that_cannot_play_is_shown_paused_explained_and_retried(self):
+        d = self.desktop
+        d.start_tunora()
+        d.set_faults({"ndr2": "404"})
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: d.playerctl("status") == "Paused", 3, "Paused after the failure")
+        wait_for(lambda: d.notifications, 3, "the notification")
+        self.assertEqual(d.notifications, [("NDR 2 cannot be played", "the server answered 404")])
+        self.assertIn("NDR 2 cannot be played: the server answered 404", d.stderr())
+        self.assertEqual(self.checked(), ["NDR 2"])
+        self.assertEqual(d.label(), " NDR 2")
+        self.assertEqual(d.item_property("Title"), "NDR 2 \u2013 the server answered 404")
+
+        d.set_faults({})
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: d.sound_level() > 0.05, 15, "sound after the server was mended")
+        self.assertEqual(d.playerctl("status"), "Playing")
+        self.assertEqual(d.item_property("Title"), "NDR 2")
+        self.assertEqual(len(d.notifications), 1)
+
+    def test_a_dropped_stream_reconnects_and_stays_playing_quietly(self):
+        d = self.desktop
+        d.start_tunora()
+        d.set_faults({"wdr2": "drop-once"})
+        d.click("WDR", "WDR 2")
+        wait_for(lambda: d.sound_level() > 0.05, 15, "sound")
+        path = "/wdr/wdr2/rheinland/mp3/128/stream.mp3"
+        statuses = set()
+        wait_for(lambda: statuses.add(d.playerctl("status")) or d.requests(path) >= 2, 15,
+                 "the reconnect")
+        wait_for(lambda: d.sound_level() > 0.05, 15, "sound again")
+        self.assertEqual(statuses, {"Playing"})
+        self.assertEqual(d.notifications, [])
+
+
 class HotkeyTest(DesktopTestCase):
     def test_bind_press_clear_and_restart(self):
         d = self.desktop

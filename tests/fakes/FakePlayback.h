@@ -28,8 +28,18 @@ class FakeStreamPlayer : public StreamPlayer {
         currentRate = 0.0f;
     }
     float rate() const override { return currentRate; }
+    void setEventHandler(EventHandler handler) override { onEvent = std::move(handler); }
+
+    // Plays the platform's part: the stream fails, drops or flows by itself.
+    void report(StreamEvent::Kind kind, StreamFailure failure = {}) {
+        if (kind == StreamEvent::Kind::failed) {
+            currentRate = 0.0f;
+        }
+        onEvent(StreamEvent{kind, std::move(failure)});
+    }
 
     float currentRate = 0.0f;
+    EventHandler onEvent;
 
   private:
     CallLog log_;

@@ -86,9 +86,11 @@ class FakeStatusButton : public StatusButton {
     void setImage(std::shared_ptr<Image> value) override { image = std::move(value); }
     void setTitle(const std::string& value) override { title = value; }
     void setFont(Font value) override { font = value; }
+    void setToolTip(const std::string& value) override { toolTip = value; }
 
     std::shared_ptr<Image> image;
     std::optional<std::string> title;
+    std::string toolTip;
     std::optional<Font> font;
 };
 
@@ -167,7 +169,11 @@ class FakeNotificationCenter : public NotificationCenter {
         options.push_back(value);
         completion(false); // refused: nothing may change
     }
+    void post(const std::string& title, const std::string& body) override {
+        posted.push_back(title + ": " + body);
+    }
     std::vector<unsigned> options;
+    std::vector<std::string> posted;
 };
 
 class FakeApplication : public Application {

@@ -3,8 +3,13 @@
 
 Serves an MP3 file, looping, at real-time pace after a short burst. Paths choose
 faults: /404, /html, /drop-once (the first connection dies after ~1.5 s of audio),
-/drop-then-404 (that, and 404 afterwards), /fail-once (404 the first time),
+/drop-then-404 (that, and 404 afterwards), /drop-always (every connection dies
+after ~1 s of audio), /fail-once (404 the first time), /reset-once (the first
+connection is closed without an answer),
 /feed/<name> (update feeds, good and bad),
+With --faults FILE (JSON: {"part of a path": "fault path"}), a request whose path
+contains a key is answered as the fault path is, e.g. {"ndr2": "404"}; the file
+is read on every request, so a test can break and mend stations while they run.
 /stall (headers and a little audio, then silence), /redirect-to-http. With --counts,
 the number of requests per path is kept in a JSON file. Prints its port on stdout.
 Stops by itself after --lifetime seconds.
@@ -35,6 +40,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 with open(self.server.counts_file + ".tmp", "w") as out:
                     json.dump(counts, out)
                 os.replace(self.server.counts_file + ".tmp", self.server.counts_file)
+        path = self.apply_faults(path)
+        if path == "/reset-once" and nth == 1:
+            self.close_connection = True
+            return
         if path.startswith("/feed/"):
             return self.feed(path[len("/feed/"):])
         if path == "/404" or (path == "/fail-once" and nth == 1) or (
@@ -50,12 +59,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
         limit = None
         if path in ("/drop-once", "/drop-then-404") and nth == 1:
             limit = int(BITRATE_BYTES * 1.5)
+        if path == "/drop-always":
+            limit = BITRATE_BYTES
         if path == "/stall":
             limit = int(BITRATE_BYTES * 1.5)
         self.send_response(200)
         self.send_header("Content-Type", "audio/mpeg")
         self.end_headers()
         self.stream(limit, stall=(path == "/stall"))
+
+    def apply_faults(self, path):
+        try:
+            with open(self.server.faults_file) as file:
+                faults = json.load(file)
+        except (TypeError, OSError, ValueError):
+            return path
+        for key, fault in faults.items():
+            if key in path:
+                return "/" + fault
+        return path
 
     def feed(self, name):
         """Update feeds, good and bad, for the update-check tests."""
@@ -122,6 +144,7 @@ def main():
     parser.add_argument("--lifetime", type=float, default=300)
     parser.add_argument("--redirect-target", help="where /redirect-to-http points")
     parser.add_argument("--counts", help="file that gets the request counts as JSON")
+    parser.add_argument("--faults", help="JSON file of faults to inject by path")
     args = parser.parse_args()
     server = Server(("127.0.0.1", 0), Handler)
     server.mp3 = open(args.mp3, "rb").read()
@@ -129,6 +152,7 @@ def main():
     server.redirect_target = args.redirect_target or (
         "http://127.0.0.1:%d/tone.mp3" % server.server_address[1])
     server.counts_file = args.counts
+    server.faults_file = args.faults
     if args.cert:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(args.cert, args.key)

@@ -1,5 +1,7 @@
 #include "core/app/AppDelegate.h"
 
+#include "core/playback/StreamFailureText.h"
+
 namespace tunora {
 
 AppDelegate::AppDelegate(Services services)
@@ -12,8 +14,15 @@ void AppDelegate::applicationDidFinishLaunching() {
     statusItem_ = services_.statusBar->statusItemWithLength(StatusBar::variableLength);
     menuManager_ = MenuManager::create(statusItem_, audioPlayer_, services_.menu);
     menuManager_->start();
-    // The program posts no notifications; the answer changes nothing.
+    // Notifications are posted either way: without a notification server the
+    // log still gets the line.
     services_.notifications->requestAuthorization(NotificationCenter::alertOption, [](bool) {});
+    audioPlayer_->onStreamFailure = [notifications = services_.notifications,
+                                     strings = services_.menu.strings](
+                                        const OndoChannel& channel, const StreamFailure& failure) {
+        notifications->post(stationCannotBePlayed(channel.name(), *strings),
+                            describeStreamFailure(failure, *strings));
+    };
 }
 
 } // namespace tunora

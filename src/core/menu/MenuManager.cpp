@@ -1,5 +1,7 @@
 #include "core/menu/MenuManager.h"
 
+#include "core/playback/StreamFailureText.h"
+
 namespace tunora {
 
 MenuManager::MenuManager(std::shared_ptr<StatusItem> statusItem,
@@ -229,6 +231,22 @@ void MenuManager::updateStatusIcon() {
     } else {
         button->setTitle("");
     }
+    button->setToolTip(statusToolTip());
+}
+
+// The station, and why it is silent when it is: "NDR 2 – the server answered 404".
+std::string MenuManager::statusToolTip() {
+    const auto& current = audioPlayer_->currentChannel();
+    if (!current) {
+        return "";
+    }
+    std::string condition;
+    if (audioPlayer_->streamCondition() == AudioPlayer::StreamCondition::reconnecting) {
+        condition = services_.strings->localizedString("reconnecting");
+    } else if (const auto& failure = audioPlayer_->streamFailure()) {
+        condition = describeStreamFailure(*failure, *services_.strings);
+    }
+    return condition.empty() ? current->name() : current->name() + " \u2013 " + condition;
 }
 
 std::shared_ptr<Image> MenuManager::menuBarIcon(const std::string& flagText) {

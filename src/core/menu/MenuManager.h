@@ -58,6 +58,7 @@ class MenuManager : public ActionTarget {
     std::unique_ptr<MenuItem> channelMenuItem(const OndoChannel& channel);
     std::unique_ptr<MenuItem> hotkeySubmenuItem();
     void updateStatusIcon();
+    std::string statusToolTip();
     void channelSelected(const MenuItem& sender);
     void assignHotkey(const MenuItem& sender);
     void hotkeyTriggered(int slot);

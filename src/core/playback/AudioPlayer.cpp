@@ -20,11 +20,20 @@ void AudioPlayer::play(const OndoChannel& channel) {
         player_->pause();
     }
     currentChannel_ = channel;
+    startNewChoice();
     updateNowPlaying();
     // The observer hears of the new station before its stream exists.
     notifyStateChange();
     auto next = streams_->makePlayer(channel.streamURL().toString());
     player_ = std::move(next); // releases the previous, already paused stream
+    // Events of a stream that is no longer current are dropped: the handler
+    // dies with its stream, and it checks that its stream is still the one.
+    player_->setEventHandler([weak = self_, stream = player_.get()](const StreamEvent& event) {
+        auto player = weak.lock();
+        if (player && player->player_.get() == stream) {
+            player->streamEventOccurred(event);
+        }
+    });
     player_->play();
 }
 
@@ -37,6 +46,7 @@ void AudioPlayer::pause() {
 }
 
 void AudioPlayer::resume() {
+    startNewChoice();
     if (player_) {
         player_->play();
     }
@@ -59,6 +69,48 @@ void AudioPlayer::updateNowPlaying() {
         {nowplaying::artist, std::string(currentChannel_->network().rawValue())},
     });
     nowPlaying_->setPlaybackState(PlaybackState::playing);
+}
+
+void AudioPlayer::startNewChoice() {
+    condition_ = StreamCondition::normal;
+    failure_.reset();
+    failureAnnounced_ = false;
+}
+
+void AudioPlayer::streamEventOccurred(const StreamEvent& event) {
+    switch (event.kind) {
+    case StreamEvent::Kind::failed:
+        if (condition_ == StreamCondition::failed) {
+            return; // a retry of the platform's own failed again: already told
+        }
+        condition_ = StreamCondition::failed;
+        failure_ = event.failure;
+        nowPlaying_->setPlaybackState(PlaybackState::paused);
+        notifyStateChange();
+        if (!failureAnnounced_ && onStreamFailure && currentChannel_) {
+            failureAnnounced_ = true;
+            onStreamFailure(*currentChannel_, event.failure);
+        }
+        return;
+    case StreamEvent::Kind::reconnecting:
+        if (condition_ == StreamCondition::reconnecting) {
+            return;
+        }
+        condition_ = StreamCondition::reconnecting;
+        notifyStateChange(); // still playing: it will be back
+        return;
+    case StreamEvent::Kind::flowing:
+        if (condition_ == StreamCondition::normal) {
+            return;
+        }
+        if (condition_ == StreamCondition::failed) {
+            failure_.reset();
+            nowPlaying_->setPlaybackState(PlaybackState::playing);
+        }
+        condition_ = StreamCondition::normal;
+        notifyStateChange();
+        return;
+    }
 }
 
 void AudioPlayer::notifyStateChange() {

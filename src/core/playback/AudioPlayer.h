@@ -16,8 +16,10 @@ namespace tunora {
 // tells one observer about every change.
 //
 // States follow from the members: idle (no stream yet), playing (a stream whose
-// rate is above zero), paused (a stream that is not moving). The player does not
-// watch its stream: whether it plays is read from the rate when asked.
+// rate is above zero), paused (a stream that is not moving). The player listens
+// to its current stream so that it never claims to play what cannot be heard: a
+// stream that fails for good is published as paused, keeping its station, and a
+// new choice of that station tries again.
 class AudioPlayer {
   public:
     // Makes the player and installs its media-command handlers at once.
@@ -37,8 +39,17 @@ class AudioPlayer {
     bool hasStreamPlayer() const { return player_ != nullptr; }
     const std::optional<OndoChannel>& currentChannel() const { return currentChannel_; }
 
-    // Called synchronously, once, by every play, pause and resume.
+    // How the current stream is doing, as far as the listener should know.
+    enum class StreamCondition { normal, reconnecting, failed };
+    StreamCondition streamCondition() const { return condition_; }
+    // Why the current stream failed, until the next choice.
+    const std::optional<StreamFailure>& streamFailure() const { return failure_; }
+
+    // Called synchronously, once, by every play, pause and resume; and when the
+    // current stream's condition changes by itself.
     std::function<void()> onStateChange;
+    // Called once per choice of a station (play or resume) whose stream fails.
+    std::function<void(const OndoChannel&, const StreamFailure&)> onStreamFailure;
 
     // Publishes the current channel as live, titled with its name, by its network.
     void updateNowPlaying();
@@ -48,11 +59,16 @@ class AudioPlayer {
                 std::shared_ptr<NowPlayingCenter> nowPlaying);
     void setupRemoteCommands(RemoteCommandCenter& commands);
     void notifyStateChange();
+    void startNewChoice();
+    void streamEventOccurred(const StreamEvent& event);
 
     std::shared_ptr<StreamPlayerFactory> streams_;
     std::shared_ptr<NowPlayingCenter> nowPlaying_;
     std::unique_ptr<StreamPlayer> player_;
     std::optional<OndoChannel> currentChannel_;
+    StreamCondition condition_ = StreamCondition::normal;
+    std::optional<StreamFailure> failure_;
+    bool failureAnnounced_ = false;
     std::weak_ptr<AudioPlayer> self_;
 };
 

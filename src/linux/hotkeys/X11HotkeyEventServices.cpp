@@ -188,6 +188,8 @@ OSStatus X11HotkeyEventServices::registerEventHotKey(std::uint32_t keyCode, std:
     }
     drainEvents(); // XSync may have queued events the fd watch will not see
     if (!grabbed) {
+        g_message("another program holds the shortcut with key %s; Tunora goes without it",
+                  XKeysymToString(*keysym));
         return eventHotKeyExistsErr;
     }
     auto grab = std::make_unique<Grab>();

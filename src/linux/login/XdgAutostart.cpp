@@ -3,9 +3,11 @@
 #include "linux/system/UniqueFd.h"
 #include "linux/system/XdgPaths.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <glib.h>
 #include <string>
 #include <sys/stat.h>
 
@@ -103,12 +105,19 @@ bool XdgAutostart::registerApplication() {
                                  "Icon=org.tunora.Tunora\n"
                                  "Terminal=false\n"
                                  "X-GNOME-Autostart-enabled=true\n";
-    return writeAtomically(entry_, contents);
+    if (!writeAtomically(entry_, contents)) {
+        g_message("cannot write %s: %s", entry_.c_str(), g_strerror(errno));
+        return false;
+    }
+    return true;
 }
 
 bool XdgAutostart::unregisterApplication() {
     std::error_code error;
     std::filesystem::remove(entry_, error);
+    if (error) {
+        g_message("cannot remove %s: %s", entry_.c_str(), error.message().c_str());
+    }
     return !error;
 }
 

@@ -9,7 +9,10 @@ namespace {
 
 using Completion = std::function<void(bool)>;
 
-void onReply(GObject* bus, GAsyncResult* result, gpointer data) {
+constexpr const char* serverName = "org.freedesktop.Notifications";
+constexpr const char* serverPath = "/org/freedesktop/Notifications";
+
+void onCapabilities(GObject* bus, GAsyncResult* result, gpointer data) {
     std::unique_ptr<Completion> completion(static_cast<Completion*>(data));
     GError* rawError = nullptr;
     GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
@@ -17,7 +20,7 @@ void onReply(GObject* bus, GAsyncResult* result, gpointer data) {
     (*completion)(reply != nullptr);
 }
 
-void onBus(GObject*, GAsyncResult* result, gpointer data) {
+void askForCapabilities(GObject*, GAsyncResult* result, gpointer data) {
     GError* rawError = nullptr;
     GObjectPtr<GDBusConnection> bus(g_bus_get_finish(result, &rawError));
     GErrorPtr error(rawError);
@@ -26,17 +29,55 @@ void onBus(GObject*, GAsyncResult* result, gpointer data) {
         (*completion)(false);
         return;
     }
-    g_dbus_connection_call(bus.get(), "org.freedesktop.Notifications",
-                           "/org/freedesktop/Notifications", "org.freedesktop.Notifications",
-                           "GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"),
-                           G_DBUS_CALL_FLAGS_NO_AUTO_START, 5000, nullptr, &onReply, data);
+    g_dbus_connection_call(bus.get(), serverName, serverPath, serverName, "GetCapabilities",
+                           nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, 5000,
+                           nullptr, &onCapabilities, data);
+}
+
+struct Notification {
+    std::string title;
+    std::string body;
+};
+
+void onNotified(GObject* bus, GAsyncResult* result, gpointer) {
+    GError* rawError = nullptr;
+    GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
+    GErrorPtr error(rawError); // no notification server: the log has the line
+}
+
+void sendNotification(GObject*, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<Notification> notification(static_cast<Notification*>(data));
+    GError* rawError = nullptr;
+    GObjectPtr<GDBusConnection> bus(g_bus_get_finish(result, &rawError));
+    GErrorPtr error(rawError);
+    if (!bus) {
+        return;
+    }
+    GVariantBuilder actions;
+    g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
+    GVariantBuilder hints;
+    g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&hints, "{sv}", "desktop-entry",
+                          g_variant_new_string("org.tunora.Tunora"));
+    g_dbus_connection_call(bus.get(), serverName, serverPath, serverName, "Notify",
+                           g_variant_new("(susssasa{sv}i)", "Tunora", 0u, "org.tunora.Tunora",
+                                         notification->title.c_str(), notification->body.c_str(),
+                                         &actions, &hints, -1),
+                           G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
+                           &onNotified, nullptr);
 }
 
 } // namespace
 
 void FreedesktopNotifications::requestAuthorization(unsigned,
                                                     std::function<void(bool)> completion) {
-    g_bus_get(G_BUS_TYPE_SESSION, nullptr, &onBus, new Completion(std::move(completion)));
+    g_bus_get(G_BUS_TYPE_SESSION, nullptr, &askForCapabilities,
+              new Completion(std::move(completion)));
+}
+
+void FreedesktopNotifications::post(const std::string& title, const std::string& body) {
+    g_message("%s: %s", title.c_str(), body.c_str());
+    g_bus_get(G_BUS_TYPE_SESSION, nullptr, &sendNotification, new Notification{title, body});
 }
 
 } // namespace tunora

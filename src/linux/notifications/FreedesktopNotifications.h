@@ -4,12 +4,14 @@
 
 namespace tunora {
 
-// Asks the desktop's notification server (org.freedesktop.Notifications) for
-// its capabilities, which is all there is to "permission" on Linux. Fully
-// asynchronous; without a session bus or a server the completion says no.
+// The desktop's notification server (org.freedesktop.Notifications), reached
+// asynchronously on the session bus. Asking for "permission" reads its
+// capabilities, which is all there is to it on Linux. Every posted text also
+// goes to the log, so a desktop without a server still tells the user on stderr.
 class FreedesktopNotifications : public NotificationCenter {
   public:
     void requestAuthorization(unsigned options, std::function<void(bool)> completion) override;
+    void post(const std::string& title, const std::string& body) override;
 };
 
 } // namespace tunora

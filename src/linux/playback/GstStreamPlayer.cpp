@@ -1,11 +1,17 @@
 #include "linux/playback/GstStreamPlayer.h"
 
+#include "linux/playback/NetworkWatch.h"
 #include "linux/playback/SleepMonitor.h"
+#include "linux/playback/StreamFailureClassifier.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace tunora {
 namespace {
+
+using Clock = std::chrono::steady_clock;
+using Reason = StreamFailure::Reason;
 
 // playbin flags: audio only, no video or subtitles.
 constexpr guint playAudioOnly = 0x2;
@@ -19,6 +25,10 @@ GstElement* makeAudioSink(const PlaybackSettings& settings) {
     GError* rawError = nullptr;
     GstElement* sink = gst_parse_bin_from_description(settings.audioSink->c_str(), TRUE, &rawError);
     GErrorPtr error(rawError);
+    if (sink == nullptr) {
+        g_message("TUNORA_AUDIO_SINK \"%s\" does not work (%s); using the default output",
+                  settings.audioSink->c_str(), error ? error->message : "unknown error");
+    }
     return sink;
 }
 
@@ -34,22 +44,29 @@ bool redirectsToPlainHttp(GstMessage* message) {
     return false;
 }
 
+// Failures that the network coming back may cure.
+bool mayBeTheNetwork(Reason reason) {
+    return reason == Reason::hostNotFound || reason == Reason::connectionRefused ||
+           reason == Reason::noNetwork || reason == Reason::gaveUp || reason == Reason::other;
+}
+
 } // namespace
 
-GstStreamPlayer::GstStreamPlayer(std::string url, const PlaybackSettings& settings,
-                                 std::shared_ptr<SleepMonitor> sleepMonitor)
-    : url_(std::move(url)), settings_(settings), sleepMonitor_(std::move(sleepMonitor)) {
+bool StreamPlayerEnvironment::networkAvailable() const {
+    return !network || network->available();
+}
+
+GstStreamPlayer::GstStreamPlayer(std::string url,
+                                 std::shared_ptr<StreamPlayerEnvironment> environment)
+    : url_(std::move(url)), environment_(std::move(environment)) {
     buildPipeline();
-    if (sleepMonitor_) {
-        sleepMonitor_->add(this);
-    }
+    environment_->players.insert(this);
 }
 
 GstStreamPlayer::~GstStreamPlayer() {
-    if (sleepMonitor_) {
-        sleepMonitor_->remove(this);
-    }
+    environment_->players.erase(this);
     reconnectTimer_.reset();
+    failedToStart_.reset();
     busWatch_.reset();
     if (pipeline_) {
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL); // joins its threads, closes sockets
@@ -59,13 +76,14 @@ GstStreamPlayer::~GstStreamPlayer() {
 void GstStreamPlayer::buildPipeline() {
     GstElement* playbin = gst_element_factory_make("playbin", nullptr);
     if (playbin == nullptr) {
-        phase_ = Phase::failed; // GStreamer's base plugins are missing
+        g_message("GStreamer's playbin is missing (install gstreamer1.0-plugins-base)");
+        phase_ = Phase::failed;
         return;
     }
     pipeline_.reset(GST_ELEMENT(gst_object_ref_sink(playbin)));
     g_object_set(playbin, "uri", url_.c_str(), "flags", playAudioOnly, "buffer-duration",
                  jitterBuffer, nullptr);
-    if (GstElement* sink = makeAudioSink(settings_)) {
+    if (GstElement* sink = makeAudioSink(settings())) {
         g_object_set(playbin, "audio-sink", sink, nullptr);
     }
     g_signal_connect(playbin, "source-setup", G_CALLBACK(&GstStreamPlayer::onSourceSetup), this);
@@ -74,10 +92,10 @@ void GstStreamPlayer::buildPipeline() {
 }
 
 void GstStreamPlayer::onSourceSetup(GstElement*, GstElement* source, gpointer self) {
-    const auto* player = static_cast<GstStreamPlayer*>(self);
+    const PlaybackSettings& settings = static_cast<GstStreamPlayer*>(self)->settings();
     GObjectClass* sourceClass = G_OBJECT_GET_CLASS(source);
     if (g_object_class_find_property(sourceClass, "timeout") != nullptr) {
-        g_object_set(source, "timeout", guint(player->settings_.networkTimeout.count()), nullptr);
+        g_object_set(source, "timeout", guint(settings.networkTimeout.count()), nullptr);
     }
     if (g_object_class_find_property(sourceClass, "user-agent") != nullptr) {
         g_object_set(source, "user-agent", "Tunora", nullptr);
@@ -85,12 +103,12 @@ void GstStreamPlayer::onSourceSetup(GstElement*, GstElement* source, gpointer se
     if (g_object_class_find_property(sourceClass, "ssl-strict") != nullptr) {
         g_object_set(source, "ssl-strict", TRUE, nullptr); // never ignore certificate errors
     }
-    if (player->settings_.tlsCaFile &&
+    if (settings.tlsCaFile &&
         g_object_class_find_property(sourceClass, "tls-database") != nullptr) {
         // souphttpsrc on libsoup 3 ignores ssl-ca-file; a TLS database is honoured.
         GError* rawError = nullptr;
         GObjectPtr<GTlsDatabase> database(
-            g_tls_file_database_new(player->settings_.tlsCaFile->c_str(), &rawError));
+            g_tls_file_database_new(settings.tlsCaFile->c_str(), &rawError));
         GErrorPtr error(rawError);
         if (database) {
             g_object_set(source, "tls-database", database.get(), nullptr);
@@ -104,7 +122,8 @@ void GstStreamPlayer::play() {
         phase_ == Phase::waitingToReconnect) {
         return; // already on its way
     }
-    nextDelay_ = settings_.firstReconnectDelay;
+    droppedAt_ = {};
+    nextDelay_ = settings().firstReconnectDelay;
     connect();
 }
 
@@ -119,62 +138,99 @@ float GstStreamPlayer::rate() const {
     return wantsToPlay_ && phase_ != Phase::failed && phase_ != Phase::stopped ? 1.0f : 0.0f;
 }
 
-void GstStreamPlayer::reconnectIfPlaying() {
-    if (!wantsToPlay_ || !pipeline_) {
+void GstStreamPlayer::revive() {
+    if (!wantsToPlay_ || !pipeline_ || phase_ == Phase::stopped ||
+        (phase_ == Phase::failed && !mayBeTheNetwork(failureReason_))) {
         return;
     }
+    // A new run of trouble: the stream gets the whole window to come back.
+    droppedAt_ = Clock::now();
     reconnectTimer_.reset();
-    nextDelay_ = settings_.firstReconnectDelay;
+    nextDelay_ = settings().firstReconnectDelay;
     connect();
 }
 
 void GstStreamPlayer::connect() {
     if (!pipeline_) {
-        phase_ = Phase::failed;
+        fail({Reason::other, 0, "no playbin"});
         return;
     }
     gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
     phase_ = Phase::connecting;
     if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        streamDropped();
+        // Reported from the loop, as every other failure is, never from inside play().
+        failedToStart_.reset(g_idle_add(&GstStreamPlayer::onFailedToStart, this));
     }
 }
 
+gboolean GstStreamPlayer::onFailedToStart(gpointer self) {
+    auto* player = static_cast<GstStreamPlayer*>(self);
+    player->failedToStart_.forget();
+    if (player->phase_ == Phase::connecting) {
+        player->streamDropped({Reason::other, 0, "the pipeline did not start"});
+    }
+    return G_SOURCE_REMOVE;
+}
+
 void GstStreamPlayer::disconnect() {
+    failedToStart_.reset();
     if (pipeline_) {
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
     }
 }
 
+void GstStreamPlayer::startedFlowing() {
+    phase_ = Phase::flowing;
+    flowingSince_ = Clock::now();
+    emit(StreamEvent::Kind::flowing);
+}
+
 // The stream ended or failed. One that had flowed (or is being brought back)
 // is retried until the give-up window closes; one that never played fails now.
-void GstStreamPlayer::streamDropped() {
+void GstStreamPlayer::streamDropped(StreamFailure failure) {
     disconnect();
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = Clock::now();
     if (phase_ == Phase::flowing) {
-        droppedAt_ = now;
-        nextDelay_ = settings_.firstReconnectDelay;
-    } else if (phase_ != Phase::connecting ||
-               droppedAt_ == std::chrono::steady_clock::time_point{}) {
-        phase_ = Phase::failed;
+        // Only a stream that played steadily since the last drop opens a new
+        // window; one that breaks again soon after each start is still failing.
+        if (droppedAt_ == Clock::time_point{} || now - flowingSince_ >= settings().steadyPlay) {
+            droppedAt_ = now;
+            nextDelay_ = settings().firstReconnectDelay;
+        }
+        emit(StreamEvent::Kind::reconnecting);
+    } else if (droppedAt_ == Clock::time_point{}) {
+        fail(std::move(failure));
         return;
     }
-    if (now - droppedAt_ >= settings_.reconnectGiveUp) {
-        phase_ = Phase::failed;
-        droppedAt_ = {};
+    if (now - droppedAt_ >= settings().reconnectGiveUp) {
+        const auto seconds = std::chrono::round<std::chrono::seconds>(settings().reconnectGiveUp);
+        fail({Reason::gaveUp, static_cast<int>(seconds.count()), failure.technical});
         return;
     }
     scheduleReconnect();
 }
 
+void GstStreamPlayer::fail(StreamFailure failure) {
+    disconnect();
+    reconnectTimer_.reset();
+    phase_ = Phase::failed;
+    droppedAt_ = {};
+    if (!environment_->networkAvailable() && mayBeTheNetwork(failure.reason)) {
+        failure.reason = Reason::noNetwork;
+    }
+    failureReason_ = failure.reason;
+    g_debug("%s failed: %s", url_.c_str(), failure.technical.c_str());
+    emit(StreamEvent::Kind::failed, std::move(failure));
+}
+
 void GstStreamPlayer::scheduleReconnect() {
     phase_ = Phase::waitingToReconnect;
     const auto remaining =
-        settings_.reconnectGiveUp - std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::chrono::steady_clock::now() - droppedAt_);
+        settings().reconnectGiveUp -
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - droppedAt_);
     const auto delay = std::clamp(nextDelay_, std::chrono::milliseconds(0),
                                   std::max(remaining, std::chrono::milliseconds(0)));
-    nextDelay_ = std::min(nextDelay_ * 2, settings_.longestReconnectDelay);
+    nextDelay_ = std::min(nextDelay_ * 2, settings().longestReconnectDelay);
     reconnectTimer_.reset(
         g_timeout_add(static_cast<guint>(delay.count()), &GstStreamPlayer::onReconnectTimer, this));
 }
@@ -184,6 +240,12 @@ gboolean GstStreamPlayer::onReconnectTimer(gpointer self) {
     player->reconnectTimer_.forget();
     player->connect();
     return G_SOURCE_REMOVE;
+}
+
+void GstStreamPlayer::emit(StreamEvent::Kind kind, StreamFailure failure) {
+    if (onEvent_) {
+        onEvent_(StreamEvent{kind, std::move(failure)});
+    }
 }
 
 gboolean GstStreamPlayer::onBusMessage(GstBus*, GstMessage* message, gpointer self) {
@@ -197,13 +259,12 @@ void GstStreamPlayer::handleMessage(GstMessage* message) {
     }
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_STATE_CHANGED:
-        if (GST_MESSAGE_SRC(message) == GST_OBJECT(pipeline_.get())) {
+        if (GST_MESSAGE_SRC(message) == GST_OBJECT(pipeline_.get()) &&
+            phase_ == Phase::connecting) {
             GstState newState = GST_STATE_NULL;
             gst_message_parse_state_changed(message, nullptr, &newState, nullptr);
             if (newState == GST_STATE_PLAYING) {
-                phase_ = Phase::flowing; // audio reached the sink
-                droppedAt_ = {};
-                nextDelay_ = settings_.firstReconnectDelay;
+                startedFlowing(); // audio reached the sink
             }
         }
         break;
@@ -211,28 +272,50 @@ void GstStreamPlayer::handleMessage(GstMessage* message) {
         // A redirect from https to http would hand the stream to anyone on the path.
         if (gst_message_has_name(message, "http-headers") &&
             g_str_has_prefix(url_.c_str(), "https:") && redirectsToPlainHttp(message)) {
-            phase_ = Phase::connecting;
-            droppedAt_ = {};
-            streamDropped();
+            fail({Reason::insecureRedirect, 0, "redirected to plain http"});
         }
         break;
     case GST_MESSAGE_ERROR:
+        streamDropped(classifyStreamError(message));
+        break;
     case GST_MESSAGE_EOS:
-        streamDropped();
+        streamDropped({Reason::other, 0, "the server ended the stream"});
         break;
     default:
         break; // buffering messages are ignored on purpose: sound starts at once
     }
 }
 
-GstStreamPlayerFactory::GstStreamPlayerFactory(PlaybackSettings settings)
-    : settings_(std::move(settings)), sleepMonitor_(std::make_shared<SleepMonitor>()) {}
+GstStreamPlayerFactory::GstStreamPlayerFactory(PlaybackSettings settings,
+                                               GNetworkMonitor* networkMonitor)
+    : environment_(std::make_shared<StreamPlayerEnvironment>()),
+      networkMonitor_(networkMonitor ? G_NETWORK_MONITOR(g_object_ref(networkMonitor)) : nullptr) {
+    environment_->settings = std::move(settings);
+}
 
 std::unique_ptr<StreamPlayer> GstStreamPlayerFactory::makePlayer(const std::string& url) {
-    // GStreamer starts with the first station rather than with the program, so
-    // the tray item shows up sooner; initialising twice is harmless.
-    gst_init(nullptr, nullptr);
-    return std::make_unique<GstStreamPlayer>(url, settings_, sleepMonitor_);
+    if (!environment_->sleepMonitor) {
+        // GStreamer and the watches start with the first station rather than
+        // with the program, so the tray item shows up sooner.
+        gst_init(nullptr, nullptr);
+        startWatches();
+    }
+    return std::make_unique<GstStreamPlayer>(url, environment_);
+}
+
+void GstStreamPlayerFactory::startWatches() {
+    // The environment outlives its watches, which it owns.
+    StreamPlayerEnvironment* environment = environment_.get();
+    auto reviveAll = [environment] {
+        const std::vector<GstStreamPlayer*> players(environment->players.begin(),
+                                                    environment->players.end());
+        for (GstStreamPlayer* player : players) {
+            player->revive();
+        }
+    };
+    environment->sleepMonitor = std::make_unique<SleepMonitor>(reviveAll);
+    environment->network = std::make_unique<NetworkWatch>(
+        networkMonitor_ ? networkMonitor_.get() : g_network_monitor_get_default(), reviveAll);
 }
 
 } // namespace tunora

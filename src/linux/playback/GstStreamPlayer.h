@@ -5,25 +5,43 @@
 #include "platform/StreamPlayer.h"
 
 #include <chrono>
+#include <gio/gio.h>
 #include <gst/gst.h>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace tunora {
 
+class NetworkWatch;
 class SleepMonitor;
+class GstStreamPlayer;
+
+// What the stream players of one factory share: their settings, who is alive,
+// and the watches that bring streams back after the network or the machine.
+struct StreamPlayerEnvironment {
+    PlaybackSettings settings;
+    std::set<GstStreamPlayer*> players;
+    std::unique_ptr<SleepMonitor> sleepMonitor;
+    std::unique_ptr<NetworkWatch> network;
+
+    bool networkAvailable() const;
+};
 
 // One live stream on a GStreamer playbin, driven from the GLib main loop.
 //
 // Sound starts with the first decoded audio; a few seconds of buffer build up
-// behind it. A stream that never delivered audio fails at once (rate 0). One
-// that drops after audio flowed is reconnected with backoff for a while, rate
-// staying 1, before it gives up. Pausing lets the connection go, so resuming
-// starts at the live edge.
+// behind it. A stream that never delivered audio fails at once. One that drops
+// after audio flowed is reconnected with backoff, rate staying 1, until the
+// give-up window closes; playing briefly between drops does not reopen that
+// window, so a server that keeps breaking is given up on. Failures are reported
+// to the owner with their reason. Pausing lets the connection go, so resuming
+// starts at the live edge. A stream that failed for lack of network, or is
+// waiting to reconnect, starts again when the network returns or the machine
+// wakes up.
 class GstStreamPlayer : public StreamPlayer {
   public:
-    GstStreamPlayer(std::string url, const PlaybackSettings& settings,
-                    std::shared_ptr<SleepMonitor> sleepMonitor);
+    GstStreamPlayer(std::string url, std::shared_ptr<StreamPlayerEnvironment> environment);
     ~GstStreamPlayer() override;
     GstStreamPlayer(const GstStreamPlayer&) = delete;
     GstStreamPlayer& operator=(const GstStreamPlayer&) = delete;
@@ -31,9 +49,11 @@ class GstStreamPlayer : public StreamPlayer {
     void play() override;
     void pause() override;
     float rate() const override;
+    void setEventHandler(EventHandler handler) override { onEvent_ = std::move(handler); }
 
-    // Reconnects now if the stream should be playing (after the machine woke up).
-    void reconnectIfPlaying();
+    // Starts again now if the listener still wants this stream and what stopped
+    // it may have been the network (after a return of the network, or a wake-up).
+    void revive();
 
   private:
     enum class Phase { stopped, connecting, flowing, waitingToReconnect, failed };
@@ -41,35 +61,48 @@ class GstStreamPlayer : public StreamPlayer {
     void buildPipeline();
     void connect();
     void disconnect();
-    void streamDropped();
+    void startedFlowing();
+    void streamDropped(StreamFailure failure);
+    void fail(StreamFailure failure);
     void scheduleReconnect();
     void handleMessage(GstMessage* message);
+    void emit(StreamEvent::Kind kind, StreamFailure failure = {});
+    const PlaybackSettings& settings() const { return environment_->settings; }
 
     static gboolean onBusMessage(GstBus* bus, GstMessage* message, gpointer self);
     static void onSourceSetup(GstElement* playbin, GstElement* source, gpointer self);
     static gboolean onReconnectTimer(gpointer self);
+    static gboolean onFailedToStart(gpointer self);
 
     std::string url_;
-    PlaybackSettings settings_;
-    std::shared_ptr<SleepMonitor> sleepMonitor_;
+    std::shared_ptr<StreamPlayerEnvironment> environment_;
+    EventHandler onEvent_;
     GObjectPtr<GstElement> pipeline_;
     GSourceId busWatch_;
     GSourceId reconnectTimer_;
+    GSourceId failedToStart_;
     Phase phase_ = Phase::stopped;
+    StreamFailure::Reason failureReason_ = StreamFailure::Reason::other;
     bool wantsToPlay_ = false;
     std::chrono::milliseconds nextDelay_{};
+    // When the current run of trouble began; empty while none is going on.
     std::chrono::steady_clock::time_point droppedAt_{};
+    std::chrono::steady_clock::time_point flowingSince_{};
 };
 
-// Makes GStreamer stream players that share the settings and the wake-up watch.
+// Makes GStreamer stream players that share the settings and the watches. The
+// network monitor is GLib's default unless one is given.
 class GstStreamPlayerFactory : public StreamPlayerFactory {
   public:
-    explicit GstStreamPlayerFactory(PlaybackSettings settings);
+    explicit GstStreamPlayerFactory(PlaybackSettings settings,
+                                    GNetworkMonitor* networkMonitor = nullptr);
     std::unique_ptr<StreamPlayer> makePlayer(const std::string& url) override;
 
   private:
-    PlaybackSettings settings_;
-    std::shared_ptr<SleepMonitor> sleepMonitor_;
+    void startWatches();
+
+    std::shared_ptr<StreamPlayerEnvironment> environment_;
+    GObjectPtr<GNetworkMonitor> networkMonitor_;
 };
 
 } // namespace tunora

@@ -1,6 +1,7 @@
 #include "linux/playback/PlaybackSettings.h"
 
 #include <cstdlib>
+#include <glib.h>
 
 namespace tunora {
 namespace {
@@ -13,17 +14,34 @@ std::optional<std::string> nonEmptyVariable(const char* name) {
     return std::string(value);
 }
 
+std::optional<std::chrono::milliseconds> parseSeconds(const std::string& text) {
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0' || !(seconds >= 0 && seconds < 86400)) {
+        return std::nullopt;
+    }
+    return std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+}
+
 } // namespace
 
 PlaybackSettings PlaybackSettings::fromEnvironment() {
     PlaybackSettings settings;
     settings.audioSink = nonEmptyVariable("TUNORA_AUDIO_SINK");
     settings.tlsCaFile = nonEmptyVariable("TUNORA_TLS_CA_FILE");
+    if (settings.tlsCaFile && !g_file_test(settings.tlsCaFile->c_str(), G_FILE_TEST_IS_REGULAR)) {
+        g_message(
+            "TUNORA_TLS_CA_FILE \"%s\" is not a readable file; using the system's certificates",
+            settings.tlsCaFile->c_str());
+    }
     if (auto giveUp = nonEmptyVariable("TUNORA_RECONNECT_GIVE_UP_SECONDS")) {
-        char* end = nullptr;
-        const double seconds = std::strtod(giveUp->c_str(), &end);
-        if (end != giveUp->c_str() && *end == '\0' && seconds >= 0 && seconds < 86400) {
-            settings.reconnectGiveUp = std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+        if (auto window = parseSeconds(*giveUp)) {
+            settings.reconnectGiveUp = *window;
+        } else {
+            g_message("TUNORA_RECONNECT_GIVE_UP_SECONDS \"%s\" is not a number of seconds "
+                      "below 86400; using %lld",
+                      giveUp->c_str(),
+                      static_cast<long long>(settings.reconnectGiveUp.count() / 1000));
         }
     }
     return settings;

@@ -16,6 +16,8 @@ struct PlaybackSettings {
     std::chrono::milliseconds reconnectGiveUp = std::chrono::seconds(120);
     std::chrono::milliseconds firstReconnectDelay = std::chrono::milliseconds(250);
     std::chrono::milliseconds longestReconnectDelay = std::chrono::seconds(8);
+    // A stream that played this long since its last drop starts a new give-up window.
+    std::chrono::milliseconds steadyPlay = std::chrono::seconds(30);
     // A connection that delivers nothing for this long counts as dropped.
     std::chrono::seconds networkTimeout = std::chrono::seconds(10);
 

@@ -1,12 +1,9 @@
 #include "linux/playback/SleepMonitor.h"
 
-#include "linux/playback/GstStreamPlayer.h"
-
-#include <vector>
-
 namespace tunora {
 
-SleepMonitor::SleepMonitor() : cancellable_(g_cancellable_new()) {
+SleepMonitor::SleepMonitor(std::function<void()> onWake)
+    : onWake_(std::move(onWake)), cancellable_(g_cancellable_new()) {
     g_bus_get(G_BUS_TYPE_SYSTEM, cancellable_.get(), &SleepMonitor::onBusReady, this);
 }
 
@@ -42,11 +39,7 @@ void SleepMonitor::onPrepareForSleep(GDBusConnection*, const gchar*, const gchar
     if (goingToSleep) {
         return;
     }
-    auto* monitor = static_cast<SleepMonitor*>(self);
-    const std::vector<GstStreamPlayer*> players(monitor->players_.begin(), monitor->players_.end());
-    for (GstStreamPlayer* player : players) {
-        player->reconnectIfPlaying();
-    }
+    static_cast<SleepMonitor*>(self)->onWake_();
 }
 
 } // namespace tunora

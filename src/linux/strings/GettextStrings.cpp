@@ -15,6 +15,17 @@ const std::map<std::string, const char*>& englishTexts() {
         {"hotkey_none", "None"},
         {"check_for_updates", "Check for Updates\u2026"},
         {"quit", "Quit"},
+        {"reconnecting", "reconnecting\u2026"},
+        {"station_cannot_be_played", "{} cannot be played"},
+        {"failure_host_not_found", "the server's name was not found"},
+        {"failure_connection_refused", "the server refused the connection"},
+        {"failure_http_status", "the server answered {}"},
+        {"failure_not_audio", "the server sends no audio stream"},
+        {"failure_untrusted_certificate", "the server's certificate is not trusted"},
+        {"failure_insecure_redirect", "the server redirected to an unencrypted address"},
+        {"failure_no_network", "there is no network connection"},
+        {"failure_gave_up", "the stream dropped and did not come back within {} s"},
+        {"failure_other", "the stream could not be played"},
     };
     return texts;
 }

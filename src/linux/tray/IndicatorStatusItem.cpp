@@ -72,8 +72,11 @@ void IndicatorStatusItem::setImage(std::shared_ptr<Image> image) {
 
 void IndicatorStatusItem::setTitle(const std::string& title) {
     app_indicator_set_label(indicator_.get(), title.c_str(), title.c_str());
-    const std::string name = title.empty() ? "Tunora" : title.substr(title.find_first_not_of(' '));
-    app_indicator_set_title(indicator_.get(), name.c_str());
+}
+
+// libayatana exports no tooltip; panels show the item's title on hover instead.
+void IndicatorStatusItem::setToolTip(const std::string& toolTip) {
+    app_indicator_set_title(indicator_.get(), toolTip.empty() ? "Tunora" : toolTip.c_str());
 }
 
 void IndicatorStatusItem::setMenu(std::unique_ptr<Menu> menu) {

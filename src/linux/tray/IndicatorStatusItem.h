@@ -18,8 +18,8 @@ namespace tunora {
 //
 // The picture goes to the indicator as a PNG in a private folder, under a new
 // name whenever its pixels change (panels cache icons by name). The title goes
-// into the label (drawn by GNOME's AppIndicator extension and MATE) and the
-// item's title (for panels that draw no labels).
+// into the label (drawn by GNOME's AppIndicator extension and MATE); the tooltip
+// into the item's title, which panels show on hover.
 class IndicatorStatusItem : public StatusItem, private StatusButton {
   public:
     IndicatorStatusItem(ActionTarget& application, std::filesystem::path iconFolder);
@@ -35,6 +35,7 @@ class IndicatorStatusItem : public StatusItem, private StatusButton {
     void setImage(std::shared_ptr<Image> image) override;
     void setTitle(const std::string& title) override;
     void setFont(Font) override {} // the panel draws labels in its own font
+    void setToolTip(const std::string& toolTip) override;
     static gboolean releaseRetired(gpointer self);
 
     ActionTarget& application_;

@@ -15,6 +15,8 @@ class StatusButton {
     virtual void setImage(std::shared_ptr<Image> image) = 0;
     virtual void setTitle(const std::string& title) = 0;
     virtual void setFont(Font font) = 0;
+    // What the panel shows when the pointer rests on the item.
+    virtual void setToolTip(const std::string& toolTip) = 0;
 };
 
 // The program's item in the panel; its menu opens when it is clicked.

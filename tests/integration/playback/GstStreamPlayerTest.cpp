@@ -33,6 +33,56 @@ class RefusingPort {
     int port_ = 0;
 };
 
+// A GNetworkMonitor the test switches on and off, as GLib's own monitors do
+// when the machine's routes change.
+struct SwitchableMonitor {
+    GObject parent;
+    gboolean available;
+};
+struct SwitchableMonitorClass {
+    GObjectClass parent;
+};
+enum { propertyAvailable = 1, propertyMetered, propertyConnectivity };
+
+void switchableMonitorInterface(GNetworkMonitorInterface*) {}
+gboolean switchableMonitorInit(GInitable*, GCancellable*, GError**) {
+    return TRUE;
+}
+void switchableMonitorInitable(GInitableIface* iface) {
+    iface->init = switchableMonitorInit;
+}
+
+G_DEFINE_TYPE_WITH_CODE(SwitchableMonitor, switchable_monitor, G_TYPE_OBJECT,
+                        G_IMPLEMENT_INTERFACE(G_TYPE_INITABLE, switchableMonitorInitable)
+                            G_IMPLEMENT_INTERFACE(G_TYPE_NETWORK_MONITOR,
+                                                  switchableMonitorInterface))
+
+void switchable_monitor_init(SwitchableMonitor* monitor) {
+    monitor->available = TRUE;
+}
+void switchableMonitorGet(GObject* object, guint id, GValue* value, GParamSpec*) {
+    const auto* monitor = reinterpret_cast<SwitchableMonitor*>(object);
+    if (id == propertyAvailable) {
+        g_value_set_boolean(value, monitor->available);
+    } else if (id == propertyMetered) {
+        g_value_set_boolean(value, FALSE);
+    } else {
+        g_value_set_enum(value, monitor->available ? G_NETWORK_CONNECTIVITY_FULL
+                                                   : G_NETWORK_CONNECTIVITY_LOCAL);
+    }
+}
+void switchable_monitor_class_init(SwitchableMonitorClass* klass) {
+    auto* objectClass = G_OBJECT_CLASS(klass);
+    objectClass->get_property = switchableMonitorGet;
+    g_object_class_override_property(objectClass, propertyAvailable, "network-available");
+    g_object_class_override_property(objectClass, propertyMetered, "network-metered");
+    g_object_class_override_property(objectClass, propertyConnectivity, "connectivity");
+}
+void switchNetwork(GNetworkMonitor* monitor, bool available) {
+    reinterpret_cast<SwitchableMonitor*>(monitor)->available = available;
+    g_signal_emit_by_name(monitor, "network-changed", gboolean(available));
+}
+
 class GstStreamPlayerTest : public ::testing::Test {
   protected:
     GstStreamPlayerTest() {
@@ -41,11 +91,29 @@ class GstStreamPlayerTest : public ::testing::Test {
         settings.networkTimeout = 2s;
     }
 
+    // A player whose events are written to `events`: "flowing", "reconnecting",
+    // or "failed <reason> <detail>".
     std::unique_ptr<StreamPlayer> makePlayer(const std::string& url) {
         if (!factory) {
-            factory = std::make_unique<GstStreamPlayerFactory>(settings);
+            factory = std::make_unique<GstStreamPlayerFactory>(settings, networkMonitor.get());
         }
-        return factory->makePlayer(url);
+        auto player = factory->makePlayer(url);
+        player->setEventHandler([this](const StreamEvent& event) {
+            static const char* const kinds[] = {"flowing", "reconnecting", "failed"};
+            std::string text = kinds[int(event.kind)];
+            if (event.kind == StreamEvent::Kind::failed) {
+                text += " " + std::to_string(int(event.failure.reason)) + " " +
+                        std::to_string(event.failure.detail);
+            }
+            events.push_back(text);
+        });
+        return player;
+    }
+    static std::string failed(StreamFailure::Reason reason, int detail = 0) {
+        return "failed " + std::to_string(int(reason)) + " " + std::to_string(detail);
+    }
+    int count(const std::string& event) const {
+        return int(std::count(events.begin(), events.end(), event));
     }
     void spin() {
         g_main_context_iteration(nullptr, FALSE);
@@ -75,7 +143,11 @@ class GstStreamPlayerTest : public ::testing::Test {
     testing::SoundRecorder recorder;
     PlaybackSettings settings;
     std::unique_ptr<GstStreamPlayerFactory> factory;
+    GObjectPtr<GNetworkMonitor> networkMonitor;
+    std::vector<std::string> events;
 };
+
+using Reason = StreamFailure::Reason;
 
 TEST_F(GstStreamPlayerTest, PlaysPausesAndResumesAudibly) {
     auto player = makePlayer(server.url("/tone.mp3"));
@@ -94,12 +166,21 @@ TEST_F(GstStreamPlayerTest, PlaysPausesAndResumesAudibly) {
     EXPECT_EQ(server.requests("/tone.mp3"), 2) << "resume starts at the live edge";
 }
 
-TEST_F(GstStreamPlayerTest, StreamsThatNeverPlayedFailAtOnce) {
+TEST_F(GstStreamPlayerTest, StreamsThatNeverPlayedFailAtOnceWithTheirReason) {
     RefusingPort refusing;
-    for (const std::string& url : {refusing.url(), server.url("/404"), server.url("/html")}) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {refusing.url(), failed(Reason::connectionRefused)},
+        {server.url("/404"), failed(Reason::httpError, 404)},
+        {server.url("/html"), failed(Reason::notAudio)},
+        {"http://st01.ondoria.invalid/x.mp3", failed(Reason::hostNotFound)},
+    };
+    for (const auto& [url, expected] : cases) {
+        events.clear();
         auto player = makePlayer(url);
         player->play();
-        EXPECT_TRUE(waitForRateZero(*player, 5s)) << url;
+        EXPECT_TRUE(waitFor([&] { return !events.empty(); }, 5s)) << url;
+        EXPECT_EQ(events, std::vector<std::string>{expected}) << url;
+        EXPECT_EQ(player->rate(), 0.0f);
     }
     EXPECT_EQ(server.requests("/404"), 1) << "no retries";
 }
@@ -124,6 +205,8 @@ TEST_F(GstStreamPlayerTest, ADroppedStreamIsReconnectedWithRateKept) {
     }));
     EXPECT_TRUE(waitForTone());
     EXPECT_FALSE(rateDropped);
+    EXPECT_TRUE(waitFor([&] { return events.size() >= 3; }));
+    EXPECT_EQ(events, (std::vector<std::string>{"flowing", "reconnecting", "flowing"}));
 }
 
 TEST_F(GstStreamPlayerTest, ReconnectingGivesUpAfterItsWindow) {
@@ -135,6 +218,33 @@ TEST_F(GstStreamPlayerTest, ReconnectingGivesUpAfterItsWindow) {
     EXPECT_EQ(player->rate(), 1.0f) << "still trying";
     EXPECT_TRUE(waitForRateZero(*player, 15s));
     EXPECT_GE(server.requests("/drop-then-404"), 3) << "retried with backoff";
+    EXPECT_EQ(events.back(), failed(Reason::gaveUp, 2));
+    EXPECT_EQ(count(events.back()), 1);
+}
+
+TEST_F(GstStreamPlayerTest, AStreamThatBreaksSoonAfterEachStartIsGivenUpOn) {
+    settings.reconnectGiveUp = 3s;
+    auto player = makePlayer(server.url("/drop-always"));
+    player->play();
+    ASSERT_TRUE(waitFor(
+        [&] { return !events.empty() && events.back() == failed(Reason::gaveUp, 3); }, 20s));
+    EXPECT_GT(count("flowing"), 1) << "it played between the drops";
+    EXPECT_LT(server.requests("/drop-always"), 10);
+}
+
+TEST_F(GstStreamPlayerTest, AStationThatFailedWithoutNetworkPlaysWhenTheNetworkReturns) {
+    networkMonitor.reset(G_NETWORK_MONITOR(g_object_new(switchable_monitor_get_type(), nullptr)));
+    switchNetwork(networkMonitor.get(), false);
+
+    auto player = makePlayer(server.url("/reset-once"));
+    player->play();
+    ASSERT_TRUE(waitFor([&] { return !events.empty(); }));
+    EXPECT_EQ(events, std::vector<std::string>{failed(Reason::noNetwork)});
+
+    switchNetwork(networkMonitor.get(), true);
+    EXPECT_TRUE(waitForTone());
+    EXPECT_EQ(events.back(), "flowing");
+    EXPECT_EQ(player->rate(), 1.0f);
 }
 
 TEST_F(GstStreamPlayerTest, AStalledServerNeitherFreezesTheLoopNorEndsPlayback) {
@@ -203,6 +313,7 @@ TEST_F(GstStreamPlayerTlsTest, AnUntrustedCertificateFails) {
     player->play();
     EXPECT_TRUE(waitForRateZero(*player));
     EXPECT_TRUE(waitForSilence());
+    EXPECT_EQ(events, std::vector<std::string>{failed(Reason::untrustedCertificate)});
 }
 
 TEST_F(GstStreamPlayerTlsTest, ARedirectFromHttpsToHttpIsRefused) {
@@ -212,6 +323,7 @@ TEST_F(GstStreamPlayerTlsTest, ARedirectFromHttpsToHttpIsRefused) {
     EXPECT_TRUE(waitForRateZero(*player));
     EXPECT_LT(recorder.recentLevel(), 0.002);
     EXPECT_EQ(tlsServer.requests("/redirect-to-http"), 1);
+    EXPECT_EQ(events, std::vector<std::string>{failed(Reason::insecureRedirect)});
 }
 
 } // namespace

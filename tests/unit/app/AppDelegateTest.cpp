@@ -13,7 +13,7 @@ namespace {
 class AppDelegateTest : public ::testing::Test {
   protected:
     AppDelegate::Services services() {
-        return {std::make_shared<fakes::FakeStreamPlayerFactory>(log),
+        return {streams,
                 nowPlaying,
                 commands,
                 statusBar,
@@ -25,6 +25,8 @@ class AppDelegateTest : public ::testing::Test {
     }
 
     fakes::CallLog log = std::make_shared<std::vector<std::string>>();
+    std::shared_ptr<fakes::FakeStreamPlayerFactory> streams =
+        std::make_shared<fakes::FakeStreamPlayerFactory>(log);
     std::shared_ptr<fakes::FakeNowPlayingCenter> nowPlaying =
         std::make_shared<fakes::FakeNowPlayingCenter>(log);
     std::shared_ptr<fakes::FakeRemoteCommandCenter> commands =
@@ -56,6 +58,29 @@ TEST_F(AppDelegateTest, LaunchMakesAVariableItemStartsTheMenuAndAsksForAlerts) {
     EXPECT_EQ(notifications->options, std::vector<unsigned>{4});
     EXPECT_FALSE(delegate.audioPlayer()->currentChannel())
         << "a refused permission changes nothing";
+}
+
+TEST_F(AppDelegateTest, AFailedStreamIsNotifiedOnceAndExplainedOnHover) {
+    AppDelegate delegate(services());
+    fakes::FakeApplication application;
+    application.setDelegate(&delegate);
+    application.run();
+    const auto& ndr2 =
+        OndoChannel::allChannels()[*findChannelIndex(OndoChannel::allChannels(), "ndr2")];
+    delegate.audioPlayer()->play(ndr2);
+    auto& button = statusBar->item->statusButton;
+    EXPECT_EQ(button.toolTip, "NDR 2");
+
+    fakes::FakeStreamPlayer* stream = streams->latest;
+    stream->report(StreamEvent::Kind::reconnecting);
+    EXPECT_EQ(button.toolTip, "NDR 2 \u2013 [reconnecting]");
+    EXPECT_TRUE(notifications->posted.empty());
+    stream->report(StreamEvent::Kind::failed, {StreamFailure::Reason::httpError, 404, ""});
+    stream->report(StreamEvent::Kind::failed, {StreamFailure::Reason::httpError, 404, ""});
+    EXPECT_EQ(notifications->posted,
+              std::vector<std::string>{"[station_cannot_be_played]: [failure_http_status]"});
+    EXPECT_EQ(button.toolTip, "NDR 2 \u2013 [failure_http_status]");
+    EXPECT_EQ(button.title, " NDR 2") << "the station stays beside the icon";
 }
 
 } // namespace

@@ -145,3 +145,63 @@ TEST_F(AudioPlayerTest, CommandsAfterThePlayerIsGone) {
 
 } // namespace
 } // namespace tunora
+
+namespace tunora {
+namespace {
+
+class AudioPlayerStreamEvents : public AudioPlayerTest {
+  protected:
+    void SetUp() override {
+        observe();
+        player->onStreamFailure = [this](const OndoChannel& channel, const StreamFailure& why) {
+            announced.push_back(channel.id() + " " + std::to_string(int(why.reason)));
+        };
+    }
+    std::vector<std::string> announced;
+};
+
+TEST_F(AudioPlayerStreamEvents, AFailureShowsPausedKeepsTheStationAndIsAnnouncedOncePerChoice) {
+    const StreamFailure notFound{StreamFailure::Reason::httpError, 404, ""};
+    player->play(channel("ndr2"));
+    log->clear();
+    streams->latest->report(StreamEvent::Kind::failed, notFound);
+    EXPECT_EQ(*log, (Log{"state 2", "changed"}));
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_EQ(player->currentChannel()->id(), "ndr2");
+    EXPECT_EQ(player->streamCondition(), AudioPlayer::StreamCondition::failed);
+    streams->latest->report(StreamEvent::Kind::failed, notFound); // the platform retried
+    EXPECT_EQ(announced.size(), 1u);
+    EXPECT_EQ(log->size(), 2u) << "a repeated failure changes nothing";
+
+    // Back by itself (the network returned): playing again, still the same choice.
+    streams->latest->report(StreamEvent::Kind::flowing);
+    EXPECT_EQ(nowPlaying->state, PlaybackState::playing);
+    EXPECT_FALSE(player->streamFailure());
+    streams->latest->report(StreamEvent::Kind::failed, notFound);
+    EXPECT_EQ(announced.size(), 1u);
+
+    player->resume(); // the listener chooses it again
+    streams->latest->report(StreamEvent::Kind::failed, notFound);
+    EXPECT_EQ(announced, (std::vector<std::string>{"ndr2 2", "ndr2 2"}));
+}
+
+TEST_F(AudioPlayerStreamEvents, ReconnectingStaysPlayingAndOldStreamsAreIgnored) {
+    player->play(channel("wdr2"));
+    fakes::FakeStreamPlayer* first = streams->latest;
+    first->report(StreamEvent::Kind::reconnecting);
+    EXPECT_EQ(player->streamCondition(), AudioPlayer::StreamCondition::reconnecting);
+    EXPECT_EQ(nowPlaying->state, PlaybackState::playing);
+    first->report(StreamEvent::Kind::flowing);
+    EXPECT_EQ(player->streamCondition(), AudioPlayer::StreamCondition::normal);
+    EXPECT_EQ(seenDuringChange.size(), 3u) << "play, reconnecting, flowing";
+
+    auto stale = first->onEvent; // a stream that is no longer current
+    player->play(channel("wdr5"));
+    log->clear();
+    stale(StreamEvent{StreamEvent::Kind::failed, {}});
+    EXPECT_TRUE(log->empty());
+    EXPECT_TRUE(announced.empty());
+}
+
+} // namespace
+} // namespace tunora

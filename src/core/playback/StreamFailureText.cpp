@@ -1,0 +1,49 @@
+#include "core/playback/StreamFailureText.h"
+
+namespace tunora {
+namespace {
+
+// Texts carry "{}" where a name or number goes, so translations may move it.
+std::string fillIn(std::string text, const std::string& value) {
+    if (const auto at = text.find("{}"); at != std::string::npos) {
+        text.replace(at, 2, value);
+    }
+    return text;
+}
+
+const char* keyFor(StreamFailure::Reason reason) {
+    using Reason = StreamFailure::Reason;
+    switch (reason) {
+    case Reason::hostNotFound:
+        return "failure_host_not_found";
+    case Reason::connectionRefused:
+        return "failure_connection_refused";
+    case Reason::httpError:
+        return "failure_http_status";
+    case Reason::notAudio:
+        return "failure_not_audio";
+    case Reason::untrustedCertificate:
+        return "failure_untrusted_certificate";
+    case Reason::insecureRedirect:
+        return "failure_insecure_redirect";
+    case Reason::noNetwork:
+        return "failure_no_network";
+    case Reason::gaveUp:
+        return "failure_gave_up";
+    case Reason::other:
+        break;
+    }
+    return "failure_other";
+}
+
+} // namespace
+
+std::string describeStreamFailure(const StreamFailure& failure, LocalizedStrings& strings) {
+    return fillIn(strings.localizedString(keyFor(failure.reason)), std::to_string(failure.detail));
+}
+
+std::string stationCannotBePlayed(const std::string& stationName, LocalizedStrings& strings) {
+    return fillIn(strings.localizedString("station_cannot_be_played"), stationName);
+}
+
+} // namespace tunora
