@@ -41,7 +41,8 @@ int main() {
              std::make_shared<X11HotkeyEventServices>(),
              std::make_shared<CairoGraphics>(TUNORA_BUILD_DATA_DIR "/icons"),
              std::make_shared<GettextStrings>(work.path()),
-             std::make_shared<XdgAutostart>(work.path() / "a.desktop", "/bin/true"), nullptr}});
+             std::make_shared<XdgAutostart>(work.path() / "a.desktop", "/bin/true"), nullptr,
+             nullptr}});
     delegate.applicationDidFinishLaunching();
     auto& item = static_cast<IndicatorStatusItem&>(*delegate.statusItem());
 

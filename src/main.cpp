@@ -13,6 +13,7 @@
 #include "linux/settings/JsonSettingsStore.h"
 #include "linux/strings/GettextStrings.h"
 #include "linux/system/ExecutablePaths.h"
+#include "linux/system/XdgPaths.h"
 #include "linux/toolkit/CairoGraphics.h"
 #include "linux/toolkit/GtkApplicationLoop.h"
 #include "linux/tray/IndicatorStatusItem.h"
@@ -55,7 +56,13 @@ void applyStreamOriginConfig() {
 
 int runTrayApplication() {
     using namespace tunora;
-    const std::filesystem::path runtimeFolder = IndicatorStatusBar::defaultIconFolder();
+    std::string problem;
+    const std::optional<std::filesystem::path> privateFolder = xdg::privateRuntimeFolder(problem);
+    if (!privateFolder) {
+        std::cerr << "tunora: " << problem << " (needed for the tray picture and the lock)\n";
+        return 1;
+    }
+    const std::filesystem::path& runtimeFolder = *privateFolder;
     const SingleInstanceLock lock(runtimeFolder);
     if (!lock.acquired()) {
         std::cerr << "tunora: already running\n";
@@ -80,20 +87,24 @@ int runTrayApplication() {
             std::make_shared<GtkUpdateDialogs>(), HttpFetcher::Limits{}, caFile,
             FeedUpdateController::Schedule{});
     };
+    auto notifications = std::make_shared<FreedesktopNotifications>();
     AppDelegate::Services services{
-        std::make_shared<GstStreamPlayerFactory>(playback),
-        mpris,
-        mpris,
-        std::make_shared<IndicatorStatusBar>(application, runtimeFolder),
-        std::make_shared<FreedesktopNotifications>(),
-        MenuManager::Services{
-            settings,
-            std::make_shared<X11HotkeyEventServices>(),
-            std::make_shared<CairoGraphics>(paths::dataDirectory() / "icons"),
-            std::make_shared<GettextStrings>(paths::localeDirectory()),
-            std::make_shared<XdgAutostart>(XdgAutostart::defaultEntry(), paths::executable()),
-            makeUpdateController,
-        },
+        .streams = std::make_shared<GstStreamPlayerFactory>(playback),
+        .nowPlaying = mpris,
+        .remoteCommands = mpris,
+        .statusBar = std::make_shared<IndicatorStatusBar>(application, runtimeFolder),
+        .notifications = notifications,
+        .menu =
+            MenuManager::Services{
+                .settings = settings,
+                .hotkeyEvents = std::make_shared<X11HotkeyEventServices>(),
+                .graphics = std::make_shared<CairoGraphics>(paths::dataDirectory() / "icons"),
+                .strings = std::make_shared<GettextStrings>(paths::localeDirectory()),
+                .loginItems = std::make_shared<XdgAutostart>(XdgAutostart::defaultEntry(),
+                                                             paths::executable()),
+                .notifications = notifications,
+                .makeUpdateController = makeUpdateController,
+            },
     };
     // Kept for the life of the process; nothing is torn down at exit.
     static AppDelegate* delegate = new AppDelegate(std::move(services));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace tunora {
 
 // Whether the program starts when the user logs in.
@@ -14,6 +16,8 @@ class LoginItemService {
     // Each reports success.
     virtual bool registerApplication() = 0;
     virtual bool unregisterApplication() = 0;
+    // Why the last change failed; empty after a success.
+    virtual std::string lastProblem() const { return {}; }
 };
 
 } // namespace tunora

@@ -26,6 +26,8 @@ class SettingsStore {
     virtual std::optional<std::string> readString(std::string_view key) = 0;
     // Stores a string under key, keeping every other key. Returns whether it was kept.
     virtual bool writeString(std::string_view key, const std::string& value) = 0;
+    // Why the last write failed, naming the file and the reason; empty after a success.
+    virtual std::string lastWriteProblem() const { return {}; }
 };
 
 } // namespace tunora

@@ -18,6 +18,9 @@ class FakeSettingsStore : public SettingsStore {
     }
     bool writeStringArray(std::string_view key, const std::vector<std::string>& values) override {
         ++writeCount;
+        if (refuseWrites) {
+            return false;
+        }
         arrays[std::string(key)] = std::vector<ArrayElement>(values.begin(), values.end());
         return true;
     }
@@ -26,11 +29,16 @@ class FakeSettingsStore : public SettingsStore {
         const auto found = texts.find(std::string(key));
         return found == texts.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
+    std::string lastWriteProblem() const override {
+        return refuseWrites ? "cannot write defaults.json: disk full" : "";
+    }
     bool writeString(std::string_view key, const std::string& value) override {
         ++writeCount;
         texts[std::string(key)] = value;
         return true;
     }
+
+    bool refuseWrites = false;
 
     // Stored strings of a key, for assertions (a non-string element reads as "<not a string>").
     std::vector<std::string> strings(const std::string& key) const {

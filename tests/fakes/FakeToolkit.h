@@ -150,6 +150,7 @@ class FakeLoginItems : public LoginItemService {
         currentStatus = statusNotRegistered;
         return true;
     }
+    std::string lastProblem() const override { return refuse ? "cannot write x: denied" : ""; }
     int currentStatus = statusNotRegistered;
     bool refuse = false;
     std::vector<std::string> calls;

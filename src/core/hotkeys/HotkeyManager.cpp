@@ -93,13 +93,13 @@ std::optional<std::string> HotkeyManager::channelIdForSlot(int slot) {
     return ids[slot];
 }
 
-void HotkeyManager::setChannelForSlot(const std::optional<std::string>& id, int slot) {
+bool HotkeyManager::setChannelForSlot(const std::optional<std::string>& id, int slot) {
     std::vector<std::string> ids = storedIds();
     if (slot < 0 || static_cast<std::size_t>(slot) >= ids.size()) {
-        return; // no caller passes such a slot; writing nothing keeps the list intact
+        return true; // no caller passes such a slot; writing nothing keeps the list intact
     }
     ids[slot] = id.value_or("");
-    settings_->writeStringArray(settingsKey, ids);
+    return settings_->writeStringArray(settingsKey, ids);
 }
 
 std::optional<int> HotkeyManager::slotForChannelId(std::string_view id) {

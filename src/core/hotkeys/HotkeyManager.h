@@ -39,8 +39,9 @@ class HotkeyManager {
 
     // The station id bound to a slot; none for an empty slot or one outside the list.
     std::optional<std::string> channelIdForSlot(int slot);
-    // Binds a slot (none clears it) and writes the whole list back.
-    void setChannelForSlot(const std::optional<std::string>& id, int slot);
+    // Binds a slot (none clears it) and writes the whole list back; false when
+    // the store could not keep it.
+    bool setChannelForSlot(const std::optional<std::string>& id, int slot);
     // The lowest slot bound to id.
     std::optional<int> slotForChannelId(std::string_view id);
     // Binds slots 0.. to the given ids, but only while every slot is empty.

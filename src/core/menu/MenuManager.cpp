@@ -190,8 +190,10 @@ void MenuManager::assignHotkey(const MenuItem& sender) {
     if (stationPart != 0) {
         id = channels_[stationPart - 1].id();
     }
-    hotkeyManager_->setChannelForSlot(id, slot);
-    rebuildMenu();
+    if (!hotkeyManager_->setChannelForSlot(id, slot)) {
+        reportNotSaved("shortcut_not_saved", services_.settings->lastWriteProblem());
+    }
+    rebuildMenu(); // shows what is really stored
 }
 
 void MenuManager::hotkeyTriggered(int slot) {
@@ -208,13 +210,19 @@ void MenuManager::hotkeyTriggered(int slot) {
 
 void MenuManager::toggleLaunchAtLogin() {
     LoginItemService& loginItems = *services_.loginItems;
-    // Failures are dropped: the rebuilt check mark shows what the service reports.
-    if (loginItems.status() == LoginItemService::statusEnabled) {
-        loginItems.unregisterApplication();
-    } else {
-        loginItems.registerApplication();
+    const bool changed = loginItems.status() == LoginItemService::statusEnabled
+                             ? loginItems.unregisterApplication()
+                             : loginItems.registerApplication();
+    if (!changed) {
+        reportNotSaved("login_item_not_changed", loginItems.lastProblem());
     }
-    rebuildMenu();
+    rebuildMenu(); // the check mark shows what the service reports
+}
+
+void MenuManager::reportNotSaved(const std::string& whatKey, const std::string& problem) {
+    if (services_.notifications) {
+        services_.notifications->post(services_.strings->localizedString(whatKey), problem);
+    }
 }
 
 // --- The picture ------------------------------------------------------------

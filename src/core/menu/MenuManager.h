@@ -5,6 +5,7 @@
 #include "core/playback/AudioPlayer.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/LoginItemService.h"
+#include "platform/NotificationCenter.h"
 #include "platform/UpdateController.h"
 #include "platform/toolkit/Image.h"
 #include "platform/toolkit/StatusItem.h"
@@ -29,6 +30,8 @@ class MenuManager : public ActionTarget {
         std::shared_ptr<Graphics> graphics;
         std::shared_ptr<LocalizedStrings> strings;
         std::shared_ptr<LoginItemService> loginItems;
+        // Tells the user when a change could not be saved.
+        std::shared_ptr<NotificationCenter> notifications;
         // Makes the update controller, which starts its updater when made.
         std::function<std::shared_ptr<UpdateController>()> makeUpdateController;
     };
@@ -63,6 +66,7 @@ class MenuManager : public ActionTarget {
     void assignHotkey(const MenuItem& sender);
     void hotkeyTriggered(int slot);
     void toggleLaunchAtLogin();
+    void reportNotSaved(const std::string& whatKey, const std::string& problem);
     void playOrToggle(const OndoChannel& channel);
     std::weak_ptr<ActionTarget> weakSelf();
 

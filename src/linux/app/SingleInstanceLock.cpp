@@ -8,7 +8,7 @@ namespace tunora {
 
 SingleInstanceLock::SingleInstanceLock(const std::filesystem::path& folder) {
     const auto file = folder / "instance.lock";
-    fd_.reset(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    fd_.reset(::open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd_) {
         acquired_ = true; // no place for a lock: run rather than refuse to start
         return;

@@ -1,12 +1,11 @@
 #include "linux/config/StreamOriginConfig.h"
 
+#include "linux/system/Files.h"
 #include "linux/system/XdgPaths.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 namespace tunora {
 namespace {
@@ -23,20 +22,14 @@ StreamOriginOverrides everyHostOn(const StreamOrigin& origin) {
 
 // Reads the whole file; none when it does not exist. Throws with a reason otherwise.
 std::optional<std::string> readHostsFile(const std::filesystem::path& path) {
-    std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
+    files::ReadResult read = files::readRegularFile(path, maximumHostsFileSize);
+    if (read.status == files::ReadResult::Status::missing) {
         return std::nullopt;
     }
-    if (std::filesystem::file_size(path, error) > maximumHostsFileSize || error) {
+    if (read.status == files::ReadResult::Status::unusable) {
         throw std::runtime_error("not a readable file of at most 64 KiB");
     }
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) {
-        throw std::runtime_error("cannot be read");
-    }
-    std::ostringstream contents;
-    contents << stream.rdbuf();
-    return contents.str();
+    return std::move(read.contents);
 }
 
 StreamOriginOverrides parseHostsFile(const std::string& contents) {

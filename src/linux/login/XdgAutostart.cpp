@@ -1,6 +1,6 @@
 #include "linux/login/XdgAutostart.h"
 
-#include "linux/system/UniqueFd.h"
+#include "linux/system/Files.h"
 #include "linux/system/XdgPaths.h"
 
 #include <cerrno>
@@ -20,26 +20,6 @@ std::string trim(const std::string& text) {
     return first == std::string::npos ? "" : text.substr(first, last - first + 1);
 }
 
-bool writeAtomically(const std::filesystem::path& file, const std::string& contents) {
-    std::error_code error;
-    std::filesystem::create_directories(file.parent_path(), error);
-    std::string temporary = file.string() + ".XXXXXX";
-    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!fd) {
-        return false;
-    }
-    const bool written = ::fchmod(fd.get(), 0644) == 0 &&
-                         ::write(fd.get(), contents.data(), contents.size()) ==
-                             static_cast<ssize_t>(contents.size()) &&
-                         ::fsync(fd.get()) == 0;
-    fd.reset();
-    if (!written || std::rename(temporary.c_str(), file.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 XdgAutostart::XdgAutostart(std::filesystem::path entry, std::filesystem::path program)
@@ -49,11 +29,23 @@ std::filesystem::path XdgAutostart::defaultEntry() {
     return xdg::configHome() / "autostart" / "org.tunora.Tunora.desktop";
 }
 
-std::string XdgAutostart::execValue(const std::string& program) {
+std::optional<std::string> XdgAutostart::execValue(const std::string& program) {
     // Inside the quotes ", `, $ and \ are escaped with a backslash; the value as a
-    // whole is a string, where a backslash is written twice; % is doubled for Exec.
+    // whole is a string, where a backslash is written twice and a newline, tab or
+    // carriage return as \n, \t, \r; % is doubled for Exec. Other control
+    // characters and text that is not UTF-8 cannot be expressed at all.
+    if (!g_utf8_validate(program.data(), static_cast<gssize>(program.size()), nullptr)) {
+        return std::nullopt;
+    }
     std::string quoted = "\"";
     for (char c : program) {
+        if (c == '\n' || c == '\t' || c == '\r') {
+            quoted += c == '\n' ? "\\n" : c == '\t' ? "\\t" : "\\r";
+            continue;
+        }
+        if ((static_cast<unsigned char>(c) < 0x20) || c == 0x7f) {
+            return std::nullopt;
+        }
         if (c == '"' || c == '`' || c == '$') {
             quoted += "\\\\";
         } else if (c == '\\') {
@@ -95,30 +87,42 @@ int XdgAutostart::status() {
 }
 
 bool XdgAutostart::registerApplication() {
+    const std::optional<std::string> exec = execValue(program_.string());
+    if (!exec) {
+        return failed("the path " + program_.string() +
+                      " cannot be written into a desktop entry (it holds control characters)");
+    }
     const std::string contents = "[Desktop Entry]\n"
                                  "Type=Application\n"
                                  "Name=Tunora\n"
                                  "Comment=German public radio in the system tray\n"
                                  "Exec=" +
-                                 execValue(program_.string()) +
+                                 *exec +
                                  "\n"
                                  "Icon=org.tunora.Tunora\n"
                                  "Terminal=false\n"
                                  "X-GNOME-Autostart-enabled=true\n";
-    if (!writeAtomically(entry_, contents)) {
-        g_message("cannot write %s: %s", entry_.c_str(), g_strerror(errno));
-        return false;
+    std::string problem;
+    if (!files::replaceFile(entry_, contents, 0644, problem)) {
+        return failed(problem);
     }
+    lastProblem_.clear();
     return true;
+}
+
+bool XdgAutostart::failed(std::string problem) {
+    lastProblem_ = std::move(problem);
+    return false;
 }
 
 bool XdgAutostart::unregisterApplication() {
     std::error_code error;
     std::filesystem::remove(entry_, error);
     if (error) {
-        g_message("cannot remove %s: %s", entry_.c_str(), error.message().c_str());
+        return failed("cannot remove " + entry_.string() + ": " + error.message());
     }
-    return !error;
+    lastProblem_.clear();
+    return true;
 }
 
 } // namespace tunora

@@ -3,6 +3,8 @@
 #include "platform/LoginItemService.h"
 
 #include <filesystem>
+#include <optional>
+#include <string>
 
 namespace tunora {
 
@@ -17,13 +19,18 @@ class XdgAutostart : public LoginItemService {
     int status() override;
     bool registerApplication() override;
     bool unregisterApplication() override;
+    std::string lastProblem() const override { return lastProblem_; }
 
-    // The program as an Exec= value: quoted and escaped as desktop entries require.
-    static std::string execValue(const std::string& program);
+    // The program as an Exec= value, quoted and escaped as desktop entries
+    // require; none for a path that a desktop entry cannot express.
+    static std::optional<std::string> execValue(const std::string& program);
 
   private:
+    bool failed(std::string problem);
+
     std::filesystem::path entry_;
     std::filesystem::path program_;
+    std::string lastProblem_;
 };
 
 } // namespace tunora

@@ -1,5 +1,6 @@
 #include "linux/settings/JsonSettingsStore.h"
 
+#include "linux/system/Files.h"
 #include "linux/system/UniqueFd.h"
 #include "linux/system/XdgPaths.h"
 
@@ -7,45 +8,11 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <glib.h>
 #include <string>
 
 namespace tunora {
 namespace {
-
-bool readWhole(int fd, std::string& contents) {
-    char buffer[16384];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count == 0) {
-            return true;
-        }
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        contents.append(buffer, static_cast<std::size_t>(count));
-        if (contents.size() > JsonSettingsStore::maximumFileSize) {
-            return false;
-        }
-    }
-}
-
-bool writeWhole(int fd, const std::string& contents) {
-    std::size_t written = 0;
-    while (written < contents.size()) {
-        const ssize_t count = ::write(fd, contents.data() + written, contents.size() - written);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        written += static_cast<std::size_t>(count);
-    }
-    return true;
-}
 
 std::string utcTimestamp() {
     const std::time_t now = std::time(nullptr);
@@ -54,13 +21,6 @@ std::string utcTimestamp() {
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &parts);
     return text;
-}
-
-void syncDirectory(const std::filesystem::path& directory) {
-    const UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd) {
-        ::fsync(fd.get());
-    }
 }
 
 } // namespace
@@ -83,7 +43,7 @@ std::filesystem::path JsonSettingsStore::defaultPath() {
 void JsonSettingsStore::refresh() {
     struct stat info {};
     if (::stat(file_.c_str(), &info) != 0) {
-        state_ = errno == ENOENT ? FileState::missing : FileState::unusable;
+        state_ = errno == ENOENT || errno == ENOTDIR ? FileState::missing : FileState::unusable;
         document_ = nlohmann::json::object();
         cachedIdentity_.reset();
         return;
@@ -100,22 +60,23 @@ void JsonSettingsStore::load(const struct stat& info) {
     document_ = nlohmann::json::object();
     cachedIdentity_ = FileIdentity::of(info);
 
-    const UniqueFd fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
-    std::string contents;
-    if (!fd || !S_ISREG(info.st_mode) || !readWhole(fd.get(), contents)) {
+    files::ReadResult read = files::readRegularFile(file_, maximumFileSize);
+    if (read.status == files::ReadResult::Status::missing) {
+        state_ = FileState::missing;
         return;
     }
-    // Identify the file by what was actually read, in case it changed meanwhile.
-    struct stat readInfo {};
-    if (::fstat(fd.get(), &readInfo) == 0) {
-        cachedIdentity_ = FileIdentity::of(readInfo);
+    if (read.status == files::ReadResult::Status::ok) {
+        // The parser rejects malformed UTF-8 as well as malformed JSON.
+        nlohmann::json parsed =
+            nlohmann::json::parse(read.contents, nullptr, /*allow_exceptions=*/false);
+        if (parsed.is_object()) {
+            document_ = std::move(parsed);
+            state_ = FileState::valid;
+            return;
+        }
+        read.problem = file_.string() + " is not a JSON object";
     }
-    // The parser rejects malformed UTF-8 as well as malformed JSON.
-    nlohmann::json parsed = nlohmann::json::parse(contents, nullptr, /*allow_exceptions=*/false);
-    if (parsed.is_object()) {
-        document_ = std::move(parsed);
-        state_ = FileState::valid;
-    }
+    g_message("%s; it is set aside before settings are saved again", read.problem.c_str());
 }
 
 std::optional<std::vector<SettingsStore::ArrayElement>>
@@ -163,14 +124,15 @@ bool JsonSettingsStore::writeValue(std::string_view key, nlohmann::json value) {
 }
 
 bool JsonSettingsStore::moveUnusableFileAside() {
+    lastWriteProblem_.clear();
     const std::string base = file_.string() + ".bad-" + utcTimestamp();
     for (int attempt = 1; attempt < 1000; ++attempt) {
         const std::string backup = attempt == 1 ? base : base + "-" + std::to_string(attempt);
         if (::renameat2(AT_FDCWD, file_.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) == 0) {
-            syncDirectory(file_.parent_path());
             return true;
         }
         if (errno != EEXIST) {
+            lastWriteProblem_ = "cannot set aside " + file_.string() + ": " + g_strerror(errno);
             return false;
         }
     }
@@ -178,26 +140,12 @@ bool JsonSettingsStore::moveUnusableFileAside() {
 }
 
 bool JsonSettingsStore::writeDocument(const nlohmann::json& document) {
-    const std::filesystem::path directory = file_.parent_path();
-    std::error_code error;
-    if (std::filesystem::create_directories(directory, error)) {
-        std::filesystem::permissions(directory, std::filesystem::perms::owner_all, error);
-    }
-    std::string temporary = (directory / (file_.filename().string() + ".tmp-XXXXXX")).string();
-    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC)); // created 0600: private to the user
-    if (!fd) {
-        return false;
-    }
     const std::string contents =
         document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    const bool written = writeWhole(fd.get(), contents) && ::fsync(fd.get()) == 0;
-    fd.reset();
-    if (!written || ::rename(temporary.c_str(), file_.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
+    if (!files::replaceFile(file_, contents, 0600, lastWriteProblem_)) {
+        return false; // the cache keeps what is really stored
     }
-    syncDirectory(directory);
-
+    lastWriteProblem_.clear();
     document_ = document;
     state_ = FileState::valid;
     struct stat info {};

@@ -28,6 +28,7 @@ class JsonSettingsStore : public SettingsStore {
     bool writeStringArray(std::string_view key, const std::vector<std::string>& values) override;
     std::optional<std::string> readString(std::string_view key) override;
     bool writeString(std::string_view key, const std::string& value) override;
+    std::string lastWriteProblem() const override { return lastWriteProblem_; }
 
     const std::filesystem::path& path() const { return file_; }
 
@@ -52,6 +53,7 @@ class JsonSettingsStore : public SettingsStore {
     nlohmann::json document_ = nlohmann::json::object();
     FileState state_ = FileState::missing;
     std::optional<FileIdentity> cachedIdentity_;
+    std::string lastWriteProblem_;
 };
 
 } // namespace tunora

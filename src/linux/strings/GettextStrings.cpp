@@ -15,6 +15,8 @@ const std::map<std::string, const char*>& englishTexts() {
         {"hotkey_none", "None"},
         {"check_for_updates", "Check for Updates\u2026"},
         {"quit", "Quit"},
+        {"shortcut_not_saved", "Tunora could not save the shortcut"},
+        {"login_item_not_changed", "Tunora could not change Launch at Login"},
         {"reconnecting", "reconnecting\u2026"},
         {"station_cannot_be_played", "{} cannot be played"},
         {"failure_host_not_found", "the server's name was not found"},

@@ -1,7 +1,10 @@
 #include "linux/system/XdgPaths.h"
 
+#include "linux/system/Files.h"
+
 #include <cstdlib>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tunora::xdg {
@@ -34,8 +37,31 @@ std::filesystem::path configHome() {
     return homeDirectory() / ".config";
 }
 
+std::filesystem::path cacheHome() {
+    if (auto cache = absoluteFromEnvironment("XDG_CACHE_HOME")) {
+        return *cache;
+    }
+    return homeDirectory() / ".cache";
+}
+
 std::optional<std::filesystem::path> runtimeDir() {
     return absoluteFromEnvironment("XDG_RUNTIME_DIR");
+}
+
+std::optional<std::filesystem::path> privateRuntimeFolder(std::string& problem) {
+    const std::filesystem::path folder = runtimeDir().value_or(cacheHome()) / "tunora";
+    if (!files::makePrivateFolders(folder, problem)) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) {
+        problem = folder.string() + " is not a folder of this user";
+        return std::nullopt;
+    }
+    if ((info.st_mode & 077) != 0) {
+        ::chmod(folder.c_str(), 0700);
+    }
+    return folder;
 }
 
 } // namespace tunora::xdg

@@ -2,13 +2,23 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace tunora::xdg {
 
 // $XDG_CONFIG_HOME, or ~/.config when it is unset or not absolute.
 std::filesystem::path configHome();
 
+// $XDG_CACHE_HOME, or ~/.cache when it is unset or not absolute.
+std::filesystem::path cacheHome();
+
 // $XDG_RUNTIME_DIR when set and absolute; none otherwise.
 std::optional<std::filesystem::path> runtimeDir();
+
+// The program's private folder for the session's files (tray pictures, the
+// instance lock): $XDG_RUNTIME_DIR/tunora, or $XDG_CACHE_HOME/tunora without a
+// runtime dir. Made 0700 and checked to be a real folder of this user, not a
+// link; none (with the reason in `problem`) when that cannot be had.
+std::optional<std::filesystem::path> privateRuntimeFolder(std::string& problem);
 
 } // namespace tunora::xdg

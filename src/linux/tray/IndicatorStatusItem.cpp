@@ -1,6 +1,6 @@
 #include "linux/tray/IndicatorStatusItem.h"
 
-#include "linux/system/XdgPaths.h"
+#include "linux/system/Files.h"
 #include "linux/toolkit/CairoGraphics.h"
 #include "linux/tray/GtkMenuBuilder.h"
 
@@ -28,6 +28,11 @@ std::string pixelHash(cairo_surface_t* surface) {
     return text;
 }
 
+cairo_status_t appendPng(void* png, const unsigned char* data, unsigned int length) {
+    static_cast<std::string*>(png)->append(reinterpret_cast<const char*>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
 } // namespace
 
 IndicatorStatusItem::IndicatorStatusItem(ActionTarget& application,
@@ -41,6 +46,15 @@ IndicatorStatusItem::IndicatorStatusItem(ActionTarget& application,
 }
 
 IndicatorStatusItem::~IndicatorStatusItem() {
+    releaseSource_.reset();
+    releaseRetired(this);
+    // The indicator lets go of the menu first; the menu's widgets then go while
+    // the accelerator group they are bound to still exists.
+    indicator_.reset();
+    if (gtkMenu_) {
+        gtk_widget_destroy(gtkMenu_.get());
+    }
+    gtkMenu_.reset();
     if (!iconFile_.empty()) {
         std::error_code ignored;
         std::filesystem::remove(iconFile_, ignored);
@@ -56,10 +70,11 @@ void IndicatorStatusItem::setImage(std::shared_ptr<Image> image) {
     if (file == iconFile_) {
         return;
     }
-    const auto temporary = file.string() + ".part";
-    if (cairo_surface_write_to_png(picture->surface(), temporary.c_str()) != CAIRO_STATUS_SUCCESS ||
-        std::rename(temporary.c_str(), file.c_str()) != 0) {
-        ::unlink(temporary.c_str());
+    std::string png;
+    std::string problem;
+    if (cairo_surface_write_to_png_stream(picture->surface(), &appendPng, &png) !=
+            CAIRO_STATUS_SUCCESS ||
+        !files::replaceFile(file, png, 0600, problem)) {
         return;
     }
     app_indicator_set_icon_full(indicator_.get(), file.c_str(), "Tunora");
@@ -108,19 +123,6 @@ IndicatorStatusBar::IndicatorStatusBar(ActionTarget& application, std::filesyste
 
 std::shared_ptr<StatusItem> IndicatorStatusBar::statusItemWithLength(double) {
     return std::make_shared<IndicatorStatusItem>(application_, iconFolder_);
-}
-
-std::filesystem::path IndicatorStatusBar::defaultIconFolder() {
-    if (auto runtime = xdg::runtimeDir()) {
-        const auto folder = *runtime / "tunora";
-        ::mkdir(folder.c_str(), 0700);
-        return folder;
-    }
-    std::string pattern = "/tmp/tunora-XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) {
-        return pattern;
-    }
-    return "/tmp";
 }
 
 } // namespace tunora

@@ -56,9 +56,6 @@ class IndicatorStatusBar : public StatusBar {
     IndicatorStatusBar(ActionTarget& application, std::filesystem::path iconFolder);
     std::shared_ptr<StatusItem> statusItemWithLength(double length) override;
 
-    // The private folder for the indicator's pictures: $XDG_RUNTIME_DIR/tunora.
-    static std::filesystem::path defaultIconFolder();
-
   private:
     ActionTarget& application_;
     std::filesystem::path iconFolder_;

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace tunora {
 namespace {
@@ -66,11 +67,15 @@ TEST_F(StreamOriginConfigTest, OversizedFileIsIgnored) {
     EXPECT_EQ(config.problems.size(), 1u);
 }
 
-TEST_F(StreamOriginConfigTest, DirectoryInPlaceOfTheFileIsReportedNotFatal) {
-    std::filesystem::create_directory(hostsFile());
-    const auto config = loadStreamOriginConfig(std::nullopt, hostsFile());
-    EXPECT_TRUE(config.overrides.empty());
-    EXPECT_EQ(config.problems.size(), 1u);
+TEST_F(StreamOriginConfigTest, AFolderOrFifoInPlaceOfTheFileIsReportedNeverWaitedOn) {
+    for (const auto make : {+[](const char* path) { return ::mkdir(path, 0700); },
+                            +[](const char* path) { return ::mkfifo(path, 0600); }}) {
+        std::filesystem::remove(hostsFile());
+        ASSERT_EQ(make(hostsFile().c_str()), 0);
+        const auto config = loadStreamOriginConfig(std::nullopt, hostsFile());
+        EXPECT_TRUE(config.overrides.empty());
+        EXPECT_EQ(config.problems.size(), 1u);
+    }
 }
 
 } // namespace

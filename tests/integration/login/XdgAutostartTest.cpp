@@ -43,19 +43,43 @@ TEST_F(XdgAutostartTest, HiddenOrDisabledEntriesAreNotEnabled) {
     EXPECT_EQ(autostart.status(), LoginItemService::statusEnabled);
 }
 
-TEST_F(XdgAutostartTest, AFolderThatCannotBeWrittenReportsFailure) {
+TEST_F(XdgAutostartTest, AFolderThatCannotBeWrittenReportsFailureWithItsReason) {
     std::ofstream(directory.path() / "autostart") << "a file, not a folder";
     XdgAutostart autostart(entry(), "/usr/bin/tunora");
     EXPECT_FALSE(autostart.registerApplication());
+    EXPECT_NE(autostart.lastProblem().find(directory.path() / "autostart"), std::string::npos)
+        << autostart.lastProblem();
     EXPECT_EQ(autostart.status(), LoginItemService::statusNotRegistered);
 }
 
+TEST_F(XdgAutostartTest, FoldersArePrivateWhateverTheUmaskAndOldTemporariesGo) {
+    const mode_t previous = ::umask(0);
+    XdgAutostart autostart(entry(), "/usr/bin/tunora");
+    const bool registered = autostart.registerApplication();
+    ::umask(previous);
+    ASSERT_TRUE(registered);
+    EXPECT_EQ(std::filesystem::status(entry().parent_path()).permissions(),
+              std::filesystem::perms::owner_all);
+
+    std::ofstream(entry().string() + ".tmp-Xy34Zw") << "left by a killed write";
+    ASSERT_TRUE(autostart.registerApplication());
+    EXPECT_FALSE(std::filesystem::exists(entry().string() + ".tmp-Xy34Zw"));
+}
+
+TEST_F(XdgAutostartTest, APathWithControlCharactersIsRefusedWithAReason) {
+    XdgAutostart autostart(entry(), "/opt/a\x01b/tunora");
+    EXPECT_FALSE(autostart.registerApplication());
+    EXPECT_FALSE(autostart.lastProblem().empty());
+    EXPECT_FALSE(std::filesystem::exists(entry()));
+}
+
 // The entry's Exec line starts the program even from a path with spaces,
-// quotes, dollars and backticks, as the desktop's launcher parses it. (A "%"
+// quotes, dollars, backticks and a newline, as the desktop's launcher parses
+// it, and nothing in the path becomes a key of its own. (A "%"
 // is written as "%%" as the format requires, but GLib checks that the program
 // exists before it expands field codes, so GLib cannot launch such a path.)
 TEST_F(XdgAutostartTest, ExecStartsAProgramWhosePathNeedsQuoting) {
-    const auto folder = directory.path() / "My \"Radio\" $HOME `x` \\ back";
+    const auto folder = directory.path() / "My \"Radio\" $HOME `x` \\ back\nX-Injected=1";
     std::filesystem::create_directories(folder);
     const auto program = folder / "tunora";
     const auto marker = directory.path() / "started";
@@ -66,6 +90,7 @@ TEST_F(XdgAutostartTest, ExecStartsAProgramWhosePathNeedsQuoting) {
     ASSERT_TRUE(autostart.registerApplication());
     GDesktopAppInfo* info = g_desktop_app_info_new_from_filename(entry().c_str());
     ASSERT_NE(info, nullptr);
+    EXPECT_FALSE(g_desktop_app_info_has_key(info, "X-Injected"));
     GError* error = nullptr;
     EXPECT_TRUE(g_app_info_launch(G_APP_INFO(info), nullptr, nullptr, &error))
         << (error ? error->message : "");

@@ -4,6 +4,7 @@
 #include "fakes/FakeHotkeyEventServices.h"
 #include "support/TemporaryDirectory.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -130,14 +131,42 @@ TEST_F(JsonSettingsStoreTest, BadFilesReadAsNothingAndAreKeptAsideBeforeAWrite) 
     EXPECT_EQ(backedUp, kept);
 }
 
-TEST_F(JsonSettingsStoreTest, AFolderThatCannotBeWrittenFailsQuietly) {
+TEST_F(JsonSettingsStoreTest, AFolderThatCannotBeWrittenFailsNamingTheFolder) {
     fs::create_directories(directory.path());
     std::ofstream(directory.path() / "tunora") << "a file where the folder should be";
     auto manager = hotkeys();
     EXPECT_FALSE(manager->channelIdForSlot(0));
     EXPECT_FALSE(store->writeStringArray("hotkeyChannels", {"ndr2"}));
+    EXPECT_NE(store->lastWriteProblem().find((directory.path() / "tunora").string()),
+              std::string::npos)
+        << store->lastWriteProblem();
     manager->setDefaults({"ondo"}); // no crash, nothing kept
     EXPECT_FALSE(manager->channelIdForSlot(0));
+}
+
+TEST_F(JsonSettingsStoreTest, AFifoIsNeverWaitedOnAndIsSetAside) {
+    fs::create_directories(file().parent_path());
+    ASSERT_EQ(::mkfifo(file().c_str(), 0600), 0);
+    EXPECT_FALSE(store->readArray("hotkeyChannels")) << "read without blocking";
+    EXPECT_TRUE(store->writeStringArray("hotkeyChannels", {"ndr2"}));
+    EXPECT_TRUE(fs::is_regular_file(file()));
+    ASSERT_EQ(backups().size(), 1u);
+    EXPECT_TRUE(fs::is_fifo(backups()[0]));
+}
+
+TEST_F(JsonSettingsStoreTest, TemporariesOfInterruptedWritesAreRemovedByTheNextWrite) {
+    fs::create_directories(file().parent_path());
+    for (const char* name : {"defaults.json.tmp-AbC123", "defaults.json.tmp-zz9"}) {
+        std::ofstream(file().parent_path() / name) << "{\"half";
+    }
+    std::ofstream(file().parent_path() / "other.tmp-AbC123") << "not ours";
+    EXPECT_TRUE(store->writeStringArray("hotkeyChannels", {"ndr2"}));
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(file().parent_path())) {
+        left.push_back(entry.path().filename());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Strings{"defaults.json", "other.tmp-AbC123"}));
 }
 
 } // namespace

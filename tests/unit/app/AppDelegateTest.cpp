@@ -20,7 +20,7 @@ class AppDelegateTest : public ::testing::Test {
                 notifications,
                 {settings, std::make_shared<fakes::FakeHotkeyEventServices>(),
                  std::make_shared<fakes::FakeGraphics>(), std::make_shared<fakes::FakeStrings>(),
-                 std::make_shared<fakes::FakeLoginItems>(),
+                 std::make_shared<fakes::FakeLoginItems>(), notifications,
                  [] { return std::make_shared<fakes::FakeUpdateController>(); }}};
     }
 

@@ -143,6 +143,17 @@ TEST_F(MenuActions, LaunchAtLoginFollowsTheService) {
     choose(find(menu(), "[launch_at_login]"));
     EXPECT_EQ(find(menu(), "[launch_at_login]").state(), MenuItem::stateOff);
     EXPECT_EQ(statusItem->menusSet, rebuilds + 1) << "rebuilt even when refused";
+    EXPECT_EQ(notifications->posted, Strings{"[login_item_not_changed]: cannot write x: denied"});
+}
+
+TEST_F(MenuActions, ABindingThatCannotBeSavedIsReportedAndNotShown) {
+    start();
+    settings->refuseWrites = true;
+    choose(*slotMenu(3).items()[2 + 4]);
+    EXPECT_EQ(notifications->posted,
+              Strings{"[shortcut_not_saved]: cannot write defaults.json: disk full"});
+    EXPECT_EQ(shortcuts().items()[3]->title(), "\u23254: [hotkey_none]")
+        << "the menu shows what is stored";
 }
 
 TEST_F(MenuActions, CallbacksDoNothingOnceTheManagerIsGone) {

@@ -22,7 +22,7 @@ class MenuTestFixture : public ::testing::Test {
 
     void start() {
         MenuManager::Services services{
-            settings, hotkeyEvents, graphics, strings, loginItems, [this] {
+            settings, hotkeyEvents, graphics, strings, loginItems, notifications, [this] {
                 ++updateControllersMade;
                 return updater;
             }};
@@ -74,6 +74,8 @@ class MenuTestFixture : public ::testing::Test {
     std::shared_ptr<fakes::FakeGraphics> graphics = std::make_shared<fakes::FakeGraphics>();
     std::shared_ptr<fakes::FakeStrings> strings = std::make_shared<fakes::FakeStrings>();
     std::shared_ptr<fakes::FakeLoginItems> loginItems = std::make_shared<fakes::FakeLoginItems>();
+    std::shared_ptr<fakes::FakeNotificationCenter> notifications =
+        std::make_shared<fakes::FakeNotificationCenter>();
     std::shared_ptr<fakes::FakeUpdateController> updater =
         std::make_shared<fakes::FakeUpdateController>();
     std::shared_ptr<fakes::FakeStatusItem> statusItem = std::make_shared<fakes::FakeStatusItem>();

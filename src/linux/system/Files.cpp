@@ -1,0 +1,141 @@
+#include "linux/system/Files.h"
+
+#include "linux/system/UniqueFd.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace tunora::files {
+namespace {
+
+std::string describe(const std::filesystem::path& file, const char* what, int error) {
+    return std::string(what) + " " + file.string() + ": " + std::strerror(error);
+}
+
+bool writeWhole(int fd, std::string_view contents) {
+    while (!contents.empty()) {
+        const ssize_t count = ::write(fd, contents.data(), contents.size());
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        contents.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
+void syncFolder(const std::filesystem::path& folder) {
+    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) {
+        ::fsync(fd.get());
+    }
+}
+
+// Only this program writes these names, and only one instance of it runs.
+void removeStaleTemporaries(const std::filesystem::path& file) {
+    const std::string prefix = file.filename().string() + ".tmp-";
+    std::error_code error;
+    std::vector<std::filesystem::path> stale;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), error)) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) {
+            stale.push_back(entry.path());
+        }
+    }
+    for (const auto& path : stale) {
+        ::unlink(path.c_str());
+    }
+}
+
+} // namespace
+
+ReadResult readRegularFile(const std::filesystem::path& file, std::size_t limit) {
+    ReadResult result;
+    const UniqueFd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) {
+        if (errno != ENOENT) {
+            result.status = ReadResult::Status::unusable;
+            result.problem = describe(file, "cannot open", errno);
+        }
+        return result;
+    }
+    result.status = ReadResult::Status::unusable;
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.problem = file.string() + " is not a regular file";
+        return result;
+    }
+    char buffer[16384];
+    for (;;) {
+        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+        if (count == 0) {
+            break;
+        }
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            result.problem = describe(file, "cannot read", errno);
+            return result;
+        }
+        result.contents.append(buffer, static_cast<std::size_t>(count));
+        if (result.contents.size() > limit) {
+            result.problem = file.string() + " is larger than " + std::to_string(limit) + " bytes";
+            return result;
+        }
+    }
+    result.status = ReadResult::Status::ok;
+    return result;
+}
+
+bool makePrivateFolders(const std::filesystem::path& folder, std::string& problem) {
+    std::filesystem::path partial;
+    for (const auto& part : folder) {
+        partial /= part;
+        if (::mkdir(partial.c_str(), 0700) == 0) {
+            ::chmod(partial.c_str(), 0700); // mkdir's mode passes through the umask
+        } else if (errno != EEXIST) {
+            problem = describe(partial, "cannot create", errno);
+            return false;
+        }
+    }
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        problem = folder.string() + " is not a folder";
+        return false;
+    }
+    return true;
+}
+
+bool replaceFile(const std::filesystem::path& file, std::string_view contents, mode_t mode,
+                 std::string& problem) {
+    const std::filesystem::path folder = file.parent_path();
+    if (!makePrivateFolders(folder, problem)) {
+        return false;
+    }
+    removeStaleTemporaries(file);
+    std::string temporary = file.string() + ".tmp-XXXXXX";
+    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC)); // O_EXCL: never through a link
+    if (!fd) {
+        problem = describe(file, "cannot write", errno);
+        return false;
+    }
+    const bool written =
+        ::fchmod(fd.get(), mode) == 0 && writeWhole(fd.get(), contents) && ::fsync(fd.get()) == 0;
+    const int writeError = errno;
+    fd.reset();
+    if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
+        const int error = written ? errno : writeError;
+        ::unlink(temporary.c_str());
+        problem = describe(file, "cannot write", error);
+        return false;
+    }
+    syncFolder(folder);
+    return true;
+}
+
+} // namespace tunora::files

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+// The program's one way to read and write its own files safely.
+namespace tunora::files {
+
+struct ReadResult {
+    enum class Status { ok, missing, unusable };
+    Status status = Status::missing;
+    std::string contents;
+    std::string problem; // why it is unusable, for the log
+};
+
+// Reads a regular file of at most `limit` bytes. Anything else at that path (a
+// FIFO, a device, a folder) is unusable and never blocks: the file is opened
+// without waiting and checked before a byte is read.
+ReadResult readRegularFile(const std::filesystem::path& file, std::size_t limit);
+
+// Creates `folder` and its missing parents as 0700, whatever the umask.
+bool makePrivateFolders(const std::filesystem::path& folder, std::string& problem);
+
+// Replaces `file` with `contents`, atomically: written to "<file>.tmp-XXXXXX"
+// beside it with `mode`, synced, renamed over `file`, and the folder synced.
+// Temporaries of that name left behind by an earlier, interrupted write are
+// removed first. Missing folders are made private. On failure `problem` names
+// the file and the reason, and `file` is as it was.
+bool replaceFile(const std::filesystem::path& file, std::string_view contents, mode_t mode,
+                 std::string& problem);
+
+} // namespace tunora::files
