@@ -5,6 +5,7 @@ import sys
 import unittest
 
 from harness import TUNORA, DesktopTestCase, wait_for
+from gi.repository import Gio
 
 OPTION = "\u2325"
 
@@ -93,6 +94,23 @@ class PlaybackTest(DesktopTestCase):
         self.assertEqual(self.checked(), ["WDR 2"])
         wait_for(lambda: d.requests("/wdr/wdr2/rheinland/mp3/128/stream.mp3") == 1,
                  message="the WDR 2 stream")
+
+    def test_memory_stays_flat_over_400_toggles_that_no_panel_reads(self):
+        d = self.desktop
+        d.start_tunora()
+        d.click("Ondoria")
+        wait_for(lambda: d.playerctl("status") == "Playing", message="playing")
+
+        def anonymous_kib():
+            with open("/proc/%d/status" % d.tunora.popen.pid) as status:
+                return int(next(l for l in status if l.startswith("RssAnon")).split()[1])
+        before = anonymous_kib()
+        for _ in range(400):
+            d.bus.call_sync("org.mpris.MediaPlayer2.tunora", "/org/mpris/MediaPlayer2",
+                            "org.mpris.MediaPlayer2.Player", "PlayPause", None, None,
+                            Gio.DBusCallFlags.NONE, 5000, None)
+        self.assertLess(anonymous_kib() - before, 16 * 1024)
+        self.assertEqual(d.playerctl("status"), "Playing")
 
     def test_media_keys_drive_the_player(self):
         d = self.desktop
@@ -230,6 +248,22 @@ class ApplicationTest(DesktopTestCase):
         self.assertIn("already running", second.stderr)
         self.assertIsNone(first.popen.poll())
         self.assertTrue(d.layout()["children"])
+
+    def test_without_a_runtime_dir_one_private_folder_serves_every_start(self):
+        d = self.desktop
+        scratch = os.path.join(d.root, "tmp")
+        os.makedirs(scratch)
+        private = os.path.join(d.root, "cache", "tunora")
+        os.makedirs(private, mode=0o755)
+        env = {"XDG_RUNTIME_DIR": "", "TMPDIR": scratch}
+        first = d.start_tunora(env)
+        second = subprocess.run([first.popen.args[0]], env=dict(d.env, **env),
+                                capture_output=True, text=True, timeout=20)
+        self.assertIn("already running", second.stderr)
+        self.assertEqual(os.stat(private).st_mode & 0o777, 0o700)
+        self.assertTrue(any(name.endswith(".png") for name in os.listdir(private)))
+        d.stop_tunora()
+        self.assertEqual(os.listdir(scratch), [])
 
     def test_no_display_is_a_clear_error(self):
         env = dict(self.desktop.env)

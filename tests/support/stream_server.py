@@ -10,7 +10,8 @@ connection is closed without an answer),
 With --faults FILE (JSON: {"part of a path": "fault path"}), a request whose path
 contains a key is answered as the fault path is, e.g. {"ndr2": "404"}; the file
 is read on every request, so a test can break and mend stations while they run.
-/stall (headers and a little audio, then silence), /redirect-to-http. With --counts,
+/stall (headers and a little audio, then silence), /redirect-to-http,
+/redirect-here (a relative redirect to /tone.mp3). With --counts,
 the number of requests per path is kept in a JSON file. Prints its port on stdout.
 Stops by itself after --lifetime seconds.
 """
@@ -51,6 +52,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.reply(404, "text/plain", b"not found")
         if path == "/html":
             return self.reply(200, "text/html", b"<html><body>" + b"x" * 4096 + b"</body></html>")
+        if path == "/redirect-here":
+            self.send_response(302)
+            self.send_header("Location", "/tone.mp3")
+            self.end_headers()
+            return
         if path == "/redirect-to-http":
             self.send_response(302)
             self.send_header("Location", self.server.redirect_target)

@@ -32,16 +32,38 @@ GstElement* makeAudioSink(const PlaybackSettings& settings) {
     return sink;
 }
 
-// souphttpsrc follows redirects itself; its http-headers message tells where it ended up.
-bool redirectsToPlainHttp(GstMessage* message) {
+// How many redirects of an https stream are followed before it counts as failed.
+constexpr int mostRedirects = 5;
+
+bool isHttps(const std::string& uri) {
+    return g_ascii_strncasecmp(uri.c_str(), "https:", 6) == 0;
+}
+
+// Where a redirect of an http-headers message points, resolved against the
+// address it answered; empty when the message is no redirect.
+std::string redirectTarget(GstMessage* message) {
     const GstStructure* headers = gst_message_get_structure(message);
-    for (const char* field : {"redirection-uri", "uri"}) {
-        const gchar* uri = gst_structure_get_string(headers, field);
-        if (uri != nullptr && g_ascii_strncasecmp(uri, "http://", 7) == 0) {
-            return true;
+    guint status = 0;
+    const gchar* base = gst_structure_get_string(headers, "uri");
+    const GstStructure* response = nullptr;
+    if (!gst_structure_get_uint(headers, "http-status-code", &status) || status < 300 ||
+        status >= 400 || base == nullptr ||
+        !gst_structure_get(headers, "response-headers", GST_TYPE_STRUCTURE, &response, nullptr)) {
+        return {};
+    }
+    std::unique_ptr<GstStructure, decltype(&gst_structure_free)> owned(
+        const_cast<GstStructure*>(response), &gst_structure_free);
+    for (gint i = 0; i < gst_structure_n_fields(response); ++i) {
+        const gchar* name = gst_structure_nth_field_name(response, i);
+        const gchar* location = g_ascii_strcasecmp(name, "location") == 0
+                                    ? gst_structure_get_string(response, name)
+                                    : nullptr;
+        if (location != nullptr) {
+            GCharPtr resolved(g_uri_resolve_relative(base, location, G_URI_FLAGS_NONE, nullptr));
+            return resolved ? resolved.get() : "";
         }
     }
-    return false;
+    return {};
 }
 
 // Failures that the network coming back may cure.
@@ -92,7 +114,8 @@ void GstStreamPlayer::buildPipeline() {
 }
 
 void GstStreamPlayer::onSourceSetup(GstElement*, GstElement* source, gpointer self) {
-    const PlaybackSettings& settings = static_cast<GstStreamPlayer*>(self)->settings();
+    const auto* player = static_cast<GstStreamPlayer*>(self);
+    const PlaybackSettings& settings = player->settings();
     GObjectClass* sourceClass = G_OBJECT_GET_CLASS(source);
     if (g_object_class_find_property(sourceClass, "timeout") != nullptr) {
         g_object_set(source, "timeout", guint(settings.networkTimeout.count()), nullptr);
@@ -102,6 +125,12 @@ void GstStreamPlayer::onSourceSetup(GstElement*, GstElement* source, gpointer se
     }
     if (g_object_class_find_property(sourceClass, "ssl-strict") != nullptr) {
         g_object_set(source, "ssl-strict", TRUE, nullptr); // never ignore certificate errors
+    }
+    // An https stream's redirects are checked before they are followed, so not
+    // a single request of it goes out in plain text.
+    if (isHttps(player->uri_) &&
+        g_object_class_find_property(sourceClass, "automatic-redirect") != nullptr) {
+        g_object_set(source, "automatic-redirect", FALSE, nullptr);
     }
     if (settings.tlsCaFile &&
         g_object_class_find_property(sourceClass, "tls-database") != nullptr) {
@@ -155,7 +184,14 @@ void GstStreamPlayer::connect() {
         fail({Reason::other, 0, "no playbin"});
         return;
     }
+    redirects_ = 0;
+    open(url_);
+}
+
+void GstStreamPlayer::open(const std::string& uri) {
     gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+    uri_ = uri;
+    g_object_set(pipeline_.get(), "uri", uri_.c_str(), nullptr);
     phase_ = Phase::connecting;
     if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         // Reported from the loop, as every other failure is, never from inside play().
@@ -170,6 +206,18 @@ gboolean GstStreamPlayer::onFailedToStart(gpointer self) {
         player->streamDropped({Reason::other, 0, "the pipeline did not start"});
     }
     return G_SOURCE_REMOVE;
+}
+
+// Only https streams get here: their source does not follow redirects itself.
+void GstStreamPlayer::followRedirect(const std::string& target) {
+    if (!isHttps(target)) {
+        // to plain http, which would hand the stream to anyone on the path
+        fail({Reason::insecureRedirect, 0, "redirected to " + target});
+    } else if (++redirects_ > mostRedirects) {
+        fail({Reason::other, 0, "too many redirects"});
+    } else {
+        open(target);
+    }
 }
 
 void GstStreamPlayer::disconnect() {
@@ -269,10 +317,10 @@ void GstStreamPlayer::handleMessage(GstMessage* message) {
         }
         break;
     case GST_MESSAGE_ELEMENT:
-        // A redirect from https to http would hand the stream to anyone on the path.
-        if (gst_message_has_name(message, "http-headers") &&
-            g_str_has_prefix(url_.c_str(), "https:") && redirectsToPlainHttp(message)) {
-            fail({Reason::insecureRedirect, 0, "redirected to plain http"});
+        if (gst_message_has_name(message, "http-headers") && isHttps(uri_)) {
+            if (const std::string target = redirectTarget(message); !target.empty()) {
+                followRedirect(target);
+            }
         }
         break;
     case GST_MESSAGE_ERROR:

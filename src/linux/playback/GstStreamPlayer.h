@@ -60,6 +60,8 @@ class GstStreamPlayer : public StreamPlayer {
 
     void buildPipeline();
     void connect();
+    void open(const std::string& uri);
+    void followRedirect(const std::string& target);
     void disconnect();
     void startedFlowing();
     void streamDropped(StreamFailure failure);
@@ -75,6 +77,8 @@ class GstStreamPlayer : public StreamPlayer {
     static gboolean onFailedToStart(gpointer self);
 
     std::string url_;
+    std::string uri_; // what is being fetched: the station's address or where it redirected
+    int redirects_ = 0;
     std::shared_ptr<StreamPlayerEnvironment> environment_;
     EventHandler onEvent_;
     GObjectPtr<GstElement> pipeline_;

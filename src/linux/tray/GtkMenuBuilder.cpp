@@ -3,6 +3,9 @@
 namespace tunora {
 namespace {
 
+constexpr const char* activationKey = "tunora-activation";
+constexpr const char* acceleratorKey = "tunora-accelerator";
+
 struct Activation {
     const MenuItem* item;
     ActionTarget* application;
@@ -28,6 +31,31 @@ GdkModifierType gdkModifiers(std::uint32_t mask) {
     return GdkModifierType(modifiers);
 }
 
+// The item's accelerator as one number, 0 for none: what a widget was built
+// with must match its model for the widget to be updated in place.
+guint64 acceleratorOf(const MenuItem& item) {
+    if (item.keyEquivalent().empty()) {
+        return 0;
+    }
+    const guint key = gdk_unicode_to_keyval(g_utf8_get_char(item.keyEquivalent().c_str()));
+    return (guint64(gdkModifiers(item.keyEquivalentModifierMask())) << 32) | key;
+}
+
+// An accelerator on the item itself, which the tray's D-Bus export shows as the
+// item's shortcut. The label shows the same keys but keeps no closure of its
+// own: libdbusmenu-gtk takes a reference to a label's closure that it never
+// gives back, one closure lost per item and rebuild; from the item it reads
+// them without taking one.
+void addAccelerator(GtkWidget* widget, guint64 accelerator, GtkAccelGroup* accelerators) {
+    const guint key = guint(accelerator & 0xffffffffu);
+    const auto modifiers = GdkModifierType(accelerator >> 32);
+    gtk_widget_add_accelerator(widget, "activate", accelerators, key, modifiers, GTK_ACCEL_VISIBLE);
+    if (GtkWidget* label = gtk_bin_get_child(GTK_BIN(widget)); GTK_IS_ACCEL_LABEL(label)) {
+        gtk_accel_label_set_accel_widget(GTK_ACCEL_LABEL(label), nullptr);
+        gtk_accel_label_set_accel(GTK_ACCEL_LABEL(label), key, modifiers);
+    }
+}
+
 GtkWidget* buildItem(const MenuItem& item, ActionTarget& application, GtkAccelGroup* accelerators) {
     if (item.isSeparator()) {
         return gtk_separator_menu_item_new();
@@ -40,11 +68,10 @@ GtkWidget* buildItem(const MenuItem& item, ActionTarget& application, GtkAccelGr
     } else {
         widget = gtk_menu_item_new_with_label(item.title().c_str()); // no mnemonics
     }
-    if (!item.keyEquivalent().empty()) {
-        const guint key = gdk_unicode_to_keyval(g_utf8_get_char(item.keyEquivalent().c_str()));
-        gtk_widget_add_accelerator(widget, "activate", accelerators, key,
-                                   gdkModifiers(item.keyEquivalentModifierMask()),
-                                   GTK_ACCEL_VISIBLE);
+    if (const guint64 accelerator = acceleratorOf(item)) {
+        addAccelerator(widget, accelerator, accelerators);
+        g_object_set_data_full(G_OBJECT(widget), acceleratorKey, new guint64(accelerator),
+                               [](gpointer data) { delete static_cast<guint64*>(data); });
     }
     if (item.submenu() != nullptr) {
         gtk_menu_item_set_submenu(GTK_MENU_ITEM(widget),
@@ -52,11 +79,77 @@ GtkWidget* buildItem(const MenuItem& item, ActionTarget& application, GtkAccelGr
     } else if (item.action()) {
         // "activate", not "toggled": a check item flips its own state when chosen,
         // and the menu is rebuilt from the model anyway.
-        g_signal_connect_data(widget, "activate", G_CALLBACK(onActivate),
-                              new Activation{&item, &application}, freeActivation,
-                              GConnectFlags(0));
+        auto* activation = new Activation{&item, &application};
+        g_signal_connect_data(widget, "activate", G_CALLBACK(onActivate), activation,
+                              freeActivation, GConnectFlags(0));
+        g_object_set_data(G_OBJECT(widget), activationKey, activation);
     }
     return widget;
+}
+
+// Whether widget was built from an item shaped like this one: the same kind,
+// accelerator, action or submenu (recursively), so that only its text, check
+// and model item need to change.
+bool sameShape(GtkWidget* widget, const MenuItem& item) {
+    if (item.isSeparator() != GTK_IS_SEPARATOR_MENU_ITEM(widget) ||
+        item.hasState() != GTK_IS_CHECK_MENU_ITEM(widget)) {
+        return false;
+    }
+    const auto* accelerator =
+        static_cast<const guint64*>(g_object_get_data(G_OBJECT(widget), acceleratorKey));
+    if ((accelerator ? *accelerator : 0) != acceleratorOf(item)) {
+        return false;
+    }
+    GtkWidget* submenu =
+        item.isSeparator() ? nullptr : gtk_menu_item_get_submenu(GTK_MENU_ITEM(widget));
+    if ((submenu != nullptr) != (item.submenu() != nullptr)) {
+        return false;
+    }
+    if (submenu != nullptr) {
+        return canUpdateGtkMenu(submenu, *item.submenu());
+    }
+    const bool hasActivation = g_object_get_data(G_OBJECT(widget), activationKey) != nullptr;
+    return hasActivation == item.action().has_value();
+}
+
+void updateItem(GtkWidget* widget, const MenuItem& item) {
+    if (item.isSeparator()) {
+        return;
+    }
+    if (item.title() != gtk_menu_item_get_label(GTK_MENU_ITEM(widget))) {
+        gtk_menu_item_set_label(GTK_MENU_ITEM(widget), item.title().c_str());
+    }
+    auto* activation = static_cast<Activation*>(g_object_get_data(G_OBJECT(widget), activationKey));
+    if (activation != nullptr) {
+        activation->item = &item;
+    }
+    if (item.hasState()) {
+        const bool on = item.state() == MenuItem::stateOn;
+        if (gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(widget)) != on) {
+            // GTK sets a check item by activating it: that is no choice of the user's.
+            g_signal_handlers_block_by_func(widget, reinterpret_cast<gpointer>(&onActivate),
+                                            activation);
+            gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(widget), on);
+            g_signal_handlers_unblock_by_func(widget, reinterpret_cast<gpointer>(&onActivate),
+                                              activation);
+        }
+    }
+    if (item.submenu() != nullptr) {
+        updateGtkMenu(gtk_menu_item_get_submenu(GTK_MENU_ITEM(widget)), *item.submenu());
+    }
+}
+
+// Calls visit(widget, item) for each widget of gtkMenu beside its model item;
+// false as soon as the counts differ or visit says no.
+template <typename Visit> bool forEachPair(GtkWidget* gtkMenu, const Menu& menu, Visit visit) {
+    GList* children = gtk_container_get_children(GTK_CONTAINER(gtkMenu));
+    bool matched = g_list_length(children) == menu.items().size();
+    GList* child = children;
+    for (std::size_t i = 0; matched && i < menu.items().size(); ++i, child = child->next) {
+        matched = visit(GTK_WIDGET(child->data), *menu.items()[i]);
+    }
+    g_list_free(children);
+    return matched;
 }
 
 } // namespace
@@ -70,6 +163,17 @@ GtkWidget* buildGtkMenu(const Menu& menu, ActionTarget& application, GtkAccelGro
         gtk_menu_shell_append(GTK_MENU_SHELL(gtkMenu), widget);
     }
     return gtkMenu;
+}
+
+bool canUpdateGtkMenu(GtkWidget* gtkMenu, const Menu& menu) {
+    return forEachPair(gtkMenu, menu, sameShape);
+}
+
+void updateGtkMenu(GtkWidget* gtkMenu, const Menu& menu) {
+    forEachPair(gtkMenu, menu, [](GtkWidget* widget, const MenuItem& item) {
+        updateItem(widget, item);
+        return true;
+    });
 }
 
 } // namespace tunora

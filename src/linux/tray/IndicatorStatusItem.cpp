@@ -95,24 +95,44 @@ void IndicatorStatusItem::setToolTip(const std::string& toolTip) {
 }
 
 void IndicatorStatusItem::setMenu(std::unique_ptr<Menu> menu) {
+    if (gtkMenu_ && canUpdateGtkMenu(gtkMenu_.get(), *menu)) {
+        // Most changes touch only texts and check marks: the widgets stay, and
+        // so do their D-Bus export and the panel's copy of it.
+        updateGtkMenu(gtkMenu_.get(), *menu);
+        retire(std::move(menu_), nullptr);
+        menu_ = std::move(menu);
+        return;
+    }
     GtkWidget* gtkMenu = buildGtkMenu(*menu, application_, accelerators_.get());
     g_object_ref_sink(gtkMenu);
     app_indicator_set_menu(indicator_.get(), GTK_MENU(gtkMenu));
-    if (menu_) {
-        retired_.emplace_back(std::move(menu_), std::move(gtkMenu_));
-        if (!releaseSource_) {
-            releaseSource_.reset(g_idle_add(&IndicatorStatusItem::releaseRetired, this));
-        }
-    }
+    retire(std::move(menu_), std::move(gtkMenu_));
     menu_ = std::move(menu);
     gtkMenu_.reset(gtkMenu);
+}
+
+// A menu is replaced while one of its items is still being activated: the
+// model (and the widgets, if replaced too) live until the loop is back.
+void IndicatorStatusItem::retire(std::unique_ptr<Menu> menu, GObjectPtr<GtkWidget> widget) {
+    if (!menu && !widget) {
+        return;
+    }
+    retired_.emplace_back(std::move(menu), std::move(widget));
+    if (!releaseSource_) {
+        // At the priority of the D-Bus calls that cause rebuilds: a plain idle
+        // would starve while media commands keep coming.
+        releaseSource_.reset(g_idle_add_full(G_PRIORITY_DEFAULT,
+                                             &IndicatorStatusItem::releaseRetired, this, nullptr));
+    }
 }
 
 gboolean IndicatorStatusItem::releaseRetired(gpointer self) {
     auto* item = static_cast<IndicatorStatusItem*>(self);
     item->releaseSource_.forget();
     for (auto& [menu, widget] : item->retired_) {
-        gtk_widget_destroy(widget.get());
+        if (widget) {
+            gtk_widget_destroy(widget.get());
+        }
     }
     item->retired_.clear();
     return G_SOURCE_REMOVE;

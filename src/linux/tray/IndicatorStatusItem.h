@@ -36,6 +36,7 @@ class IndicatorStatusItem : public StatusItem, private StatusButton {
     void setTitle(const std::string& title) override;
     void setFont(Font) override {} // the panel draws labels in its own font
     void setToolTip(const std::string& toolTip) override;
+    void retire(std::unique_ptr<Menu> menu, GObjectPtr<GtkWidget> widget);
     static gboolean releaseRetired(gpointer self);
 
     ActionTarget& application_;

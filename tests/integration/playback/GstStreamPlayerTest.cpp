@@ -323,7 +323,16 @@ TEST_F(GstStreamPlayerTlsTest, ARedirectFromHttpsToHttpIsRefused) {
     EXPECT_TRUE(waitForRateZero(*player));
     EXPECT_LT(recorder.recentLevel(), 0.002);
     EXPECT_EQ(tlsServer.requests("/redirect-to-http"), 1);
+    EXPECT_EQ(server.requests("/plain.mp3"), 0) << "not one request in plain text";
     EXPECT_EQ(events, std::vector<std::string>{failed(Reason::insecureRedirect)});
+}
+
+TEST_F(GstStreamPlayerTlsTest, ARedirectThatStaysOnHttpsIsFollowed) {
+    settings.tlsCaFile = certificates.caFile;
+    auto player = makePlayer(tlsServer.url("/redirect-here"));
+    player->play();
+    EXPECT_TRUE(waitForTone());
+    EXPECT_EQ(tlsServer.requests("/tone.mp3"), 1);
 }
 
 } // namespace
