@@ -11,7 +11,7 @@ for variant in build:OFF build-asan:ON; do
     dir=${variant%%:*}
     sanitize=${variant##*:}
     echo "== $dir (sanitizers $sanitize)"
-    "$root/scripts/build.sh" "$dir" -DTUNORA_SANITIZE="$sanitize"
+    "$root/scripts/build.sh" "$dir" -DTUNORA_SANITIZE="$sanitize" -DTUNORA_WERROR=ON
     ctest --test-dir "$root/$dir" --output-on-failure -j "$(nproc)" --timeout 300 || status=1
 done
 exit $status

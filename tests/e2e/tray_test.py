@@ -95,6 +95,8 @@ class PlaybackTest(DesktopTestCase):
         wait_for(lambda: d.requests("/wdr/wdr2/rheinland/mp3/128/stream.mp3") == 1,
                  message="the WDR 2 stream")
 
+    @unittest.skipIf(os.environ.get("TUNORA_SANITIZED") == "1",
+                     "AddressSanitizer keeps freed memory in quarantine; leaks.* checks there")
     def test_memory_stays_flat_over_400_toggles_that_no_panel_reads(self):
         d = self.desktop
         d.start_tunora()

@@ -98,15 +98,11 @@ X11HotkeyEventServices::X11HotkeyEventServices(const char* displayName)
     // so a press can be told from a repeat by whether its key is still down.
     Bool supported = False;
     XkbSetDetectableAutoRepeat(display_.get(), True, &supported);
-    watchId_ = g_unix_fd_add(ConnectionNumber(display_.get()), G_IO_IN,
-                             &X11HotkeyEventServices::onDisplayReadable, this);
+    watch_.reset(g_unix_fd_add(ConnectionNumber(display_.get()), G_IO_IN,
+                               &X11HotkeyEventServices::onDisplayReadable, this));
 }
 
-X11HotkeyEventServices::~X11HotkeyEventServices() {
-    if (watchId_ != 0) {
-        g_source_remove(watchId_);
-    }
-}
+X11HotkeyEventServices::~X11HotkeyEventServices() = default;
 
 EventTargetRef X11HotkeyEventServices::applicationEventTarget() {
     return &applicationTarget;
@@ -215,7 +211,7 @@ OSStatus X11HotkeyEventServices::getEventParameter(EventRef event, std::uint32_t
 gboolean X11HotkeyEventServices::onDisplayReadable(gint, GIOCondition condition, gpointer self) {
     auto* services = static_cast<X11HotkeyEventServices*>(self);
     if (condition & (G_IO_HUP | G_IO_ERR)) {
-        services->watchId_ = 0;
+        services->watch_.forget();
         return G_SOURCE_REMOVE; // the X server went away; hot keys end with it
     }
     services->drainEvents();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "linux/glib/GObjectPtr.h"
 #include "platform/HotkeyEventServices.h"
 
 #include <glib.h>
@@ -56,7 +57,7 @@ class X11HotkeyEventServices : public HotkeyEventServices {
     unsigned modifierMaskForKeysym(unsigned long keysym) const;
 
     std::unique_ptr<_XDisplay, DisplayCloser> display_;
-    guint watchId_ = 0;
+    GSourceId watch_; // the X connection on the main loop; goes before the display
     // Caps Lock and Num Lock: a press counts whatever their state.
     unsigned ignoredLockMask_ = 0;
     std::vector<InstalledHandler> handlers_;

@@ -87,13 +87,28 @@ void CairoImage::drawImage(const Image& image, Rect into) {
 CairoGraphics::CairoGraphics(std::filesystem::path iconDirectory)
     : iconDirectory_(std::move(iconDirectory)) {}
 
+GtkIconTheme* CairoGraphics::iconTheme() {
+    if (!iconTheme_) {
+        // A theme of our own: the desktop's themes plus the program's icon
+        // folder, without touching the default theme other code shares.
+        iconTheme_.reset(gtk_icon_theme_new());
+        gtk_icon_theme_prepend_search_path(iconTheme_.get(), iconDirectory_.c_str());
+    }
+    return iconTheme_.get();
+}
+
+// Symbols are drawn into every new picture but never change: each is loaded once.
 std::shared_ptr<Image> CairoGraphics::imageWithSystemSymbolName(const std::string& name) {
-    // A theme of our own: the desktop's themes plus the program's icon folder,
-    // without touching the default theme other code shares.
-    GObjectPtr<GtkIconTheme> theme(gtk_icon_theme_new());
-    gtk_icon_theme_prepend_search_path(theme.get(), iconDirectory_.c_str());
+    auto& symbol = symbols_[name];
+    if (!symbol) {
+        symbol = loadSymbol(name);
+    }
+    return symbol;
+}
+
+std::shared_ptr<Image> CairoGraphics::loadSymbol(const std::string& name) {
     GError* rawError = nullptr;
-    GObjectPtr<GdkPixbuf> pixbuf(gtk_icon_theme_load_icon(theme.get(), name.c_str(), symbolPixels,
+    GObjectPtr<GdkPixbuf> pixbuf(gtk_icon_theme_load_icon(iconTheme(), name.c_str(), symbolPixels,
                                                           GTK_ICON_LOOKUP_FORCE_SIZE, &rawError));
     GErrorPtr error(rawError);
     if (!pixbuf) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "linux/glib/GObjectPtr.h"
 #include "platform/toolkit/Image.h"
 
 #include <cairo.h>
 #include <filesystem>
 #include <gtk/gtk.h>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -55,10 +57,12 @@ class CairoGraphics : public Graphics {
 
   private:
     GtkIconTheme* iconTheme();
+    std::shared_ptr<Image> loadSymbol(const std::string& name);
 
     std::filesystem::path iconDirectory_;
     // Made on first use: finding the themes' folders is the slow part of a lookup.
-    std::unique_ptr<GtkIconTheme, void (*)(gpointer)> iconTheme_{nullptr, g_object_unref};
+    GObjectPtr<GtkIconTheme> iconTheme_;
+    std::map<std::string, std::shared_ptr<Image>> symbols_;
 };
 
 } // namespace tunora
