@@ -2,14 +2,7 @@
 // and its export over dbusmenu (the program rebuilds on every change).
 
 #include "core/app/AppDelegate.h"
-#include "linux/hotkeys/X11HotkeyEventServices.h"
-#include "linux/login/XdgAutostart.h"
-#include "linux/mpris/MprisService.h"
-#include "linux/notifications/FreedesktopNotifications.h"
-#include "linux/playback/GstStreamPlayer.h"
-#include "linux/settings/JsonSettingsStore.h"
-#include "linux/strings/GettextStrings.h"
-#include "linux/toolkit/CairoGraphics.h"
+#include "linux/app/LinuxServices.h"
 #include "linux/toolkit/GtkApplicationLoop.h"
 #include "linux/tray/IndicatorStatusItem.h"
 #include "support/DesktopServices.h"
@@ -31,18 +24,16 @@ int main() {
 
     using namespace tunora;
     GtkApplicationLoop application;
-    auto mpris = std::make_shared<MprisService>();
-    AppDelegate delegate(
-        {std::make_shared<GstStreamPlayerFactory>(PlaybackSettings{}), mpris, mpris,
-         std::make_shared<IndicatorStatusBar>(application, work.path()),
-         std::make_shared<FreedesktopNotifications>(),
-         MenuManager::Services{
-             std::make_shared<JsonSettingsStore>(work.path() / "defaults.json"),
-             std::make_shared<X11HotkeyEventServices>(),
-             std::make_shared<CairoGraphics>(TUNORA_BUILD_DATA_DIR "/icons"),
-             std::make_shared<GettextStrings>(work.path()),
-             std::make_shared<XdgAutostart>(work.path() / "a.desktop", "/bin/true"), nullptr,
-             nullptr}});
+    LinuxServiceOptions options{
+        .runtimeFolder = work.path(),
+        .settingsFile = work.path() / "defaults.json",
+        .autostartEntry = work.path() / "a.desktop",
+        .dataDirectory = TUNORA_BUILD_DATA_DIR,
+        .localeDirectory = work.path(),
+        .version = "0",
+        .updateFeedUrl = "",
+    };
+    AppDelegate delegate(makeLinuxServices(application, options));
     delegate.applicationDidFinishLaunching();
     auto& item = static_cast<IndicatorStatusItem&>(*delegate.statusItem());
 

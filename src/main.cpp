@@ -1,26 +1,17 @@
 // Process entry: reads the command line, hands the platform's configuration to
 // the core, wires the Linux adapters to the program's logic and runs the loop.
 
-#include "core/app/AppDelegate.h"
 #include "core/catalogue/OndoChannel.h"
+#include "linux/app/LinuxServices.h"
 #include "linux/app/SingleInstanceLock.h"
 #include "linux/config/StreamOriginConfig.h"
-#include "linux/hotkeys/X11HotkeyEventServices.h"
-#include "linux/login/XdgAutostart.h"
-#include "linux/mpris/MprisService.h"
-#include "linux/notifications/FreedesktopNotifications.h"
-#include "linux/playback/GstStreamPlayer.h"
-#include "linux/settings/JsonSettingsStore.h"
+#include "linux/glib/GObjectPtr.h"
 #include "linux/strings/GettextStrings.h"
 #include "linux/system/ExecutablePaths.h"
 #include "linux/system/XdgPaths.h"
-#include "linux/toolkit/CairoGraphics.h"
 #include "linux/toolkit/GtkApplicationLoop.h"
-#include "linux/tray/IndicatorStatusItem.h"
-#include "linux/update/FeedUpdateController.h"
 
 #include <clocale>
-#include <cstring>
 #include <gtk/gtk.h>
 #include <iostream>
 
@@ -30,13 +21,39 @@
 
 namespace {
 
-void printUsage(std::ostream& out) {
-    out << "Usage: tunora [OPTION]\n"
-           "Plays German public radio stations from the system tray.\n"
-           "\n"
-           "  --list-stations  print every station with its stream address and exit\n"
-           "  --help           print this help and exit\n"
-           "  --version        print the version and exit\n";
+struct CommandLine {
+    gboolean listStations = FALSE;
+    gboolean version = FALSE;
+};
+
+// Parses the options; false (after saying why on stderr) when they make no sense.
+bool parseCommandLine(int& argc, char**& argv, CommandLine& commandLine) {
+    const GOptionEntry entries[] = {
+        {"list-stations", 0, 0, G_OPTION_ARG_NONE, &commandLine.listStations,
+         tunora::N_("Print every station with its stream address and exit"), nullptr},
+        {"version", 0, 0, G_OPTION_ARG_NONE, &commandLine.version,
+         tunora::N_("Print the version and exit"), nullptr},
+        {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr},
+    };
+    std::unique_ptr<GOptionContext, decltype(&g_option_context_free)> context(
+        g_option_context_new(nullptr), &g_option_context_free);
+    g_option_context_set_translation_domain(context.get(), tunora::GettextStrings::domain);
+    g_option_context_set_summary(
+        context.get(), tunora::GettextStrings::translate(
+                           tunora::N_("Plays German public radio stations from the system tray."))
+                           .c_str());
+    g_option_context_add_main_entries(context.get(), entries, tunora::GettextStrings::domain);
+    GError* rawError = nullptr;
+    const bool parsed = g_option_context_parse(context.get(), &argc, &argv, &rawError);
+    tunora::GErrorPtr error(rawError);
+    if (!parsed || argc > 1) {
+        std::cerr << "tunora: "
+                  << (error ? error->message : "unexpected argument " + std::string(argv[1]))
+                  << "\n"
+                  << "Try \"tunora --help\".\n";
+        return false;
+    }
+    return true;
 }
 
 void listStations() {
@@ -57,13 +74,12 @@ void applyStreamOriginConfig() {
 int runTrayApplication() {
     using namespace tunora;
     std::string problem;
-    const std::optional<std::filesystem::path> privateFolder = xdg::privateRuntimeFolder(problem);
-    if (!privateFolder) {
+    const std::optional<std::filesystem::path> runtimeFolder = xdg::privateRuntimeFolder(problem);
+    if (!runtimeFolder) {
         std::cerr << "tunora: " << problem << " (needed for the tray picture and the lock)\n";
         return 1;
     }
-    const std::filesystem::path& runtimeFolder = *privateFolder;
-    const SingleInstanceLock lock(runtimeFolder);
+    const SingleInstanceLock lock(*runtimeFolder);
     if (!lock.acquired()) {
         std::cerr << "tunora: already running\n";
         return 0;
@@ -76,38 +92,10 @@ int runTrayApplication() {
         std::cerr << "tunora: cannot open a display (is DISPLAY or WAYLAND_DISPLAY set?)\n";
         return 1;
     }
-
     GtkApplicationLoop application;
-    auto mpris = std::make_shared<MprisService>();
-    auto settings = std::make_shared<JsonSettingsStore>(JsonSettingsStore::defaultPath());
-    const PlaybackSettings playback = PlaybackSettings::fromEnvironment();
-    auto makeUpdateController = [settings, caFile = playback.tlsCaFile.value_or("")] {
-        return std::make_shared<FeedUpdateController>(
-            FeedUpdateController::configuredFeedUrl(), TUNORA_VERSION, settings,
-            std::make_shared<GtkUpdateDialogs>(), HttpFetcher::Limits{}, caFile,
-            FeedUpdateController::Schedule{});
-    };
-    auto notifications = std::make_shared<FreedesktopNotifications>();
-    AppDelegate::Services services{
-        .streams = std::make_shared<GstStreamPlayerFactory>(playback),
-        .nowPlaying = mpris,
-        .remoteCommands = mpris,
-        .statusBar = std::make_shared<IndicatorStatusBar>(application, runtimeFolder),
-        .notifications = notifications,
-        .menu =
-            MenuManager::Services{
-                .settings = settings,
-                .hotkeyEvents = std::make_shared<X11HotkeyEventServices>(),
-                .graphics = std::make_shared<CairoGraphics>(paths::dataDirectory() / "icons"),
-                .strings = std::make_shared<GettextStrings>(paths::localeDirectory()),
-                .loginItems = std::make_shared<XdgAutostart>(XdgAutostart::defaultEntry(),
-                                                             paths::executable()),
-                .notifications = notifications,
-                .makeUpdateController = makeUpdateController,
-            },
-    };
     // Kept for the life of the process; nothing is torn down at exit.
-    static AppDelegate* delegate = new AppDelegate(std::move(services));
+    static AppDelegate* delegate = new AppDelegate(makeLinuxServices(
+        application, LinuxServiceOptions::forThisUser(*runtimeFolder, TUNORA_VERSION)));
     application.setDelegate(delegate);
     application.run();
     return 0;
@@ -117,26 +105,17 @@ int runTrayApplication() {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    if (argc > 2) {
-        printUsage(std::cerr);
+    tunora::GettextStrings::bindDomain(tunora::paths::localeDirectory());
+    CommandLine commandLine;
+    if (!parseCommandLine(argc, argv, commandLine)) {
         return 2;
     }
-    const char* option = argc == 2 ? argv[1] : "";
-    if (std::strcmp(option, "--help") == 0) {
-        printUsage(std::cout);
-        return 0;
-    }
-    if (std::strcmp(option, "--version") == 0) {
+    if (commandLine.version) {
         std::cout << "tunora " << TUNORA_VERSION << '\n';
         return 0;
     }
-    if (option[0] != '\0' && std::strcmp(option, "--list-stations") != 0) {
-        std::cerr << "tunora: unknown option " << option << '\n';
-        printUsage(std::cerr);
-        return 2;
-    }
     applyStreamOriginConfig();
-    if (std::strcmp(option, "--list-stations") == 0) {
+    if (commandLine.listStations) {
         listStations();
         return 0;
     }

@@ -339,7 +339,8 @@ class Desktop:
             process.stop()
         if getattr(self, "log", None):
             self.log.close()
-        shutil.rmtree(self.root, ignore_errors=True)
+        if not os.environ.get("TUNORA_KEEP"):
+            shutil.rmtree(self.root, ignore_errors=True)
 
 
 class DesktopTestCase(unittest.TestCase):

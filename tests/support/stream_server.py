@@ -11,7 +11,8 @@ With --faults FILE (JSON: {"part of a path": "fault path"}), a request whose pat
 contains a key is answered as the fault path is, e.g. {"ndr2": "404"}; the file
 is read on every request, so a test can break and mend stations while they run.
 /stall (headers and a little audio, then silence), /redirect-to-http,
-/redirect-here (a relative redirect to /tone.mp3). With --counts,
+/redirect-here (a relative redirect to /tone.mp3), /redirect-here-feed (to
+/feed/newer). With --counts,
 the number of requests per path is kept in a JSON file. Prints its port on stdout.
 Stops by itself after --lifetime seconds.
 """
@@ -52,9 +53,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.reply(404, "text/plain", b"not found")
         if path == "/html":
             return self.reply(200, "text/html", b"<html><body>" + b"x" * 4096 + b"</body></html>")
-        if path == "/redirect-here":
+        if path in ("/redirect-here", "/redirect-here-feed"):
             self.send_response(302)
-            self.send_header("Location", "/tone.mp3")
+            self.send_header("Location", "/tone.mp3" if path == "/redirect-here" else "feed/newer")
             self.end_headers()
             return
         if path == "/redirect-to-http":

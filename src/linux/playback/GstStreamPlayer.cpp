@@ -1,5 +1,6 @@
 #include "linux/playback/GstStreamPlayer.h"
 
+#include "linux/playback/ConnectionDiagnosis.h"
 #include "linux/playback/NetworkWatch.h"
 #include "linux/playback/SleepMonitor.h"
 #include "linux/playback/StreamFailureClassifier.h"
@@ -15,6 +16,8 @@ using Reason = StreamFailure::Reason;
 
 // playbin flags: audio only, no video or subtitles.
 constexpr guint playAudioOnly = 0x2;
+// How long a stopped stream rests before the next start (see open()).
+constexpr std::chrono::milliseconds restartPause(200);
 // How much audio to hold behind the sound that is already playing.
 constexpr gint64 jitterBuffer = 3 * GST_SECOND;
 
@@ -87,8 +90,10 @@ GstStreamPlayer::GstStreamPlayer(std::string url,
 
 GstStreamPlayer::~GstStreamPlayer() {
     environment_->players.erase(this);
+    cancelDiagnosis();
     reconnectTimer_.reset();
     failedToStart_.reset();
+    startTimer_.reset();
     busWatch_.reset();
     if (pipeline_) {
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL); // joins its threads, closes sockets
@@ -147,6 +152,7 @@ void GstStreamPlayer::onSourceSetup(GstElement*, GstElement* source, gpointer se
 
 void GstStreamPlayer::play() {
     wantsToPlay_ = true;
+    cancelDiagnosis();
     if (phase_ == Phase::connecting || phase_ == Phase::flowing ||
         phase_ == Phase::waitingToReconnect) {
         return; // already on its way
@@ -158,6 +164,7 @@ void GstStreamPlayer::play() {
 
 void GstStreamPlayer::pause() {
     wantsToPlay_ = false;
+    cancelDiagnosis();
     reconnectTimer_.reset();
     disconnect();
     phase_ = Phase::stopped;
@@ -172,6 +179,7 @@ void GstStreamPlayer::revive() {
         (phase_ == Phase::failed && !mayBeTheNetwork(failureReason_))) {
         return;
     }
+    cancelDiagnosis();
     // A new run of trouble: the stream gets the whole window to come back.
     droppedAt_ = Clock::now();
     reconnectTimer_.reset();
@@ -188,11 +196,33 @@ void GstStreamPlayer::connect() {
     open(url_);
 }
 
+// The HTTP source closes its last connection on a thread of its own after it
+// has stopped; starting the next one at once races with that and has crashed
+// inside libsoup under quick play/pause. So a start waits a moment after a
+// stop, and a burst of toggles opens nothing until it is over.
 void GstStreamPlayer::open(const std::string& uri) {
-    gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+    disconnect();
     uri_ = uri;
-    g_object_set(pipeline_.get(), "uri", uri_.c_str(), nullptr);
     phase_ = Phase::connecting;
+    const auto sinceStop = Clock::now() - stoppedAt_;
+    if (sinceStop < restartPause) {
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(restartPause - sinceStop);
+        startTimer_.reset(g_timeout_add(guint(wait.count()), &GstStreamPlayer::onStartTimer, this));
+        return;
+    }
+    start();
+}
+
+gboolean GstStreamPlayer::onStartTimer(gpointer self) {
+    auto* player = static_cast<GstStreamPlayer*>(self);
+    player->startTimer_.forget();
+    player->start();
+    return G_SOURCE_REMOVE;
+}
+
+void GstStreamPlayer::start() {
+    g_object_set(pipeline_.get(), "uri", uri_.c_str(), nullptr);
+    running_ = true;
     if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         // Reported from the loop, as every other failure is, never from inside play().
         failedToStart_.reset(g_idle_add(&GstStreamPlayer::onFailedToStart, this));
@@ -222,8 +252,11 @@ void GstStreamPlayer::followRedirect(const std::string& target) {
 
 void GstStreamPlayer::disconnect() {
     failedToStart_.reset();
-    if (pipeline_) {
+    startTimer_.reset();
+    if (pipeline_ && running_) {
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+        running_ = false;
+        stoppedAt_ = Clock::now();
     }
 }
 
@@ -247,7 +280,11 @@ void GstStreamPlayer::streamDropped(StreamFailure failure) {
         }
         emit(StreamEvent::Kind::reconnecting);
     } else if (droppedAt_ == Clock::time_point{}) {
-        fail(std::move(failure));
+        if (failure.reason == Reason::other && environment_->networkAvailable()) {
+            diagnose(std::move(failure)); // the source did not say why
+        } else {
+            fail(std::move(failure));
+        }
         return;
     }
     if (now - droppedAt_ >= settings().reconnectGiveUp) {
@@ -256,6 +293,29 @@ void GstStreamPlayer::streamDropped(StreamFailure failure) {
         return;
     }
     scheduleReconnect();
+}
+
+// Silent (rate 0) at once; the failure is told once its reason is known.
+void GstStreamPlayer::diagnose(StreamFailure failure) {
+    phase_ = Phase::failed;
+    failureReason_ = Reason::other;
+    diagnosis_.reset(g_cancellable_new());
+    GObjectPtr<GTlsDatabase> database;
+    if (settings().tlsCaFile) {
+        database.reset(g_tls_file_database_new(settings().tlsCaFile->c_str(), nullptr));
+    }
+    diagnoseConnection(uri_, database.get(), diagnosis_.get(),
+                       [this, technical = std::move(failure.technical)](Reason reason) {
+                           diagnosis_.reset();
+                           fail({reason, 0, technical});
+                       });
+}
+
+void GstStreamPlayer::cancelDiagnosis() {
+    if (diagnosis_) {
+        g_cancellable_cancel(diagnosis_.get());
+        diagnosis_.reset();
+    }
 }
 
 void GstStreamPlayer::fail(StreamFailure failure) {

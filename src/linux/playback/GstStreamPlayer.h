@@ -61,11 +61,14 @@ class GstStreamPlayer : public StreamPlayer {
     void buildPipeline();
     void connect();
     void open(const std::string& uri);
+    void start();
     void followRedirect(const std::string& target);
     void disconnect();
     void startedFlowing();
     void streamDropped(StreamFailure failure);
     void fail(StreamFailure failure);
+    void diagnose(StreamFailure failure);
+    void cancelDiagnosis();
     void scheduleReconnect();
     void handleMessage(GstMessage* message);
     void emit(StreamEvent::Kind kind, StreamFailure failure = {});
@@ -75,6 +78,7 @@ class GstStreamPlayer : public StreamPlayer {
     static void onSourceSetup(GstElement* playbin, GstElement* source, gpointer self);
     static gboolean onReconnectTimer(gpointer self);
     static gboolean onFailedToStart(gpointer self);
+    static gboolean onStartTimer(gpointer self);
 
     std::string url_;
     std::string uri_; // what is being fetched: the station's address or where it redirected
@@ -85,6 +89,10 @@ class GstStreamPlayer : public StreamPlayer {
     GSourceId busWatch_;
     GSourceId reconnectTimer_;
     GSourceId failedToStart_;
+    GSourceId startTimer_;
+    GObjectPtr<GCancellable> diagnosis_; // while finding out why a stream failed
+    bool running_ = false;               // the pipeline is on its way to playing (not NULL)
+    std::chrono::steady_clock::time_point stoppedAt_{};
     Phase phase_ = Phase::stopped;
     StreamFailure::Reason failureReason_ = StreamFailure::Reason::other;
     bool wantsToPlay_ = false;

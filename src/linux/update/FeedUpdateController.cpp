@@ -1,5 +1,6 @@
 #include "linux/update/FeedUpdateController.h"
 
+#include "linux/strings/GettextStrings.h"
 #include "linux/update/Version.h"
 
 #include <cstdlib>
@@ -23,12 +24,10 @@ std::time_t now() {
 
 FeedUpdateController::FeedUpdateController(std::string feedUrl, std::string currentVersion,
                                            std::shared_ptr<SettingsStore> settings,
-                                           std::shared_ptr<UpdateDialogs> dialogs,
-                                           HttpFetcher::Limits limits, std::string caFile,
-                                           Schedule schedule)
+                                           std::shared_ptr<UpdateDialogs> dialogs, Options options)
     : feedUrl_(std::move(feedUrl)), currentVersion_(std::move(currentVersion)),
       settings_(std::move(settings)), dialogs_(std::move(dialogs)),
-      fetcher_(limits, std::move(caFile)), schedule_(schedule) {
+      fetcher_(options.limits, std::move(options.caFile)), schedule_(options.schedule) {
     scheduleNextCheck();
 }
 
@@ -80,7 +79,7 @@ void FeedUpdateController::check(Trigger trigger) {
     }
     if (!isAcceptableUpdateUrl(feedUrl_)) {
         if (trigger == Trigger::user) {
-            dialogs_->showFailed("The update address is not a secure (https) address.");
+            dialogs_->showFailed(N_("The update address is not a secure (https) address."));
         }
         return;
     }

@@ -12,6 +12,19 @@
 
 namespace tunora {
 
+// When the update checks run by themselves.
+struct UpdateSchedule {
+    std::chrono::seconds firstCheckAfter = std::chrono::seconds(60);
+    std::chrono::seconds period = std::chrono::hours(24);
+};
+
+struct UpdateCheckOptions {
+    // A CA bundle to trust instead of the system's (empty: the system's).
+    std::string caFile;
+    HttpFetcher::Limits limits;
+    UpdateSchedule schedule;
+};
+
 // Tells the user when a newer Tunora exists; installs nothing (on Linux the
 // package manager does that). Reads a small JSON feed over HTTPS.
 //
@@ -22,15 +35,12 @@ namespace tunora {
 // Updates…" checks at once and always answers.
 class FeedUpdateController : public UpdateController {
   public:
-    struct Schedule {
-        std::chrono::seconds firstCheckAfter = std::chrono::seconds(60);
-        std::chrono::seconds period = std::chrono::hours(24);
-    };
+    using Schedule = UpdateSchedule;
+    using Options = UpdateCheckOptions;
 
     FeedUpdateController(std::string feedUrl, std::string currentVersion,
                          std::shared_ptr<SettingsStore> settings,
-                         std::shared_ptr<UpdateDialogs> dialogs, HttpFetcher::Limits limits,
-                         std::string caFile, Schedule schedule);
+                         std::shared_ptr<UpdateDialogs> dialogs, Options options = {});
 
     void performAction(const std::string& action, const MenuItem& sender) override;
 

@@ -1,143 +1,193 @@
 #include "linux/update/HttpFetcher.h"
 
-#include <glib-unix.h>
+#include "linux/strings/GettextStrings.h"
+#include <glib.h>
 
 namespace tunora {
+namespace {
+
+constexpr int mostRedirects = 5;
+
+bool isHttps(const char* url) {
+    return url != nullptr && g_ascii_strncasecmp(url, "https://", 8) == 0;
+}
+
+} // namespace
+
+// One fetch in flight. The asynchronous calls hold it, not the fetcher, so a
+// fetcher that goes away first only has to let it know.
+struct HttpFetcher::Pending {
+    explicit Pending(HttpFetcher* fetcher) : owner(fetcher) {}
+
+    HttpFetcher* owner;
+    GObjectPtr<GCancellable> cancellable{g_cancellable_new()};
+    GObjectPtr<SoupMessage> message;
+    GObjectPtr<GInputStream> stream;
+    std::string buffer;
+    std::string url;
+    int redirects = 0;
+    bool inFlight = false; // an asynchronous call holds this
+    Completion completion;
+};
 
 HttpFetcher::HttpFetcher(Limits limits, std::string caFile)
-    : limits_(limits), caFile_(std::move(caFile)), multi_(curl_multi_init()) {
-    curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &HttpFetcher::onSocket);
-    curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
-    curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &HttpFetcher::onTimer);
-    curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
+    : limits_(limits), caFile_(std::move(caFile)) {}
+
+// Made at the first fetch: most runs of the program never check for updates.
+SoupSession* HttpFetcher::session() {
+    if (session_) {
+        return session_.get();
+    }
+    session_.reset(soup_session_new_with_options("user-agent", "Tunora", nullptr));
+    if (!caFile_.empty()) {
+        const std::string& caFile = caFile_;
+        GError* rawError = nullptr;
+        GObjectPtr<GTlsDatabase> database(g_tls_file_database_new(caFile.c_str(), &rawError));
+        GErrorPtr error(rawError);
+        if (database) {
+            g_object_set(session_.get(), "tls-database", database.get(), nullptr);
+        } else {
+            g_message("cannot use %s for update checks: %s", caFile.c_str(), error->message);
+        }
+    }
+    return session_.get();
 }
 
 HttpFetcher::~HttpFetcher() {
-    if (easy_ != nullptr) {
-        curl_multi_remove_handle(multi_, easy_);
-        curl_easy_cleanup(easy_);
+    if (pending_ == nullptr) {
+        return;
     }
-    for (const auto& [socket, source] : sockets_) {
-        g_source_remove(source);
+    if (pending_->inFlight) {
+        pending_->owner = nullptr;
+        g_cancellable_cancel(pending_->cancellable.get());
+    } else {
+        delete pending_;
     }
-    curl_multi_cleanup(multi_);
 }
 
 bool HttpFetcher::fetch(const std::string& url, Completion completion) {
-    if (easy_ != nullptr) {
+    if (pending_ != nullptr) {
         return false;
     }
-    easy_ = curl_easy_init();
-    body_.clear();
-    tooLarge_ = false;
-    completion_ = std::move(completion);
-    const bool loopback = url.rfind("http://127.0.0.1", 0) == 0;
-    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, loopback ? "http" : "https");
-    curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, loopback ? "http" : "https");
-    curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!caFile_.empty()) {
-        curl_easy_setopt(easy_, CURLOPT_CAINFO, caFile_.c_str());
-    }
-    curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, long(limits_.timeout.count()));
-    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy_, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(easy_, CURLOPT_USERAGENT, "Tunora");
-    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &HttpFetcher::onData);
-    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
-    curl_multi_add_handle(multi_, easy_);
+    pending_ = new Pending(this);
+    pending_->completion = std::move(completion);
+    deadline_.reset(g_timeout_add(guint(limits_.timeout.count()), &HttpFetcher::onDeadline, this));
+    send(url);
     return true;
 }
 
-size_t HttpFetcher::onData(char* data, size_t size, size_t count, void* self) {
-    auto* fetcher = static_cast<HttpFetcher*>(self);
-    if (fetcher->body_.size() + size * count > fetcher->limits_.maximumBytes) {
-        fetcher->tooLarge_ = true;
-        return 0; // stops the transfer: more than a feed can be
+void HttpFetcher::send(const std::string& url) {
+    pending_->url = url;
+    pending_->message.reset(isHttps(url.c_str()) ? soup_message_new("GET", url.c_str()) : nullptr);
+    if (!pending_->message) {
+        finish({std::nullopt, N_("The update address is not a secure (https) address.")});
+        return;
     }
-    fetcher->body_.append(data, size * count);
-    return size * count;
+    // Redirects are looked at here first: they must stay on https.
+    soup_message_add_flags(pending_->message.get(), SOUP_MESSAGE_NO_REDIRECT);
+    pending_->inFlight = true;
+    soup_session_send_async(session(), pending_->message.get(), G_PRIORITY_DEFAULT,
+                            pending_->cancellable.get(), &HttpFetcher::onSent, pending_);
 }
 
-int HttpFetcher::onSocket(CURL*, curl_socket_t socket, int what, void* self, void*) {
-    auto* fetcher = static_cast<HttpFetcher*>(self);
-    if (auto existing = fetcher->sockets_.find(socket); existing != fetcher->sockets_.end()) {
-        g_source_remove(existing->second);
-        fetcher->sockets_.erase(existing);
+void HttpFetcher::onSent(GObject* session, GAsyncResult* result, gpointer data) {
+    auto* pending = static_cast<Pending*>(data);
+    pending->inFlight = false;
+    GError* rawError = nullptr;
+    GObjectPtr<GInputStream> stream(
+        soup_session_send_finish(SOUP_SESSION(session), result, &rawError));
+    GErrorPtr error(rawError);
+    if (pending->owner == nullptr) {
+        delete pending; // the fetcher is gone
+        return;
     }
-    if (what != CURL_POLL_REMOVE) {
-        int condition = G_IO_HUP | G_IO_ERR;
-        condition |= (what & CURL_POLL_IN) ? G_IO_IN : 0;
-        condition |= (what & CURL_POLL_OUT) ? G_IO_OUT : 0;
-        fetcher->sockets_[socket] =
-            g_unix_fd_add(socket, GIOCondition(condition), &HttpFetcher::onSocketReady, fetcher);
+    if (!stream) {
+        pending->owner->finish({std::nullopt, std::string("The update server could not be "
+                                                          "reached (") +
+                                                  error->message + ")."});
+        return;
     }
-    return 0;
+    pending->owner->received(stream.release());
 }
 
-int HttpFetcher::onTimer(CURLM*, long milliseconds, void* self) {
-    auto* fetcher = static_cast<HttpFetcher*>(self);
-    fetcher->timer_.reset();
-    if (milliseconds >= 0) {
-        fetcher->timer_.reset(g_timeout_add(guint(milliseconds), &HttpFetcher::onTimeout, fetcher));
+void HttpFetcher::received(GInputStream* stream) {
+    pending_->stream.reset(stream);
+    SoupMessage* message = pending_->message.get();
+    const guint status = soup_message_get_status(message);
+    if (SOUP_STATUS_IS_REDIRECTION(status)) {
+        const char* location =
+            soup_message_headers_get_one(soup_message_get_response_headers(message), "Location");
+        GCharPtr target(location ? g_uri_resolve_relative(pending_->url.c_str(), location,
+                                                          G_URI_FLAGS_NONE, nullptr)
+                                 : nullptr);
+        if (!isHttps(target.get())) {
+            finish({std::nullopt, N_("The update server redirected to an address that is not "
+                                     "secure (https).")});
+        } else if (++pending_->redirects > mostRedirects) {
+            finish({std::nullopt, N_("The update server redirected too often.")});
+        } else {
+            send(target.get());
+        }
+        return;
     }
-    return 0;
+    if (status != SOUP_STATUS_OK) {
+        finish({std::nullopt,
+                "The update server answered with error " + std::to_string(status) + "."});
+        return;
+    }
+    // One byte more than allowed tells a document that is too large.
+    pending_->buffer.resize(limits_.maximumBytes + 1);
+    pending_->inFlight = true;
+    g_input_stream_read_all_async(pending_->stream.get(), pending_->buffer.data(),
+                                  pending_->buffer.size(), G_PRIORITY_DEFAULT,
+                                  pending_->cancellable.get(), &HttpFetcher::onRead, pending_);
 }
 
-gboolean HttpFetcher::onSocketReady(gint fd, GIOCondition condition, gpointer self) {
-    auto* fetcher = static_cast<HttpFetcher*>(self);
-    int flags = 0;
-    flags |= (condition & G_IO_IN) ? CURL_CSELECT_IN : 0;
-    flags |= (condition & G_IO_OUT) ? CURL_CSELECT_OUT : 0;
-    flags |= (condition & (G_IO_ERR | G_IO_HUP)) ? CURL_CSELECT_ERR : 0;
-    int running = 0;
-    // curl may replace this socket's source from inside; keep ours until it says so.
-    curl_multi_socket_action(fetcher->multi_, fd, flags, &running);
-    fetcher->finishIfDone();
-    return G_SOURCE_CONTINUE;
+void HttpFetcher::onRead(GObject* stream, GAsyncResult* result, gpointer data) {
+    auto* pending = static_cast<Pending*>(data);
+    pending->inFlight = false;
+    gsize length = 0;
+    GError* rawError = nullptr;
+    const bool read =
+        g_input_stream_read_all_finish(G_INPUT_STREAM(stream), result, &length, &rawError);
+    GErrorPtr error(rawError);
+    if (pending->owner == nullptr) {
+        delete pending;
+        return;
+    }
+    HttpFetcher& fetcher = *pending->owner;
+    if (!read) {
+        fetcher.finish({std::nullopt, std::string("The update server could not be reached (") +
+                                          error->message + ")."});
+    } else if (length > fetcher.limits_.maximumBytes) {
+        fetcher.finish({std::nullopt, N_("The update information is too large.")});
+    } else {
+        pending->buffer.resize(length);
+        fetcher.finish({std::move(pending->buffer), {}});
+    }
 }
 
-gboolean HttpFetcher::onTimeout(gpointer self) {
+gboolean HttpFetcher::onDeadline(gpointer self) {
     auto* fetcher = static_cast<HttpFetcher*>(self);
-    fetcher->timer_.forget();
-    int running = 0;
-    curl_multi_socket_action(fetcher->multi_, CURL_SOCKET_TIMEOUT, 0, &running);
-    fetcher->finishIfDone();
+    fetcher->deadline_.forget();
+    fetcher->finish({std::nullopt, N_("The update server did not answer in time.")});
     return G_SOURCE_REMOVE;
 }
 
-void HttpFetcher::finishIfDone() {
-    int pending = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi_, &pending)) {
-        if (message->msg != CURLMSG_DONE || message->easy_handle != easy_) {
-            continue;
-        }
-        const CURLcode code = message->data.result;
-        Result result;
-        if (code == CURLE_OK) {
-            result.body = std::move(body_);
-        } else if (tooLarge_) {
-            result.error = "The update information is too large.";
-        } else if (code == CURLE_OPERATION_TIMEDOUT) {
-            result.error = "The update server did not answer in time.";
-        } else if (code == CURLE_HTTP_RETURNED_ERROR) {
-            long status = 0;
-            curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
-            result.error = "The update server answered with error " + std::to_string(status) + ".";
-        } else {
-            result.error = std::string("The update server could not be reached (") +
-                           curl_easy_strerror(code) + ").";
-        }
-        curl_multi_remove_handle(multi_, easy_);
-        curl_easy_cleanup(easy_);
-        easy_ = nullptr;
-        Completion completion = std::move(completion_);
-        completion(std::move(result));
-        return;
+// Ends the fetch: a call still under way is cancelled and frees the fetch's
+// state when it hears so.
+void HttpFetcher::finish(Result result) {
+    Pending* pending = pending_;
+    pending_ = nullptr;
+    deadline_.reset();
+    Completion completion = std::move(pending->completion);
+    if (pending->inFlight) {
+        pending->owner = nullptr;
+        g_cancellable_cancel(pending->cancellable.get());
+    } else {
+        delete pending;
     }
+    completion(std::move(result));
 }
 
 } // namespace tunora

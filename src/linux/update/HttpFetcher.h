@@ -3,18 +3,16 @@
 #include "linux/glib/GObjectPtr.h"
 
 #include <chrono>
-#include <curl/curl.h>
 #include <functional>
-#include <map>
-#include <memory>
+#include <libsoup/soup.h>
 #include <optional>
 #include <string>
 
 namespace tunora {
 
-// Fetches one small document over HTTPS at a time with libcurl, driven from the
-// GLib main loop (curl's sockets and timers become main-loop sources), so it
-// never blocks the loop. TLS is always verified; redirects stay on https.
+// Fetches one small document over HTTPS at a time with libsoup, which lives on
+// the GLib main loop, so a fetch never blocks it. TLS is always verified
+// (against caFile when given); redirects are followed only to https addresses.
 class HttpFetcher {
   public:
     struct Result {
@@ -34,27 +32,26 @@ class HttpFetcher {
     HttpFetcher(const HttpFetcher&) = delete;
     HttpFetcher& operator=(const HttpFetcher&) = delete;
 
-    bool busy() const { return easy_ != nullptr; }
+    bool busy() const { return pending_ != nullptr; }
     // Starts a fetch unless one is running; completion runs on the main loop.
     bool fetch(const std::string& url, Completion completion);
 
   private:
-    static int onSocket(CURL*, curl_socket_t socket, int what, void* self, void*);
-    static int onTimer(CURLM*, long milliseconds, void* self);
-    static gboolean onSocketReady(gint fd, GIOCondition condition, gpointer self);
-    static gboolean onTimeout(gpointer self);
-    static size_t onData(char* data, size_t size, size_t count, void* self);
-    void finishIfDone();
+    struct Pending;
+
+    SoupSession* session();
+    void send(const std::string& url);
+    void received(GInputStream* stream);
+    void finish(Result result);
+    static void onSent(GObject* session, GAsyncResult* result, gpointer pending);
+    static void onRead(GObject* stream, GAsyncResult* result, gpointer pending);
+    static gboolean onDeadline(gpointer self);
 
     Limits limits_;
     std::string caFile_;
-    CURLM* multi_ = nullptr;
-    CURL* easy_ = nullptr;
-    std::string body_;
-    bool tooLarge_ = false;
-    Completion completion_;
-    std::map<curl_socket_t, guint> sockets_;
-    GSourceId timer_;
+    GObjectPtr<SoupSession> session_;
+    Pending* pending_ = nullptr; // owned by the operation in flight
+    GSourceId deadline_;
 };
 
 } // namespace tunora

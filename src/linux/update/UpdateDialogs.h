@@ -1,5 +1,7 @@
 #pragma once
 
+#include "linux/strings/GettextStrings.h"
+
 #include <string>
 
 namespace tunora {
@@ -7,7 +9,7 @@ namespace tunora {
 // What the update check tells the user.
 class UpdateDialogs {
   public:
-    static constexpr const char* title = "Tunora Update";
+    static constexpr const char* title = N_("Tunora Update");
 
     virtual ~UpdateDialogs() = default;
     // A newer version, with a button that opens its download page.

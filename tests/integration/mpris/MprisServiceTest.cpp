@@ -126,10 +126,12 @@ TEST_F(MprisServiceTest, ShowsTheStationAndObeysMediaCommands) {
     playerctl("pause");
     EXPECT_EQ(playerctl("status"), "Paused");
 
+    // The resume may not have connected before the pause overtook it.
+    const int beforePlay = server.requests("/ndr2.mp3");
     playerctl("play"); // a new stream of the same station
     EXPECT_EQ(playerctl("status"), "Playing");
-    EXPECT_TRUE(waitFor([&] { return server.requests("/ndr2.mp3") == 3; }))
-        << "play-pause resumed (request 2), play opened a fresh stream (request 3)";
+    EXPECT_TRUE(waitFor([&] { return server.requests("/ndr2.mp3") > beforePlay; }))
+        << "play opened a fresh stream";
     EXPECT_EQ(playerctl("metadata", "mpris:trackid"), "'/org/tunora/Track/2'");
 }
 

@@ -313,6 +313,7 @@ TEST_F(GstStreamPlayerTlsTest, AnUntrustedCertificateFails) {
     player->play();
     EXPECT_TRUE(waitForRateZero(*player));
     EXPECT_TRUE(waitForSilence());
+    EXPECT_TRUE(waitFor([&] { return !events.empty(); }));
     EXPECT_EQ(events, std::vector<std::string>{failed(Reason::untrustedCertificate)});
 }
 

@@ -32,8 +32,13 @@ class FeedUpdateControllerTest : public ::testing::Test {
                                                          std::chrono::seconds(3600),
                                                          std::chrono::seconds(86400)}) {
         return std::make_unique<FeedUpdateController>(
-            feed.empty() ? "" : server.url("/feed/" + feed), "0.9.2", settings, dialogs,
-            HttpFetcher::Limits{64 * 1024, 700ms}, "", schedule);
+            feed.empty() ? "" : tlsServer.url("/feed/" + feed), "0.9.2", settings, dialogs,
+            FeedUpdateController::Options{certificates.caFile, {64 * 1024, 700ms}, schedule});
+    }
+    FeedUpdateController::Options trusted() const {
+        FeedUpdateController::Options options;
+        options.caFile = certificates.caFile;
+        return options;
     }
     void choose(FeedUpdateController& updater) {
         updater.performAction("checkForUpdates:", MenuItem("x", "checkForUpdates:", ""));
@@ -51,7 +56,11 @@ class FeedUpdateControllerTest : public ::testing::Test {
     }
 
     testing::TemporaryDirectory work;
-    testing::StreamServer server{work.path()};
+    testing::StreamServer server{work.path()}; // plain http, where bad redirects point
+    testing::TestCertificates certificates{work.path()};
+    testing::StreamServer tlsServer{
+        work.path(), testing::StreamServer::Tls{certificates.certificate, certificates.key,
+                                                server.url("/feed/newer")}};
     std::shared_ptr<JsonSettingsStore> settings =
         std::make_shared<JsonSettingsStore>(work.path() / "tunora" / "defaults.json");
     std::shared_ptr<RecordingDialogs> dialogs = std::make_shared<RecordingDialogs>();
@@ -86,8 +95,7 @@ TEST_F(FeedUpdateControllerTest, NotConfiguredAndInsecureFeeds) {
     auto unconfigured = controller("");
     choose(*unconfigured);
     ASSERT_EQ(dialogs->shown, std::vector<std::string>{"not configured"});
-    FeedUpdateController insecure("http://tunora.example/feed.json", "0.9.2", settings, dialogs, {},
-                                  "", {});
+    FeedUpdateController insecure("http://tunora.example/feed.json", "0.9.2", settings, dialogs);
     choose(insecure);
     EXPECT_EQ(dialogs->shown.back().rfind("failed: ", 0), 0u);
 }
@@ -98,7 +106,7 @@ TEST_F(FeedUpdateControllerTest, ASecondClickWhileCheckingStartsNoSecondCheck) {
     choose(*updater);
     ASSERT_TRUE(waitForDialogs(1));
     EXPECT_FALSE(waitForDialogs(2, 300ms));
-    EXPECT_EQ(server.requests("/feed/slow"), 1);
+    EXPECT_EQ(tlsServer.requests("/feed/slow"), 1);
 }
 
 TEST_F(FeedUpdateControllerTest, ScheduledChecksAnnounceAVersionOnceAndRememberTheTime) {
@@ -112,12 +120,12 @@ TEST_F(FeedUpdateControllerTest, ScheduledChecksAnnounceAVersionOnceAndRememberT
     // A restart does not check again within the day...
     auto restarted = controller("newer", {1s, 86400s});
     EXPECT_FALSE(waitForDialogs(2, 2500ms));
-    EXPECT_EQ(server.requests("/feed/newer"), 1);
+    EXPECT_EQ(tlsServer.requests("/feed/newer"), 1);
 
     // ...and a day later it checks, but stays silent about the same version.
     settings->writeString("lastUpdateCheck", std::to_string(std::time(nullptr) - 90000));
     auto nextDay = controller("newer", {1s, 86400s});
-    ASSERT_TRUE(testing::waitUntil([&] { return server.requests("/feed/newer") == 2; }, 5s,
+    ASSERT_TRUE(testing::waitUntil([&] { return tlsServer.requests("/feed/newer") == 2; }, 5s,
                                    testing::spinMainLoop));
     EXPECT_FALSE(waitForDialogs(2, 500ms));
 }
@@ -126,7 +134,9 @@ TEST_F(FeedUpdateControllerTest, ScheduledChecksStaySilentWhenUpToDateOrFailing)
     auto upToDate = controller("equal", {1s, 86400s});
     auto failing = controller("500", {1s, 86400s});
     testing::waitUntil(
-        [&] { return server.requests("/feed/equal") == 1 && server.requests("/feed/500") == 1; },
+        [&] {
+            return tlsServer.requests("/feed/equal") == 1 && tlsServer.requests("/feed/500") == 1;
+        },
         5s, testing::spinMainLoop);
     EXPECT_FALSE(waitForDialogs(1, 500ms));
 }
@@ -138,33 +148,24 @@ namespace tunora {
 namespace {
 
 TEST_F(FeedUpdateControllerTest, HttpsFeedsAreVerified) {
-    testing::TestCertificates certificates(work.path());
-    testing::StreamServer tlsServer(
-        work.path(), testing::StreamServer::Tls{certificates.certificate, certificates.key,
-                                                server.url("/feed/newer")});
-    const auto feed = tlsServer.url("/feed/newer");
-    FeedUpdateController trusted(feed, "0.9.2", settings, dialogs, {}, certificates.caFile,
-                                 {3600s, 86400s});
-    choose(trusted);
+    FeedUpdateController untrusted(tlsServer.url("/feed/newer"), "0.9.2", settings, dialogs);
+    choose(untrusted);
+    ASSERT_TRUE(waitForDialogs(1));
+    EXPECT_EQ(dialogs->shown[0].rfind("failed: ", 0), 0u) << dialogs->shown[0];
+}
+
+TEST_F(FeedUpdateControllerTest, RedirectsFollowOnlyHttpsAndNothingGoesOutInPlainText) {
+    FeedUpdateController followed(tlsServer.url("/redirect-here-feed"), "0.9.2", settings, dialogs,
+                                  trusted());
+    choose(followed);
     ASSERT_TRUE(waitForDialogs(1));
     EXPECT_EQ(dialogs->shown[0], "available 9.1.0 https://tunora.example/download");
 
-    FeedUpdateController untrusted(feed, "0.9.2", settings, dialogs, {}, "", {3600s, 86400s});
-    choose(untrusted);
+    FeedUpdateController refused(tlsServer.url("/redirect-to-http"), "0.9.2", settings, dialogs,
+                                 trusted());
+    choose(refused);
     ASSERT_TRUE(waitForDialogs(2));
     EXPECT_EQ(dialogs->shown[1].rfind("failed: ", 0), 0u) << dialogs->shown[1];
-}
-
-TEST_F(FeedUpdateControllerTest, RedirectsFromHttpsToHttpAreRefused) {
-    testing::TestCertificates certificates(work.path());
-    testing::StreamServer tlsServer(
-        work.path(), testing::StreamServer::Tls{certificates.certificate, certificates.key,
-                                                server.url("/feed/newer")});
-    FeedUpdateController updater(tlsServer.url("/redirect-to-http"), "0.9.2", settings, dialogs, {},
-                                 certificates.caFile, {3600s, 86400s});
-    choose(updater);
-    ASSERT_TRUE(waitForDialogs(1));
-    EXPECT_EQ(dialogs->shown[0].rfind("failed: ", 0), 0u) << dialogs->shown[0];
     EXPECT_EQ(server.requests("/feed/newer"), 0);
 }
 

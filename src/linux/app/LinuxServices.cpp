@@ -1,0 +1,63 @@
+#include "linux/app/LinuxServices.h"
+
+#include "linux/hotkeys/X11HotkeyEventServices.h"
+#include "linux/login/XdgAutostart.h"
+#include "linux/mpris/MprisService.h"
+#include "linux/notifications/FreedesktopNotifications.h"
+#include "linux/playback/GstStreamPlayer.h"
+#include "linux/settings/JsonSettingsStore.h"
+#include "linux/strings/GettextStrings.h"
+#include "linux/system/ExecutablePaths.h"
+#include "linux/toolkit/CairoGraphics.h"
+#include "linux/tray/IndicatorStatusItem.h"
+#include "linux/update/FeedUpdateController.h"
+
+namespace tunora {
+
+LinuxServiceOptions LinuxServiceOptions::forThisUser(std::filesystem::path runtimeFolder,
+                                                     std::string version) {
+    return {
+        .runtimeFolder = std::move(runtimeFolder),
+        .settingsFile = JsonSettingsStore::defaultPath(),
+        .autostartEntry = XdgAutostart::defaultEntry(),
+        .dataDirectory = paths::dataDirectory(),
+        .localeDirectory = paths::localeDirectory(),
+        .version = std::move(version),
+        .updateFeedUrl = FeedUpdateController::configuredFeedUrl(),
+    };
+}
+
+AppDelegate::Services makeLinuxServices(ActionTarget& application,
+                                        const LinuxServiceOptions& options) {
+    auto mpris = std::make_shared<MprisService>();
+    auto settings = std::make_shared<JsonSettingsStore>(options.settingsFile);
+    auto notifications = std::make_shared<FreedesktopNotifications>();
+    const PlaybackSettings playback = PlaybackSettings::fromEnvironment();
+    FeedUpdateController::Options updates;
+    updates.caFile = playback.tlsCaFile.value_or("");
+    auto makeUpdateController = [settings, options, updates] {
+        return std::make_shared<FeedUpdateController>(
+            options.updateFeedUrl, options.version, settings, std::make_shared<GtkUpdateDialogs>(),
+            updates);
+    };
+    return {
+        .streams = std::make_shared<GstStreamPlayerFactory>(playback),
+        .nowPlaying = mpris,
+        .remoteCommands = mpris,
+        .statusBar = std::make_shared<IndicatorStatusBar>(application, options.runtimeFolder),
+        .notifications = notifications,
+        .menu =
+            {
+                .settings = settings,
+                .hotkeyEvents = std::make_shared<X11HotkeyEventServices>(),
+                .graphics = std::make_shared<CairoGraphics>(options.dataDirectory / "icons"),
+                .strings = std::make_shared<GettextStrings>(options.localeDirectory),
+                .loginItems =
+                    std::make_shared<XdgAutostart>(options.autostartEntry, paths::executable()),
+                .notifications = notifications,
+                .makeUpdateController = makeUpdateController,
+            },
+    };
+}
+
+} // namespace tunora

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "core/app/AppDelegate.h"
+
+#include <filesystem>
+#include <string>
+
+namespace tunora {
+
+// Where the Linux services keep and find their things. The defaults are the
+// program's own; benchmarks and tests point them into a scratch folder.
+struct LinuxServiceOptions {
+    std::filesystem::path runtimeFolder;
+    std::filesystem::path settingsFile;
+    std::filesystem::path autostartEntry;
+    std::filesystem::path dataDirectory;
+    std::filesystem::path localeDirectory;
+    std::string version;
+    // Empty: no update checks.
+    std::string updateFeedUrl;
+
+    static LinuxServiceOptions forThisUser(std::filesystem::path runtimeFolder,
+                                           std::string version);
+};
+
+// Every adapter the program runs on, wired as the application delegate wants them.
+AppDelegate::Services makeLinuxServices(ActionTarget& application,
+                                        const LinuxServiceOptions& options);
+
+} // namespace tunora
