@@ -20,6 +20,12 @@ def station_items(node):
         yield from station_items(child)
 
 
+def checked_stations(desktop):
+    """The station items that carry a check mark."""
+    return [i["label"] for i in station_items(desktop.layout())
+            if i["props"].get("toggle-state") == 1]
+
+
 class MenuLayoutTest(DesktopTestCase):
     def top_labels(self):
         return [c["label"] or "---" for c in self.desktop.layout()["children"]]
@@ -66,8 +72,7 @@ class MenuLayoutTest(DesktopTestCase):
 
 class PlaybackTest(DesktopTestCase):
     def checked(self):
-        return [i["label"] for i in station_items(self.desktop.layout())
-                if i["props"].get("toggle-state") == 1]
+        return checked_stations(self.desktop)
 
     def test_choose_pause_resume_and_switch(self):
         d = self.desktop
@@ -126,8 +131,7 @@ class PlaybackTest(DesktopTestCase):
 
 class FailureTest(DesktopTestCase):
     def checked(self):
-        return [i["label"] for i in station_items(self.desktop.layout())
-                if i["props"].get("toggle-state") == 1]
+        return checked_stations(self.desktop)
 
     def test_a_station_that_cannot_play_is_shown_paused_explained_and_retried(self):
         d = self.desktop
