@@ -31,9 +31,11 @@ struct StreamEvent {
         flowing,      // audio reaches the output (again)
         reconnecting, // a stream that played dropped and is being brought back
         failed,       // given up for good; rate() is 0 from now on
+        titled,       // the stream names what it plays now (a song, a programme)
     };
     Kind kind = Kind::flowing;
     StreamFailure failure; // for failed
+    std::string title;     // for titled
 };
 
 // One live stream. play() and pause() return at once; connecting, buffering and

@@ -153,6 +153,16 @@ class FailureTest(DesktopTestCase):
         self.assertEqual(d.item_property("Title"), "NDR 2")
         self.assertEqual(len(d.notifications), 1)
 
+    def test_the_song_title_shows_on_hover_and_now_playing_keeps_the_station(self):
+        d = self.desktop
+        d.start_tunora()
+        d.set_faults({"ndr2": "icy"})
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: d.item_property("Title") == "NDR 2 \u2013 Tunora Test Song", 10,
+                 "the song title")
+        self.assertEqual(d.playerctl("metadata", "xesam:title"), "NDR 2")
+        self.assertEqual(d.notifications, [])
+
     def test_a_dropped_stream_reconnects_and_stays_playing_quietly(self):
         d = self.desktop
         d.start_tunora()

@@ -31,11 +31,11 @@ class FakeStreamPlayer : public StreamPlayer {
     void setEventHandler(EventHandler handler) override { onEvent = std::move(handler); }
 
     // Plays the platform's part: the stream fails, drops or flows by itself.
-    void report(StreamEvent::Kind kind, StreamFailure failure = {}) {
+    void report(StreamEvent::Kind kind, StreamFailure failure = {}, std::string title = {}) {
         if (kind == StreamEvent::Kind::failed) {
             currentRate = 0.0f;
         }
-        onEvent(StreamEvent{kind, std::move(failure)});
+        onEvent(StreamEvent{kind, std::move(failure), std::move(title)});
     }
 
     float currentRate = 0.0f;

@@ -10,6 +10,8 @@ connection is closed without an answer),
 With --faults FILE (JSON: {"part of a path": "fault path"}), a request whose path
 contains a key is answered as the fault path is, e.g. {"ndr2": "404"}; the file
 is read on every request, so a test can break and mend stations while they run.
+The fault path /icy serves the stream with ICY metadata (the title "Tunora Test
+Song") to clients that ask for it.
 /stall (headers and a little audio, then silence), /redirect-to-http,
 /redirect-here (a relative redirect to /tone.mp3), /redirect-here-feed (to
 /feed/newer). With --counts,
@@ -19,6 +21,9 @@ Stops by itself after --lifetime seconds.
 import argparse, os, http.server, json, socketserver, ssl, sys, threading, time
 
 BITRATE_BYTES = 128000 // 8
+ICY_METAINT = 8192
+_title = b"StreamTitle='Tunora Test Song';"
+ICY_TITLE_BLOCK = bytes([(len(_title) + 15) // 16]) + _title.ljust((len(_title) + 15) // 16 * 16, b"\0")
 counts = {}
 lock = threading.Lock()
 
@@ -70,10 +75,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             limit = BITRATE_BYTES
         if path == "/stall":
             limit = int(BITRATE_BYTES * 1.5)
+        icy = path == "/icy" and self.headers.get("Icy-MetaData") == "1"
         self.send_response(200)
         self.send_header("Content-Type", "audio/mpeg")
+        if icy:
+            self.send_header("icy-metaint", str(ICY_METAINT))
         self.end_headers()
-        self.stream(limit, stall=(path == "/stall"))
+        self.stream(limit, stall=(path == "/stall"), icy=icy)
 
     def apply_faults(self, path):
         try:
@@ -117,8 +125,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
-    def stream(self, limit, stall):
+    def stream(self, limit, stall, icy=False):
         data = self.server.mp3
+        if icy:  # ICY metadata after every ICY_METAINT bytes of audio
+            data = data[:len(data) // ICY_METAINT * ICY_METAINT]
         sent, position, start = 0, 0, time.monotonic()
         burst = BITRATE_BYTES  # one second at once, then real time
         try:
@@ -130,6 +140,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 chunk = data[position:position + 4096] or data[:4096]
                 position = (position + len(chunk)) % len(data)
                 self.wfile.write(chunk)
+                if icy and position % ICY_METAINT == 0:
+                    self.wfile.write(ICY_TITLE_BLOCK)
                 sent += len(chunk)
                 ahead = (sent - burst) / BITRATE_BYTES - (time.monotonic() - start)
                 if ahead > 0:

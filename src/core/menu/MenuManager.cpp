@@ -242,7 +242,8 @@ void MenuManager::updateStatusIcon() {
     button->setToolTip(statusToolTip());
 }
 
-// The station, and why it is silent when it is: "NDR 2 – the server answered 404".
+// The station, and what it plays or why it is silent: "NDR 2 – the server
+// answered 404", "NDR 2 – Artist - Song".
 std::string MenuManager::statusToolTip() {
     const auto& current = audioPlayer_->currentChannel();
     if (!current) {
@@ -253,6 +254,8 @@ std::string MenuManager::statusToolTip() {
         condition = services_.strings->localizedString("reconnecting");
     } else if (const auto& failure = audioPlayer_->streamFailure()) {
         condition = describeStreamFailure(*failure, *services_.strings);
+    } else if (audioPlayer_->isPlaying()) {
+        condition = audioPlayer_->streamTitle();
     }
     return condition.empty() ? current->name() : current->name() + " \u2013 " + condition;
 }

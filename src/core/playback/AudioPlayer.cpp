@@ -20,6 +20,7 @@ void AudioPlayer::play(const OndoChannel& channel) {
         player_->pause();
     }
     currentChannel_ = channel;
+    title_.clear(); // a new stream says anew what it plays
     startNewChoice();
     updateNowPlaying();
     // The observer hears of the new station before its stream exists.
@@ -98,6 +99,12 @@ void AudioPlayer::streamEventOccurred(const StreamEvent& event) {
         }
         condition_ = StreamCondition::reconnecting;
         notifyStateChange(); // still playing: it will be back
+        return;
+    case StreamEvent::Kind::titled:
+        if (event.title != title_) {
+            title_ = event.title;
+            notifyStateChange(); // for the hover text; the now-playing entries stay
+        }
         return;
     case StreamEvent::Kind::flowing:
         if (condition_ == StreamCondition::normal) {

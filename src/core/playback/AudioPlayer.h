@@ -44,6 +44,8 @@ class AudioPlayer {
     StreamCondition streamCondition() const { return condition_; }
     // Why the current stream failed, until the next choice.
     const std::optional<StreamFailure>& streamFailure() const { return failure_; }
+    // What the current stream says it plays now; empty until it says so.
+    const std::string& streamTitle() const { return title_; }
 
     // Called synchronously, once, by every play, pause and resume; and when the
     // current stream's condition changes by itself.
@@ -68,6 +70,7 @@ class AudioPlayer {
     std::optional<OndoChannel> currentChannel_;
     StreamCondition condition_ = StreamCondition::normal;
     std::optional<StreamFailure> failure_;
+    std::string title_;
     bool failureAnnounced_ = false;
     std::weak_ptr<AudioPlayer> self_;
 };

@@ -350,9 +350,22 @@ gboolean GstStreamPlayer::onReconnectTimer(gpointer self) {
     return G_SOURCE_REMOVE;
 }
 
-void GstStreamPlayer::emit(StreamEvent::Kind kind, StreamFailure failure) {
+void GstStreamPlayer::emit(StreamEvent::Kind kind, StreamFailure failure, std::string title) {
     if (onEvent_) {
-        onEvent_(StreamEvent{kind, std::move(failure)});
+        onEvent_(StreamEvent{kind, std::move(failure), std::move(title)});
+    }
+}
+
+// Radio streams name the song in their ICY metadata, which GStreamer hands on
+// as the title tag.
+void GstStreamPlayer::announceTitle(GstMessage* message) {
+    GstTagList* rawTags = nullptr;
+    gst_message_parse_tag(message, &rawTags);
+    std::unique_ptr<GstTagList, decltype(&gst_tag_list_unref)> tags(rawTags, &gst_tag_list_unref);
+    gchar* rawTitle = nullptr;
+    if (tags && gst_tag_list_get_string(tags.get(), GST_TAG_TITLE, &rawTitle)) {
+        GCharPtr title(rawTitle);
+        emit(StreamEvent::Kind::titled, {}, g_strstrip(title.get()));
     }
 }
 
@@ -382,6 +395,9 @@ void GstStreamPlayer::handleMessage(GstMessage* message) {
                 followRedirect(target);
             }
         }
+        break;
+    case GST_MESSAGE_TAG:
+        announceTitle(message);
         break;
     case GST_MESSAGE_ERROR:
         streamDropped(classifyStreamError(message));

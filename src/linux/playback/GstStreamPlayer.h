@@ -71,7 +71,8 @@ class GstStreamPlayer : public StreamPlayer {
     void cancelDiagnosis();
     void scheduleReconnect();
     void handleMessage(GstMessage* message);
-    void emit(StreamEvent::Kind kind, StreamFailure failure = {});
+    void emit(StreamEvent::Kind kind, StreamFailure failure = {}, std::string title = {});
+    void announceTitle(GstMessage* message);
     const PlaybackSettings& settings() const { return environment_->settings; }
 
     static gboolean onBusMessage(GstBus* bus, GstMessage* message, gpointer self);

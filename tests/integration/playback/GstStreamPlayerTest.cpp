@@ -99,6 +99,9 @@ class GstStreamPlayerTest : public ::testing::Test {
         }
         auto player = factory->makePlayer(url);
         player->setEventHandler([this](const StreamEvent& event) {
+            if (event.kind == StreamEvent::Kind::titled) {
+                return; // the tone names nothing; titles are tested end to end
+            }
             static const char* const kinds[] = {"flowing", "reconnecting", "failed"};
             std::string text = kinds[int(event.kind)];
             if (event.kind == StreamEvent::Kind::failed) {

@@ -60,7 +60,7 @@ TEST_F(AppDelegateTest, LaunchMakesAVariableItemStartsTheMenuAndAsksForAlerts) {
         << "a refused permission changes nothing";
 }
 
-TEST_F(AppDelegateTest, AFailedStreamIsNotifiedOnceAndExplainedOnHover) {
+TEST_F(AppDelegateTest, HoverShowsTheSongAndAFailedStreamIsNotifiedOnceAndExplained) {
     AppDelegate delegate(services());
     fakes::FakeApplication application;
     application.setDelegate(&delegate);
@@ -72,6 +72,8 @@ TEST_F(AppDelegateTest, AFailedStreamIsNotifiedOnceAndExplainedOnHover) {
     EXPECT_EQ(button.toolTip, "NDR 2");
 
     fakes::FakeStreamPlayer* stream = streams->latest;
+    stream->report(StreamEvent::Kind::titled, {}, "Song");
+    EXPECT_EQ(button.toolTip, "NDR 2 \u2013 Song");
     stream->report(StreamEvent::Kind::reconnecting);
     EXPECT_EQ(button.toolTip, "NDR 2 \u2013 [reconnecting]");
     EXPECT_TRUE(notifications->posted.empty());

@@ -198,7 +198,7 @@ TEST_F(AudioPlayerStreamEvents, ReconnectingStaysPlayingAndOldStreamsAreIgnored)
     auto stale = first->onEvent; // a stream that is no longer current
     player->play(channel("wdr5"));
     log->clear();
-    stale(StreamEvent{StreamEvent::Kind::failed, {}});
+    stale(StreamEvent{StreamEvent::Kind::failed, {}, {}});
     EXPECT_TRUE(log->empty());
     EXPECT_TRUE(announced.empty());
 }
