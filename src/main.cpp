@@ -6,6 +6,7 @@
 #include "linux/app/SingleInstanceLock.h"
 #include "linux/config/StreamOriginConfig.h"
 #include "linux/glib/GObjectPtr.h"
+#include "linux/notifications/FreedesktopNotifications.h"
 #include "linux/strings/GettextStrings.h"
 #include "linux/system/ExecutablePaths.h"
 #include "linux/system/XdgPaths.h"
@@ -81,7 +82,10 @@ int runTrayApplication() {
     }
     const SingleInstanceLock lock(*runtimeFolder);
     if (!lock.acquired()) {
-        std::cerr << "tunora: already running\n";
+        // Started again from a launcher, the user would otherwise see nothing at all.
+        const std::string message = GettextStrings::translate(N_("Tunora is already running"));
+        std::cerr << "tunora: " << message << "\n";
+        FreedesktopNotifications::postBeforeExit(message);
         return 0;
     }
     // A tray item draws nothing with OpenGL; without this GDK loads the GL driver

@@ -261,6 +261,8 @@ class ApplicationTest(DesktopTestCase):
         self.assertEqual(second.returncode, 0)
         self.assertEqual(len(second.stderr.strip().splitlines()), 1)
         self.assertIn("already running", second.stderr)
+        wait_for(lambda: d.notifications, 5, "the notification")
+        self.assertEqual(d.notifications, [("Tunora is already running", "")])
         self.assertIsNone(first.popen.poll())
         self.assertTrue(d.layout()["children"])
 

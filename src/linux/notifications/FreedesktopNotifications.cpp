@@ -45,6 +45,18 @@ void onNotified(GObject* bus, GAsyncResult* result, gpointer) {
     GErrorPtr error(rawError); // no notification server: the log has the line
 }
 
+GVariant* notifyParameters(const Notification& notification) {
+    GVariantBuilder actions;
+    g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
+    GVariantBuilder hints;
+    g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&hints, "{sv}", "desktop-entry",
+                          g_variant_new_string("org.tunora.Tunora"));
+    return g_variant_new("(susssasa{sv}i)", "Tunora", 0u, "org.tunora.Tunora",
+                         notification.title.c_str(), notification.body.c_str(), &actions, &hints,
+                         -1);
+}
+
 void sendNotification(GObject*, GAsyncResult* result, gpointer data) {
     std::unique_ptr<Notification> notification(static_cast<Notification*>(data));
     GError* rawError = nullptr;
@@ -53,18 +65,9 @@ void sendNotification(GObject*, GAsyncResult* result, gpointer data) {
     if (!bus) {
         return;
     }
-    GVariantBuilder actions;
-    g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
-    GVariantBuilder hints;
-    g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&hints, "{sv}", "desktop-entry",
-                          g_variant_new_string("org.tunora.Tunora"));
     g_dbus_connection_call(bus.get(), serverName, serverPath, serverName, "Notify",
-                           g_variant_new("(susssasa{sv}i)", "Tunora", 0u, "org.tunora.Tunora",
-                                         notification->title.c_str(), notification->body.c_str(),
-                                         &actions, &hints, -1),
-                           G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
-                           &onNotified, nullptr);
+                           notifyParameters(*notification), G_VARIANT_TYPE("(u)"),
+                           G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &onNotified, nullptr);
 }
 
 } // namespace
@@ -73,6 +76,16 @@ void FreedesktopNotifications::requestAuthorization(unsigned,
                                                     std::function<void(bool)> completion) {
     g_bus_get(G_BUS_TYPE_SESSION, nullptr, &askForCapabilities,
               new Completion(std::move(completion)));
+}
+
+void FreedesktopNotifications::postBeforeExit(const std::string& title) {
+    GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+    if (bus) {
+        GVariantPtr reply(g_dbus_connection_call_sync(
+            bus.get(), serverName, serverPath, serverName, "Notify",
+            notifyParameters(Notification{title, ""}), G_VARIANT_TYPE("(u)"),
+            G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr));
+    }
 }
 
 void FreedesktopNotifications::post(const std::string& title, const std::string& body) {

@@ -12,6 +12,10 @@ class FreedesktopNotifications : public NotificationCenter {
   public:
     void requestAuthorization(unsigned options, std::function<void(bool)> completion) override;
     void post(const std::string& title, const std::string& body) override;
+
+    // For a process that is about to end, before any main loop runs: waits for
+    // the server (at most 2 s) and logs nothing.
+    static void postBeforeExit(const std::string& title);
 };
 
 } // namespace tunora
