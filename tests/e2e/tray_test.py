@@ -293,6 +293,20 @@ class ApplicationTest(DesktopTestCase):
         self.assertIn("display", result.stderr)
 
 
+class NoTrayTest(DesktopTestCase):
+    with_watcher = False
+
+    def test_a_desktop_without_any_tray_is_told_what_to_install(self):
+        d = self.desktop
+        d.start_tunora(wait=False)
+        wait_for(lambda: d.notifications, 15, "the notification")
+        summary, body = d.notifications[0]
+        self.assertEqual(summary, "Tunora is running, but this desktop shows no tray items")
+        self.assertIn("gnome-shell-extension-appindicator", body)
+        self.assertIn(summary, d.stderr())
+        self.assertEqual(len(d.notifications), 1)
+
+
 class XEmbedFallbackTest(DesktopTestCase):
     with_watcher = False
 

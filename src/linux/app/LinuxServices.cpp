@@ -44,7 +44,16 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
         .streams = std::make_shared<GstStreamPlayerFactory>(playback),
         .nowPlaying = mpris,
         .remoteCommands = mpris,
-        .statusBar = std::make_shared<IndicatorStatusBar>(application, options.runtimeFolder),
+        .statusBar = std::make_shared<IndicatorStatusBar>(
+            application, options.runtimeFolder,
+            [notifications] {
+                notifications->post(
+                    GettextStrings::translate(
+                        N_("Tunora is running, but this desktop shows no tray items")),
+                    GettextStrings::translate(
+                        N_("On GNOME, install and enable the AppIndicator extension "
+                           "(gnome-shell-extension-appindicator), then log in again.")));
+            }),
         .notifications = notifications,
         .menu =
             {

@@ -36,13 +36,18 @@ cairo_status_t appendPng(void* png, const unsigned char* data, unsigned int leng
 } // namespace
 
 IndicatorStatusItem::IndicatorStatusItem(ActionTarget& application,
-                                         std::filesystem::path iconFolder)
+                                         std::filesystem::path iconFolder,
+                                         std::function<void()> onNoTray)
     : application_(application), iconFolder_(std::move(iconFolder)),
       indicator_(app_indicator_new("tunora", "audio-x-generic",
                                    APP_INDICATOR_CATEGORY_APPLICATION_STATUS)),
       accelerators_(gtk_accel_group_new()) {
     app_indicator_set_title(indicator_.get(), "Tunora");
     app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);
+    if (onNoTray) {
+        trayPresence_ = std::make_unique<TrayPresence>(indicator_.get(), std::chrono::seconds(5),
+                                                       std::move(onNoTray));
+    }
 }
 
 IndicatorStatusItem::~IndicatorStatusItem() {
@@ -138,11 +143,13 @@ gboolean IndicatorStatusItem::releaseRetired(gpointer self) {
     return G_SOURCE_REMOVE;
 }
 
-IndicatorStatusBar::IndicatorStatusBar(ActionTarget& application, std::filesystem::path iconFolder)
-    : application_(application), iconFolder_(std::move(iconFolder)) {}
+IndicatorStatusBar::IndicatorStatusBar(ActionTarget& application, std::filesystem::path iconFolder,
+                                       std::function<void()> onNoTray)
+    : application_(application), iconFolder_(std::move(iconFolder)),
+      onNoTray_(std::move(onNoTray)) {}
 
 std::shared_ptr<StatusItem> IndicatorStatusBar::statusItemWithLength(double) {
-    return std::make_shared<IndicatorStatusItem>(application_, iconFolder_);
+    return std::make_shared<IndicatorStatusItem>(application_, iconFolder_, onNoTray_);
 }
 
 } // namespace tunora

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "linux/glib/GObjectPtr.h"
+#include "linux/tray/TrayPresence.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/StatusItem.h"
 
 #include <filesystem>
+#include <functional>
 #include <gtk/gtk.h>
 #include <libayatana-appindicator/app-indicator.h>
 #include <memory>
@@ -22,7 +24,9 @@ namespace tunora {
 // into the item's title, which panels show on hover.
 class IndicatorStatusItem : public StatusItem, private StatusButton {
   public:
-    IndicatorStatusItem(ActionTarget& application, std::filesystem::path iconFolder);
+    // onNoTray: called once when, a few seconds after start, no tray shows the item.
+    IndicatorStatusItem(ActionTarget& application, std::filesystem::path iconFolder,
+                        std::function<void()> onNoTray = {});
     ~IndicatorStatusItem() override;
 
     StatusButton* button() override { return this; }
@@ -49,17 +53,20 @@ class IndicatorStatusItem : public StatusItem, private StatusButton {
     std::vector<std::pair<std::unique_ptr<Menu>, GObjectPtr<GtkWidget>>> retired_;
     GSourceId releaseSource_;
     std::filesystem::path iconFile_;
+    std::unique_ptr<TrayPresence> trayPresence_;
 };
 
 // Makes indicator status items.
 class IndicatorStatusBar : public StatusBar {
   public:
-    IndicatorStatusBar(ActionTarget& application, std::filesystem::path iconFolder);
+    IndicatorStatusBar(ActionTarget& application, std::filesystem::path iconFolder,
+                       std::function<void()> onNoTray = {});
     std::shared_ptr<StatusItem> statusItemWithLength(double length) override;
 
   private:
     ActionTarget& application_;
     std::filesystem::path iconFolder_;
+    std::function<void()> onNoTray_;
 };
 
 } // namespace tunora
