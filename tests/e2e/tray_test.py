@@ -10,14 +10,22 @@ from gi.repository import Gio
 OPTION = "\u2325"
 
 
+NOT_STATIONS = {"Keyboard Shortcuts", "Launch at Login", "Check for Updates\u2026", "Quit", ""}
+
+
 def station_items(node):
-    """Every station item (check items outside the shortcut menus), depth first."""
+    """Every station item (the leaves outside the shortcut menus), depth first."""
     for child in node["children"]:
-        if child["label"] == "Keyboard Shortcuts":
+        if child["label"] in NOT_STATIONS:
             continue
-        if child["props"].get("toggle-type") == "checkmark" and child["label"] != "Launch at Login":
+        if child["children"]:
+            yield from station_items(child)
+        else:
             yield child
-        yield from station_items(child)
+
+
+def toggles(items):
+    return [i["label"] for i in items if "toggle-type" in i["props"]]
 
 
 def checked_stations(desktop):
@@ -83,6 +91,10 @@ class PlaybackTest(DesktopTestCase):
         self.assertEqual(d.playerctl("metadata", "xesam:title"), "NDR 2")
         self.assertEqual(d.playerctl("metadata", "xesam:artist"), "NDR")
         self.assertEqual(self.checked(), ["NDR 2"])
+        self.assertEqual(toggles(station_items(d.layout())), ["NDR 2"],
+                         "only the current station has a toggle")
+        slot3 = d.find("Keyboard Shortcuts", OPTION + "3: Ondo Nova")["children"]
+        self.assertEqual(toggles(slot3), ["Ondo Nova"])
 
         d.click("NDR", "NDR 2")
         wait_for(lambda: d.playerctl("status") == "Paused", message="pause")

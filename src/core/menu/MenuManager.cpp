@@ -123,7 +123,9 @@ std::unique_ptr<MenuItem> MenuManager::hotkeySubmenuItem() {
         auto clear = std::make_unique<MenuItem>(none, "assignHotkey:", "");
         clear->setTarget(weakSelf());
         clear->setTag(slot * slotTagMultiplier);
-        clear->setState(id ? MenuItem::stateOff : MenuItem::stateOn);
+        if (!id) {
+            clear->setState(MenuItem::stateOn);
+        }
         slotMenu->addItem(std::move(clear));
         slotMenu->addItem(MenuItem::separatorItem());
 
@@ -131,8 +133,9 @@ std::unique_ptr<MenuItem> MenuManager::hotkeySubmenuItem() {
             auto entry = std::make_unique<MenuItem>(channels_[index].name(), "assignHotkey:", "");
             entry->setTarget(weakSelf());
             entry->setTag(slot * slotTagMultiplier + static_cast<int>(index) + 1);
-            entry->setState(id && *id == channels_[index].id() ? MenuItem::stateOn
-                                                               : MenuItem::stateOff);
+            if (id && *id == channels_[index].id()) {
+                entry->setState(MenuItem::stateOn);
+            }
             slotMenu->addItem(std::move(entry));
         }
         slotItem->setSubmenu(std::move(slotMenu));
@@ -146,9 +149,12 @@ std::unique_ptr<MenuItem> MenuManager::channelMenuItem(const OndoChannel& channe
     auto item = std::make_unique<MenuItem>(channel.name(), "channelSelected:", "");
     item->setTarget(weakSelf());
     item->setTag(static_cast<int>(findChannelIndex(channels_, channel.id()).value_or(0)));
-    const auto& current = audioPlayer_->currentChannel();
-    item->setState(current && current->id() == channel.id() ? MenuItem::stateOn
-                                                            : MenuItem::stateOff);
+    // Only the current station carries a check; the others show no toggle at
+    // all, so the menu reads as a list of stations rather than of settings.
+    if (const auto& current = audioPlayer_->currentChannel();
+        current && current->id() == channel.id()) {
+        item->setState(MenuItem::stateOn);
+    }
     if (const std::optional<int> slot = hotkeyManager_->slotForChannelId(channel.id())) {
         item->setKeyEquivalent(std::to_string(*slot + 1));
         item->setKeyEquivalentModifierMask(optionKeyMask);

@@ -46,7 +46,7 @@ TEST_F(MenuConstruction, StationItemsCarryTheirIndexAndShortcutHint) {
     const MenuItem& fritz = find(menu(), "Fritz");
     EXPECT_EQ(fritz.tag(), 45);
     EXPECT_EQ(fritz.keyEquivalent(), "");
-    EXPECT_EQ(fritz.state(), MenuItem::stateOff);
+    EXPECT_FALSE(fritz.hasState()) << "no toggle on a station that is not current";
 }
 
 TEST_F(MenuConstruction, SlotMenusShowBindingsAndEncodeTags) {
@@ -62,17 +62,17 @@ TEST_F(MenuConstruction, SlotMenusShowBindingsAndEncodeTags) {
     const Menu& first = slotMenu(0);
     ASSERT_EQ(first.items().size(), 2u + 49u);
     EXPECT_EQ(first.items()[0]->title(), "[hotkey_none]");
-    EXPECT_EQ(first.items()[0]->state(), MenuItem::stateOff);
+    EXPECT_FALSE(first.items()[0]->hasState());
     EXPECT_TRUE(first.items()[1]->isSeparator());
     EXPECT_EQ(first.items()[2 + 3]->title(), "NDR 2");
     EXPECT_EQ(first.items()[2 + 3]->state(), MenuItem::stateOn);
 
     const Menu& third = slotMenu(2); // bound to an id no station has
     EXPECT_EQ(third.items()[0]->tag(), 200000);
-    EXPECT_EQ(third.items()[0]->state(), MenuItem::stateOff);
+    EXPECT_FALSE(third.items()[0]->hasState());
     EXPECT_EQ(third.items()[2]->tag(), 200001);
     for (std::size_t i = 2; i < third.items().size(); ++i) {
-        EXPECT_EQ(third.items()[i]->state(), MenuItem::stateOff);
+        EXPECT_FALSE(third.items()[i]->hasState());
     }
     EXPECT_EQ(slotMenu(1).items()[0]->state(), MenuItem::stateOn);
 }
