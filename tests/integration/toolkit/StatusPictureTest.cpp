@@ -48,8 +48,40 @@ class StatusPictureTest : public ::testing::Test {
         return count;
     }
 
+    // Pixels inside [x0, x1) that, laid over a panel of grey level `panel`
+    // (0..255), come out at least `contrast` grey levels away from it.
+    static int standingOut(const CairoImage& image, int x0, int x1, int panel, int contrast) {
+        cairo_surface_t* surface = image.surface();
+        cairo_surface_flush(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        int count = 0;
+        for (int y = 0; y < cairo_image_surface_get_height(surface); ++y) {
+            for (int x = x0; x < x1; ++x) {
+                const auto pixel =
+                    *reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4);
+                const int alpha = int(pixel >> 24);
+                // premultiplied: colour + panel * (1 - alpha)
+                const int grey =
+                    (int((pixel >> 16) & 0xff) + int((pixel >> 8) & 0xff) + int(pixel & 0xff)) / 3 +
+                    panel * (255 - alpha) / 255;
+                count += std::abs(grey - panel) >= contrast ? 1 : 0;
+            }
+        }
+        return count;
+    }
+
     std::shared_ptr<CairoGraphics> graphics;
 };
+
+TEST_F(StatusPictureTest, TheAntennaStandsOutOnLightAndDarkPanels) {
+    auto image = picture(TUNORA_BUILD_DATA_DIR "/icons");
+    ASSERT_TRUE(image);
+    const int x0 = int(graphics->sizeOfText(MenuManager::flag, Font{14}).width) + 2;
+    for (const int panel : {0x1e, 0x3c, 0xd8, 0xf5}) {
+        EXPECT_GT(standingOut(*image, x0, x0 + 12, panel, 110), 12) << "panel grey " << panel;
+    }
+}
 
 TEST_F(StatusPictureTest, FlagAndAntennaBothHavePixels) {
     auto image = picture(TUNORA_BUILD_DATA_DIR "/icons");
