@@ -24,6 +24,8 @@ class NowPlayingCenter {
     virtual ~NowPlayingCenter() = default;
     virtual void setNowPlayingInfo(const NowPlayingInfo& info) = 0;
     virtual void setPlaybackState(PlaybackState state) = 0;
+    // The player's volume, 0.0 to 1.0, for desktops that show or change it.
+    virtual void setVolume(double) {}
 };
 
 } // namespace tunora

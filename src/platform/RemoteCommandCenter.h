@@ -17,6 +17,8 @@ class RemoteCommandCenter {
     virtual ~RemoteCommandCenter() = default;
     // handler runs on the main thread each time the desktop sends command.
     virtual void addHandler(RemoteCommand command, Handler handler) = 0;
+    // handler runs when the desktop sets the volume (0.0 to 1.0).
+    virtual void setVolumeHandler(std::function<void(double)>) {}
 };
 
 } // namespace tunora

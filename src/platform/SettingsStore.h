@@ -26,6 +26,10 @@ class SettingsStore {
     virtual std::optional<std::string> readString(std::string_view key) = 0;
     // Stores a string under key, keeping every other key. Returns whether it was kept.
     virtual bool writeString(std::string_view key, const std::string& value) = 0;
+    // The number stored under key; none when the key is missing or holds no number.
+    virtual std::optional<double> readNumber(std::string_view) { return std::nullopt; }
+    // Stores a number under key, keeping every other key. Returns whether it was kept.
+    virtual bool writeNumber(std::string_view, double) { return false; }
     // Why the last write failed, naming the file and the reason; empty after a success.
     virtual std::string lastWriteProblem() const { return {}; }
 };

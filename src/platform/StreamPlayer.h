@@ -49,6 +49,8 @@ class StreamPlayer {
     virtual void play() = 0;
     virtual void pause() = 0;
     virtual float rate() const = 0;
+    // 0.0 (silent) to 1.0 (as the stream comes); kept across pause and play.
+    virtual void setVolume(double volume) = 0;
     // Events arrive on the main thread from the event loop, never from inside
     // play() or pause(); none arrive after pause() until the next play().
     virtual void setEventHandler(EventHandler handler) = 0;

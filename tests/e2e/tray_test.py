@@ -5,7 +5,7 @@ import sys
 import unittest
 
 from harness import TUNORA, DesktopTestCase, wait_for
-from gi.repository import Gio
+from gi.repository import Gio, GLib
 
 OPTION = "\u2325"
 
@@ -130,6 +130,33 @@ class PlaybackTest(DesktopTestCase):
                             Gio.DBusCallFlags.NONE, 5000, None)
         self.assertLess(anonymous_kib() - before, 16 * 1024)
         self.assertEqual(d.playerctl("status"), "Playing")
+
+    def test_volume_from_mpris_and_the_wheel_is_heard_and_kept(self):
+        d = self.desktop
+        d.start_tunora()
+        d.click("Ondo Kultur")
+        wait_for(lambda: d.sound_level() > 0.05, 15, "sound")
+        full = d.sound_level(0.5)
+        d.playerctl("volume", "0.3")
+        wait_for(lambda: d.sound_level(0.5) < full * 0.45, 10, "a lower level at the sink")
+        wait_for(lambda: d.settings().get("volume") == 0.3, 5, "the volume saved")
+
+        def scroll(delta):
+            d.bus.call_sync(d.item[0], d.item[1], "org.kde.StatusNotifierItem", "Scroll",
+                            GLib.Variant("(is)", (delta, "vertical")), None,
+                            Gio.DBusCallFlags.NONE, 5000, None)
+        scroll(-120)  # libayatana takes a negative delta as a turn upwards
+        wait_for(lambda: d.playerctl("volume") == "0.350000", 5, "a wheel step up")
+        scroll(120)
+        scroll(120)
+        wait_for(lambda: d.playerctl("volume") == "0.250000", 5, "two steps down")
+        scroll(-120)
+
+        wait_for(lambda: d.settings().get("volume") == 0.3, 5, "the volume saved again")
+        d.stop_tunora()
+        d.start_tunora()
+        self.assertEqual(d.playerctl("volume"), "0.300000")
+        self.assertIn("hotkeyChannels", d.settings(), "the other keys stay")
 
     def test_media_keys_drive_the_player(self):
         d = self.desktop

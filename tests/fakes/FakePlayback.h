@@ -29,6 +29,7 @@ class FakeStreamPlayer : public StreamPlayer {
     }
     float rate() const override { return currentRate; }
     void setEventHandler(EventHandler handler) override { onEvent = std::move(handler); }
+    void setVolume(double value) override { volume = value; }
 
     // Plays the platform's part: the stream fails, drops or flows by itself.
     void report(StreamEvent::Kind kind, StreamFailure failure = {}, std::string title = {}) {
@@ -39,6 +40,7 @@ class FakeStreamPlayer : public StreamPlayer {
     }
 
     float currentRate = 0.0f;
+    double volume = 1.0;
     EventHandler onEvent;
 
   private:
@@ -88,6 +90,10 @@ class FakeRemoteCommandCenter : public RemoteCommandCenter {
         order.push_back(command);
         handlers[command] = std::move(handler);
     }
+    void setVolumeHandler(std::function<void(double)> handler) override {
+        volumeHandler = std::move(handler);
+    }
+    std::function<void(double)> volumeHandler;
     int send(RemoteCommand command) { return static_cast<int>(handlers.at(command)()); }
 
     std::vector<RemoteCommand> order;

@@ -29,6 +29,16 @@ class FakeSettingsStore : public SettingsStore {
         const auto found = texts.find(std::string(key));
         return found == texts.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
+    std::optional<double> readNumber(std::string_view key) override {
+        const auto found = numbers.find(std::string(key));
+        return found == numbers.end() ? std::nullopt : std::optional<double>(found->second);
+    }
+    bool writeNumber(std::string_view key, double value) override {
+        ++writeCount;
+        numbers[std::string(key)] = value;
+        return !refuseWrites;
+    }
+    std::map<std::string, double> numbers;
     std::string lastWriteProblem() const override {
         return refuseWrites ? "cannot write defaults.json: disk full" : "";
     }

@@ -104,8 +104,12 @@ class FakeStatusItem : public StatusItem {
         current = std::move(value);
     }
     const Menu* menu() const override { return current.get(); }
+    void setScrollHandler(std::function<void(int)> handler) override {
+        scroll = std::move(handler);
+    }
 
     FakeStatusButton statusButton;
+    std::function<void(int)> scroll;
     std::unique_ptr<Menu> current;
     std::vector<std::unique_ptr<Menu>> retired;
     int menusSet = 0;

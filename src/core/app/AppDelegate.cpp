@@ -12,6 +12,13 @@ AppDelegate::AppDelegate(Services services)
 
 void AppDelegate::applicationDidFinishLaunching() {
     statusItem_ = services_.statusBar->statusItemWithLength(StatusBar::variableLength);
+    // The volume the listener left it at, kept under "volume" in the settings.
+    if (const std::optional<double> volume = services_.menu.settings->readNumber("volume")) {
+        audioPlayer_->setVolume(*volume);
+    }
+    audioPlayer_->onVolumeChange = [settings = services_.menu.settings](double volume) {
+        settings->writeNumber("volume", volume);
+    };
     menuManager_ = MenuManager::create(statusItem_, audioPlayer_, services_.menu);
     menuManager_->start();
     // Notifications are posted either way: without a notification server the

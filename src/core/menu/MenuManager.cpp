@@ -2,6 +2,8 @@
 
 #include "core/playback/StreamFailureText.h"
 
+#include <cmath>
+
 namespace tunora {
 
 MenuManager::MenuManager(std::shared_ptr<StatusItem> statusItem,
@@ -24,6 +26,13 @@ std::shared_ptr<MenuManager> MenuManager::create(std::shared_ptr<StatusItem> sta
             strong->rebuildMenu();
         }
     };
+    // The mouse wheel over the item changes the volume in steps of 5 %.
+    manager->statusItem_->setScrollHandler([weak = manager->self_](int steps) {
+        if (auto strong = weak.lock()) {
+            const double volume = strong->audioPlayer_->volume() + 0.05 * steps;
+            strong->audioPlayer_->setVolume(std::round(volume * 20.0) / 20.0);
+        }
+    });
     manager->hotkeyManager_->onHotkeyPressed = [weak = manager->self_](int slot) {
         if (auto strong = weak.lock()) {
             strong->hotkeyTriggered(slot);

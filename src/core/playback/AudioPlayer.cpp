@@ -1,5 +1,8 @@
 #include "core/playback/AudioPlayer.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace tunora {
 
 AudioPlayer::AudioPlayer(std::shared_ptr<StreamPlayerFactory> streams,
@@ -27,6 +30,7 @@ void AudioPlayer::play(const OndoChannel& channel) {
     notifyStateChange();
     auto next = streams_->makePlayer(channel.streamURL().toString());
     player_ = std::move(next); // releases the previous, already paused stream
+    player_->setVolume(volume_);
     // Events of a stream that is no longer current are dropped: the handler
     // dies with its stream, and it checks that its stream is still the one.
     player_->setEventHandler([weak = self_, stream = player_.get()](const StreamEvent& event) {
@@ -70,6 +74,24 @@ void AudioPlayer::updateNowPlaying() {
         {nowplaying::artist, std::string(currentChannel_->network().rawValue())},
     });
     nowPlaying_->setPlaybackState(PlaybackState::playing);
+}
+
+void AudioPlayer::setVolume(double volume) {
+    if (std::isnan(volume)) {
+        return; // no volume at all: keep the one there is
+    }
+    volume = std::clamp(volume, 0.0, 1.0);
+    if (volume == volume_) {
+        return;
+    }
+    volume_ = volume;
+    if (player_) {
+        player_->setVolume(volume_);
+    }
+    nowPlaying_->setVolume(volume_);
+    if (onVolumeChange) {
+        onVolumeChange(volume_);
+    }
 }
 
 void AudioPlayer::startNewChoice() {
@@ -137,6 +159,11 @@ void AudioPlayer::setupRemoteCommands(RemoteCommandCenter& commands) {
         const OndoChannel channel = *player->currentChannel_;
         player->play(channel); // a fresh stream of the same station
         return Status::success;
+    });
+    commands.setVolumeHandler([weak = self_](double volume) {
+        if (auto player = weak.lock()) {
+            player->setVolume(volume);
+        }
     });
     commands.addHandler(RemoteCommand::pause, [weak = self_]() {
         if (auto player = weak.lock()) {

@@ -50,6 +50,12 @@ class AudioPlayer {
     // Called synchronously, once, by every play, pause and resume; and when the
     // current stream's condition changes by itself.
     std::function<void()> onStateChange;
+    // 0.0 to 1.0; applies to the current stream and every later one.
+    double volume() const { return volume_; }
+    void setVolume(double volume);
+    // Called when the volume changed, from the desktop or from the program.
+    std::function<void(double)> onVolumeChange;
+
     // Called once per choice of a station (play or resume) whose stream fails.
     std::function<void(const OndoChannel&, const StreamFailure&)> onStreamFailure;
 
@@ -71,6 +77,7 @@ class AudioPlayer {
     StreamCondition condition_ = StreamCondition::normal;
     std::optional<StreamFailure> failure_;
     std::string title_;
+    double volume_ = 1.0;
     bool failureAnnounced_ = false;
     std::weak_ptr<AudioPlayer> self_;
 };

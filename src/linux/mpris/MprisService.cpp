@@ -157,8 +157,20 @@ GVariant* MprisService::onGetProperty(GDBusConnection*, const gchar*, const gcha
 }
 
 gboolean MprisService::onSetProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                                     const gchar*, GVariant*, GError**, gpointer) {
-    return TRUE; // Volume and Rate are fixed; writes are accepted and ignored
+                                     const gchar* property, GVariant* value, GError**,
+                                     gpointer self) {
+    auto* service = static_cast<MprisService*>(self);
+    // Rate is fixed (a live stream); its writes are accepted and ignored.
+    if (g_strcmp0(property, "Volume") == 0 && g_variant_is_of_type(value, G_VARIANT_TYPE_DOUBLE) &&
+        service->volumeHandler_) {
+        service->volumeHandler_(g_variant_get_double(value));
+    }
+    return TRUE;
+}
+
+void MprisService::setVolume(double volume) {
+    volume_ = volume;
+    emitPlayerPropertiesChanged({"Volume"});
 }
 
 GVariant* MprisService::rootProperty(const std::string& name) const {
@@ -218,8 +230,11 @@ GVariant* MprisService::playerProperty(const std::string& name) const {
     if (name == "Metadata") {
         return metadata();
     }
-    if (name == "Rate" || name == "MinimumRate" || name == "MaximumRate" || name == "Volume") {
+    if (name == "Rate" || name == "MinimumRate" || name == "MaximumRate") {
         return g_variant_new_double(1.0);
+    }
+    if (name == "Volume") {
+        return g_variant_new_double(volume_);
     }
     if (name == "Position") {
         return g_variant_new_int64(0);

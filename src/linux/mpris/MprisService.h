@@ -29,6 +29,10 @@ class MprisService : public NowPlayingCenter, public RemoteCommandCenter {
     void setNowPlayingInfo(const NowPlayingInfo& info) override;
     void setPlaybackState(PlaybackState state) override;
     void addHandler(RemoteCommand command, Handler handler) override;
+    void setVolume(double volume) override;
+    void setVolumeHandler(std::function<void(double)> handler) override {
+        volumeHandler_ = std::move(handler);
+    }
 
   private:
     static void onBusAcquired(GDBusConnection* connection, const gchar* name, gpointer self);
@@ -53,6 +57,8 @@ class MprisService : public NowPlayingCenter, public RemoteCommandCenter {
     std::vector<guint> registrations_;
     std::map<RemoteCommand, std::vector<Handler>> handlers_;
     std::optional<PlaybackState> state_;
+    double volume_ = 1.0;
+    std::function<void(double)> volumeHandler_;
     std::optional<NowPlayingInfo> info_;
     unsigned publication_ = 0;
 };

@@ -170,6 +170,12 @@ void GstStreamPlayer::pause() {
     phase_ = Phase::stopped;
 }
 
+void GstStreamPlayer::setVolume(double volume) {
+    if (pipeline_) {
+        g_object_set(pipeline_.get(), "volume", volume, nullptr);
+    }
+}
+
 float GstStreamPlayer::rate() const {
     return wantsToPlay_ && phase_ != Phase::failed && phase_ != Phase::stopped ? 1.0f : 0.0f;
 }

@@ -50,6 +50,7 @@ class GstStreamPlayer : public StreamPlayer {
     void pause() override;
     float rate() const override;
     void setEventHandler(EventHandler handler) override { onEvent_ = std::move(handler); }
+    void setVolume(double volume) override;
 
     // Starts again now if the listener still wants this stream and what stopped
     // it may have been the network (after a return of the network, or a wake-up).

@@ -113,6 +113,19 @@ bool JsonSettingsStore::writeString(std::string_view key, const std::string& val
     return writeValue(key, value);
 }
 
+std::optional<double> JsonSettingsStore::readNumber(std::string_view key) {
+    refresh();
+    const auto found = document_.find(key);
+    if (found == document_.end() || !found->is_number()) {
+        return std::nullopt;
+    }
+    return found->get<double>();
+}
+
+bool JsonSettingsStore::writeNumber(std::string_view key, double value) {
+    return writeValue(key, value);
+}
+
 bool JsonSettingsStore::writeValue(std::string_view key, nlohmann::json value) {
     refresh();
     if (state_ == FileState::unusable && !moveUnusableFileAside()) {

@@ -28,6 +28,8 @@ class JsonSettingsStore : public SettingsStore {
     bool writeStringArray(std::string_view key, const std::vector<std::string>& values) override;
     std::optional<std::string> readString(std::string_view key) override;
     bool writeString(std::string_view key, const std::string& value) override;
+    std::optional<double> readNumber(std::string_view key) override;
+    bool writeNumber(std::string_view key, double value) override;
     std::string lastWriteProblem() const override { return lastWriteProblem_; }
 
     const std::filesystem::path& path() const { return file_; }

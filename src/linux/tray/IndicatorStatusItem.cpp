@@ -94,6 +94,28 @@ void IndicatorStatusItem::setTitle(const std::string& title) {
     app_indicator_set_label(indicator_.get(), title.c_str(), title.c_str());
 }
 
+// libayatana turns the panel's Scroll call (and the XEmbed icon's wheel events)
+// into this signal.
+void IndicatorStatusItem::setScrollHandler(std::function<void(int)> handler) {
+    if (!onScroll_) {
+        g_signal_connect(indicator_.get(), APP_INDICATOR_SIGNAL_SCROLL_EVENT,
+                         G_CALLBACK(&IndicatorStatusItem::onScroll), this);
+    }
+    onScroll_ = std::move(handler);
+}
+
+// One step per event: hosts send wheel deltas in units of their own (KDE 120
+// a notch), and the direction libayatana derives from them is what counts.
+void IndicatorStatusItem::onScroll(AppIndicator*, gint, GdkScrollDirection direction,
+                                   gpointer self) {
+    auto* item = static_cast<IndicatorStatusItem*>(self);
+    if (direction == GDK_SCROLL_UP || direction == GDK_SCROLL_RIGHT) {
+        item->onScroll_(1);
+    } else if (direction == GDK_SCROLL_DOWN || direction == GDK_SCROLL_LEFT) {
+        item->onScroll_(-1);
+    }
+}
+
 // libayatana exports no tooltip; panels show the item's title on hover instead.
 void IndicatorStatusItem::setToolTip(const std::string& toolTip) {
     app_indicator_set_title(indicator_.get(), toolTip.empty() ? "Tunora" : toolTip.c_str());

@@ -32,6 +32,7 @@ class IndicatorStatusItem : public StatusItem, private StatusButton {
     StatusButton* button() override { return this; }
     void setMenu(std::unique_ptr<Menu> menu) override;
     const Menu* menu() const override { return menu_.get(); }
+    void setScrollHandler(std::function<void(int)> handler) override;
 
     AppIndicator* indicator() const { return indicator_.get(); }
 
@@ -42,6 +43,8 @@ class IndicatorStatusItem : public StatusItem, private StatusButton {
     void setToolTip(const std::string& toolTip) override;
     void retire(std::unique_ptr<Menu> menu, GObjectPtr<GtkWidget> widget);
     static gboolean releaseRetired(gpointer self);
+    static void onScroll(AppIndicator*, gint delta, GdkScrollDirection direction, gpointer self);
+    std::function<void(int)> onScroll_;
 
     ActionTarget& application_;
     std::filesystem::path iconFolder_;

@@ -3,6 +3,7 @@
 #include "platform/toolkit/Image.h"
 #include "platform/toolkit/Menu.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,6 +29,8 @@ class StatusItem {
     // Replaces the menu set before.
     virtual void setMenu(std::unique_ptr<Menu> menu) = 0;
     virtual const Menu* menu() const = 0;
+    // Called with +1 for each step the wheel turns up over the item, -1 down.
+    virtual void setScrollHandler(std::function<void(int steps)> handler) = 0;
 };
 
 class StatusBar {

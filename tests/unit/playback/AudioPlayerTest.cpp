@@ -135,6 +135,19 @@ TEST_F(AudioPlayerTest, CommandsWhilePlayingAndPaused) {
     EXPECT_FALSE(player->isPlaying());
 }
 
+TEST_F(AudioPlayerTest, VolumeIsClampedKeptForNewStreamsAndPublished) {
+    std::vector<double> changes;
+    player->onVolumeChange = [&](double volume) { changes.push_back(volume); };
+    commands->volumeHandler(0.4);
+    player->play(channel("ndr2"));
+    EXPECT_EQ(streams->latest->volume, 0.4);
+    for (double outside : {-1.0, 7.0, std::nan("")}) {
+        player->setVolume(outside);
+    }
+    EXPECT_EQ(changes, (std::vector<double>{0.4, 0.0, 1.0}));
+    EXPECT_EQ(streams->latest->volume, 1.0);
+}
+
 TEST_F(AudioPlayerTest, CommandsAfterThePlayerIsGone) {
     player.reset();
     EXPECT_EQ(commands->send(RemoteCommand::play), 200);
