@@ -10,6 +10,7 @@ namespace {
 
 // Symbols are rendered large and scaled down, so they stay sharp on any scale.
 constexpr int symbolPixels = 48;
+constexpr const char* germanFlag = "\U0001F1E9\U0001F1EA";
 
 struct FontDescriptionFree {
     void operator()(PangoFontDescription* description) const {
@@ -41,10 +42,13 @@ GObjectPtr<PangoLayout> makeLayout(cairo_t* context, const std::string& text, Fo
 
 } // namespace
 
-CairoImage::CairoImage(Size size)
-    : size_(size), surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
-                                                       static_cast<int>(std::ceil(size.width)),
-                                                       static_cast<int>(std::ceil(size.height)))) {}
+CairoImage::CairoImage(Size size, double scale)
+    : size_(size),
+      surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
+                                          static_cast<int>(std::ceil(size.width * scale)),
+                                          static_cast<int>(std::ceil(size.height * scale)))) {
+    cairo_surface_set_device_scale(surface_.get(), scale, scale);
+}
 
 CairoImage::CairoImage(CairoSurfacePtr surface)
     : size_{double(cairo_image_surface_get_width(surface.get())),
@@ -65,9 +69,30 @@ void CairoImage::drawText(const std::string& text, Point at, Font font) {
         return;
     }
     const auto layout = makeLayout(context_.get(), text, font);
+    if (text == germanFlag && pango_layout_get_unknown_glyphs_count(layout.get()) > 0) {
+        drawGermanFlagStripes(layout.get(), at);
+        return;
+    }
     cairo_move_to(context_.get(), at.x, at.y);
     cairo_set_source_rgb(context_.get(), 0, 0, 0);
     pango_cairo_show_layout(context_.get(), layout.get());
+}
+
+// Without a colour emoji font the flag would be an empty box: its three
+// stripes say the same, in the space the text takes.
+void CairoImage::drawGermanFlagStripes(PangoLayout* layout, Point at) {
+    PangoRectangle logical{};
+    pango_layout_get_pixel_extents(layout, nullptr, &logical);
+    const double width = logical.height * 1.4;
+    const double x = at.x + (logical.width - width) / 2;
+    const double stripe = logical.height * 0.6 / 3;
+    const double top = at.y + logical.height * 0.2;
+    const double colours[3][3] = {{0, 0, 0}, {0.87, 0, 0}, {1, 0.81, 0}};
+    for (int i = 0; i < 3; ++i) {
+        cairo_set_source_rgb(context_.get(), colours[i][0], colours[i][1], colours[i][2]);
+        cairo_rectangle(context_.get(), x, top + i * stripe, width, stripe);
+        cairo_fill(context_.get());
+    }
 }
 
 void CairoImage::drawImage(const Image& image, Rect into) {
@@ -125,8 +150,10 @@ std::shared_ptr<Image> CairoGraphics::loadSymbol(const std::string& name) {
     return std::make_shared<CairoImage>(std::move(surface));
 }
 
+// Pictures have two pixels a point: panels scale them to their height, and
+// they stay sharp at 16 to 48 pixels and on screens at scale 2.
 std::shared_ptr<Image> CairoGraphics::makeImage(Size size) {
-    return std::make_shared<CairoImage>(size);
+    return std::make_shared<CairoImage>(size, 2.0);
 }
 
 Size CairoGraphics::sizeOfText(const std::string& text, Font font) {

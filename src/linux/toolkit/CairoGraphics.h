@@ -24,7 +24,8 @@ using CairoPtr = std::unique_ptr<cairo_t, CairoDestroy>;
 // A picture in a cairo image surface, one pixel per point.
 class CairoImage : public Image {
   public:
-    explicit CairoImage(Size size);
+    // A picture of `size` points with `scale` pixels per point.
+    explicit CairoImage(Size size, double scale = 1.0);
     explicit CairoImage(CairoSurfacePtr surface);
 
     Size size() const override { return size_; }
@@ -38,6 +39,8 @@ class CairoImage : public Image {
     cairo_surface_t* surface() const { return surface_.get(); }
 
   private:
+    void drawGermanFlagStripes(PangoLayout* layout, Point at);
+
     Size size_;
     CairoSurfacePtr surface_;
     CairoPtr context_;

@@ -7,6 +7,7 @@
 #include "fakes/FakeToolkit.h"
 #include "support/TemporaryDirectory.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace tunora {
@@ -31,15 +32,31 @@ class StatusPictureTest : public ::testing::Test {
         return std::dynamic_pointer_cast<CairoImage>(manager->menuBarIcon(MenuManager::flag));
     }
 
-    // Pixels with any opacity inside the rectangle [x0, x1) x [0, height).
-    static int opaquePixels(const CairoImage& image, int x0, int x1) {
+    // The pixel at (x, y) points, premultiplied ARGB.
+    static std::uint32_t pixelAt(const CairoImage& image, double x, double y) {
+        cairo_surface_t* surface = image.surface();
+        cairo_surface_flush(surface);
+        const double scale = cairo_image_surface_get_width(surface) / image.size().width;
+        const unsigned char* row = cairo_image_surface_get_data(surface) +
+                                   int(y * scale) * cairo_image_surface_get_stride(surface);
+        return *reinterpret_cast<const std::uint32_t*>(row + int(x * scale) * 4);
+    }
+    // The pixel columns that the points [x0, x1) cover.
+    static std::pair<int, int> columns(const CairoImage& image, double x0, double x1) {
+        const double scale = cairo_image_surface_get_width(image.surface()) / image.size().width;
+        return {int(x0 * scale), int(x1 * scale)};
+    }
+
+    // Pixels with any opacity inside the points [x0, x1) x [0, height).
+    static int opaquePixels(const CairoImage& image, double x0, double x1) {
         cairo_surface_t* surface = image.surface();
         cairo_surface_flush(surface);
         const unsigned char* data = cairo_image_surface_get_data(surface);
         const int stride = cairo_image_surface_get_stride(surface);
+        const auto [from, to] = columns(image, x0, x1);
         int count = 0;
         for (int y = 0; y < cairo_image_surface_get_height(surface); ++y) {
-            for (int x = x0; x < x1; ++x) {
+            for (int x = from; x < to; ++x) {
                 const auto pixel =
                     *reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4);
                 count += (pixel >> 24) > 0x20 ? 1 : 0;
@@ -50,14 +67,15 @@ class StatusPictureTest : public ::testing::Test {
 
     // Pixels inside [x0, x1) that, laid over a panel of grey level `panel`
     // (0..255), come out at least `contrast` grey levels away from it.
-    static int standingOut(const CairoImage& image, int x0, int x1, int panel, int contrast) {
+    static int standingOut(const CairoImage& image, double x0, double x1, int panel, int contrast) {
         cairo_surface_t* surface = image.surface();
         cairo_surface_flush(surface);
         const unsigned char* data = cairo_image_surface_get_data(surface);
         const int stride = cairo_image_surface_get_stride(surface);
+        const auto [from, to] = columns(image, x0, x1);
         int count = 0;
         for (int y = 0; y < cairo_image_surface_get_height(surface); ++y) {
-            for (int x = x0; x < x1; ++x) {
+            for (int x = from; x < to; ++x) {
                 const auto pixel =
                     *reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4);
                 const int alpha = int(pixel >> 24);
@@ -77,7 +95,7 @@ class StatusPictureTest : public ::testing::Test {
 TEST_F(StatusPictureTest, TheAntennaStandsOutOnLightAndDarkPanels) {
     auto image = picture(TUNORA_BUILD_DATA_DIR "/icons");
     ASSERT_TRUE(image);
-    const int x0 = int(graphics->sizeOfText(MenuManager::flag, Font{14}).width) + 2;
+    const double x0 = graphics->sizeOfText(MenuManager::flag, Font{14}).width + 2;
     for (const int panel : {0x1e, 0x3c, 0xd8, 0xf5}) {
         EXPECT_GT(standingOut(*image, x0, x0 + 12, panel, 110), 12) << "panel grey " << panel;
     }
@@ -91,9 +109,11 @@ TEST_F(StatusPictureTest, FlagAndAntennaBothHavePixels) {
     EXPECT_EQ(image->size().width, flag.width + 14);
     EXPECT_GE(image->size().height, 12);
     EXPECT_FALSE(image->isTemplate());
-    EXPECT_GT(opaquePixels(*image, 0, int(flag.width)), 40) << "the flag is drawn";
-    EXPECT_GT(opaquePixels(*image, int(flag.width) + 2, int(flag.width) + 14), 10)
+    EXPECT_GT(opaquePixels(*image, 0, flag.width), 40) << "the flag is drawn";
+    EXPECT_GT(opaquePixels(*image, flag.width + 2, flag.width + 14), 10)
         << "the antenna symbol is drawn";
+    EXPECT_EQ(cairo_image_surface_get_height(image->surface()), 2 * int(image->size().height))
+        << "two pixels a point, sharp at scale 2";
 }
 
 TEST_F(StatusPictureTest, MissingSymbolLeavesItsSquareEmpty) {
@@ -101,7 +121,32 @@ TEST_F(StatusPictureTest, MissingSymbolLeavesItsSquareEmpty) {
     auto image = picture(empty.path());
     const Size flag = graphics->sizeOfText(MenuManager::flag, Font{14});
     EXPECT_EQ(image->size().width, flag.width + 14);
-    EXPECT_EQ(opaquePixels(*image, int(flag.width) + 2, int(flag.width) + 14), 0);
+    EXPECT_EQ(opaquePixels(*image, flag.width + 2, flag.width + 14), 0);
+}
+
+// Without a colour emoji font the flag is drawn as its three stripes.
+TEST_F(StatusPictureTest, WithoutAnEmojiFontTheFlagIsItsThreeStripes) {
+    testing::TemporaryDirectory fonts;
+    const auto config = fonts.path() / "fonts.conf";
+    std::ofstream(config) << "<?xml version=\"1.0\"?><fontconfig>"
+                             "<dir>/usr/share/fonts/truetype/dejavu</dir>"
+                             "<cachedir>"
+                          << (fonts.path() / "cache").string() << "</cachedir></fontconfig>";
+    setenv("FONTCONFIG_FILE", config.c_str(), 1); // before the first text of this process
+    auto image = picture(TUNORA_BUILD_DATA_DIR "/icons");
+    const Size flag = graphics->sizeOfText(MenuManager::flag, Font{14});
+    const double middle = flag.width / 2;
+    auto channel = [](std::uint32_t pixel, int shift) { return int((pixel >> shift) & 0xff); };
+    const double height = image->size().height;
+    const std::uint32_t black = pixelAt(*image, middle, height * 0.3);
+    const std::uint32_t red = pixelAt(*image, middle, height * 0.5);
+    const std::uint32_t gold = pixelAt(*image, middle, height * 0.7);
+    EXPECT_EQ(channel(black, 24), 255);
+    EXPECT_LT(channel(black, 16), 40);
+    EXPECT_GT(channel(red, 16), 180);
+    EXPECT_LT(channel(red, 8), 40);
+    EXPECT_GT(channel(gold, 8), 150);
+    EXPECT_LT(channel(gold, 0), 60);
 }
 
 } // namespace
