@@ -339,8 +339,7 @@ class Desktop:
             process.stop()
         if getattr(self, "log", None):
             self.log.close()
-        if not os.environ.get("TUNORA_KEEP"):
-            shutil.rmtree(self.root, ignore_errors=True)
+        shutil.rmtree(self.root, ignore_errors=True)
 
 
 class DesktopTestCase(unittest.TestCase):

@@ -79,9 +79,6 @@ class MenuLayoutTest(DesktopTestCase):
 
 
 class PlaybackTest(DesktopTestCase):
-    def checked(self):
-        return checked_stations(self.desktop)
-
     def test_choose_pause_resume_and_switch(self):
         d = self.desktop
         d.start_tunora()
@@ -90,7 +87,7 @@ class PlaybackTest(DesktopTestCase):
         wait_for(lambda: d.sound_level() > 0.05, 15, "sound at the sink")
         self.assertEqual(d.playerctl("metadata", "xesam:title"), "NDR 2")
         self.assertEqual(d.playerctl("metadata", "xesam:artist"), "NDR")
-        self.assertEqual(self.checked(), ["NDR 2"])
+        self.assertEqual(checked_stations(d), ["NDR 2"])
         self.assertEqual(toggles(station_items(d.layout())), ["NDR 2"],
                          "only the current station has a toggle")
         slot3 = d.find("Keyboard Shortcuts", OPTION + "3: Ondo Nova")["children"]
@@ -99,7 +96,7 @@ class PlaybackTest(DesktopTestCase):
         d.click("NDR", "NDR 2")
         wait_for(lambda: d.playerctl("status") == "Paused", message="pause")
         wait_for(lambda: d.sound_level() < 0.002, 10, "silence")
-        self.assertEqual(self.checked(), ["NDR 2"])
+        self.assertEqual(checked_stations(d), ["NDR 2"])
         self.assertEqual(d.label(), " NDR 2")
 
         d.click("NDR", "NDR 2")
@@ -108,7 +105,7 @@ class PlaybackTest(DesktopTestCase):
 
         d.click("WDR", "WDR 2")
         wait_for(lambda: d.label() == " WDR 2", message="the new station")
-        self.assertEqual(self.checked(), ["WDR 2"])
+        self.assertEqual(checked_stations(d), ["WDR 2"])
         wait_for(lambda: d.requests("/wdr/wdr2/rheinland/mp3/128/stream.mp3") == 1,
                  message="the WDR 2 stream")
 
@@ -165,13 +162,10 @@ class PlaybackTest(DesktopTestCase):
         wait_for(lambda: d.playerctl("status") == "Playing", message="playing")
         d.playerctl("pause")
         wait_for(lambda: d.playerctl("status") == "Paused", message="paused")
-        self.assertEqual(self.checked(), ["Ondo Kultur"])
+        self.assertEqual(checked_stations(d), ["Ondo Kultur"])
 
 
 class FailureTest(DesktopTestCase):
-    def checked(self):
-        return checked_stations(self.desktop)
-
     def test_a_station_that_cannot_play_is_shown_paused_explained_and_retried(self):
         d = self.desktop
         d.start_tunora()
@@ -181,7 +175,7 @@ class FailureTest(DesktopTestCase):
         wait_for(lambda: d.notifications, 3, "the notification")
         self.assertEqual(d.notifications, [("NDR 2 cannot be played", "the server answered 404")])
         self.assertIn("NDR 2 cannot be played: the server answered 404", d.stderr())
-        self.assertEqual(self.checked(), ["NDR 2"])
+        self.assertEqual(checked_stations(d), ["NDR 2"])
         self.assertEqual(d.label(), " NDR 2")
         self.assertEqual(d.item_property("Title"), "NDR 2 \u2013 the server answered 404")
 

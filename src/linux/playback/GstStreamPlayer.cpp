@@ -137,16 +137,11 @@ void GstStreamPlayer::onSourceSetup(GstElement*, GstElement* source, gpointer se
         g_object_class_find_property(sourceClass, "automatic-redirect") != nullptr) {
         g_object_set(source, "automatic-redirect", FALSE, nullptr);
     }
-    if (settings.tlsCaFile &&
+    GTlsDatabase* database = player->environment_->tlsDatabase.get();
+    if (database != nullptr &&
         g_object_class_find_property(sourceClass, "tls-database") != nullptr) {
         // souphttpsrc on libsoup 3 ignores ssl-ca-file; a TLS database is honoured.
-        GError* rawError = nullptr;
-        GObjectPtr<GTlsDatabase> database(
-            g_tls_file_database_new(settings.tlsCaFile->c_str(), &rawError));
-        GErrorPtr error(rawError);
-        if (database) {
-            g_object_set(source, "tls-database", database.get(), nullptr);
-        }
+        g_object_set(source, "tls-database", database, nullptr);
     }
 }
 
@@ -306,11 +301,7 @@ void GstStreamPlayer::diagnose(StreamFailure failure) {
     phase_ = Phase::failed;
     failureReason_ = Reason::other;
     diagnosis_.reset(g_cancellable_new());
-    GObjectPtr<GTlsDatabase> database;
-    if (settings().tlsCaFile) {
-        database.reset(g_tls_file_database_new(settings().tlsCaFile->c_str(), nullptr));
-    }
-    diagnoseConnection(uri_, database.get(), diagnosis_.get(),
+    diagnoseConnection(uri_, environment_->tlsDatabase.get(), diagnosis_.get(),
                        [this, technical = std::move(failure.technical)](Reason reason) {
                            diagnosis_.reset();
                            fail({reason, 0, technical});
@@ -425,7 +416,7 @@ GstStreamPlayerFactory::GstStreamPlayerFactory(PlaybackSettings settings,
 
 std::unique_ptr<StreamPlayer> GstStreamPlayerFactory::makePlayer(const std::string& url) {
     if (!environment_->sleepMonitor) {
-        // GStreamer and the watches start with the first station rather than
+        // GStreamer, the trust store and the watches start with the first station rather than
         // with the program, so the tray item shows up sooner.
         gst_init(nullptr, nullptr);
         startWatches();
@@ -443,6 +434,9 @@ void GstStreamPlayerFactory::startWatches() {
             player->revive();
         }
     };
+    if (const auto& caFile = environment->settings.tlsCaFile) {
+        environment->tlsDatabase.reset(g_tls_file_database_new(caFile->c_str(), nullptr));
+    }
     environment->sleepMonitor = std::make_unique<SleepMonitor>(reviveAll);
     environment->network = std::make_unique<NetworkWatch>(
         networkMonitor_ ? networkMonitor_.get() : g_network_monitor_get_default(), reviveAll);

@@ -24,6 +24,8 @@ struct StreamPlayerEnvironment {
     std::set<GstStreamPlayer*> players;
     std::unique_ptr<SleepMonitor> sleepMonitor;
     std::unique_ptr<NetworkWatch> network;
+    // The CA bundle of TUNORA_TLS_CA_FILE, read once; none: the system's.
+    GObjectPtr<GTlsDatabase> tlsDatabase;
 
     bool networkAvailable() const;
 };

@@ -41,52 +41,41 @@ class StatusPictureTest : public ::testing::Test {
                                    int(y * scale) * cairo_image_surface_get_stride(surface);
         return *reinterpret_cast<const std::uint32_t*>(row + int(x * scale) * 4);
     }
-    // The pixel columns that the points [x0, x1) cover.
-    static std::pair<int, int> columns(const CairoImage& image, double x0, double x1) {
-        const double scale = cairo_image_surface_get_width(image.surface()) / image.size().width;
-        return {int(x0 * scale), int(x1 * scale)};
+    // Pixels in the points [x0, x1) x [0, height) for which `counts` holds.
+    template <typename Predicate>
+    static int countPixels(const CairoImage& image, double x0, double x1, Predicate counts) {
+        cairo_surface_t* surface = image.surface();
+        cairo_surface_flush(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        const double scale = cairo_image_surface_get_width(surface) / image.size().width;
+        int count = 0;
+        for (int y = 0; y < cairo_image_surface_get_height(surface); ++y) {
+            for (int x = int(x0 * scale); x < int(x1 * scale); ++x) {
+                count += counts(*reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4))
+                             ? 1
+                             : 0;
+            }
+        }
+        return count;
     }
 
-    // Pixels with any opacity inside the points [x0, x1) x [0, height).
+    // Pixels with any opacity.
     static int opaquePixels(const CairoImage& image, double x0, double x1) {
-        cairo_surface_t* surface = image.surface();
-        cairo_surface_flush(surface);
-        const unsigned char* data = cairo_image_surface_get_data(surface);
-        const int stride = cairo_image_surface_get_stride(surface);
-        const auto [from, to] = columns(image, x0, x1);
-        int count = 0;
-        for (int y = 0; y < cairo_image_surface_get_height(surface); ++y) {
-            for (int x = from; x < to; ++x) {
-                const auto pixel =
-                    *reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4);
-                count += (pixel >> 24) > 0x20 ? 1 : 0;
-            }
-        }
-        return count;
+        return countPixels(image, x0, x1, [](std::uint32_t pixel) { return (pixel >> 24) > 0x20; });
     }
 
-    // Pixels inside [x0, x1) that, laid over a panel of grey level `panel`
-    // (0..255), come out at least `contrast` grey levels away from it.
+    // Pixels that, laid over a panel of grey level `panel` (0..255), come out at
+    // least `contrast` grey levels away from it.
     static int standingOut(const CairoImage& image, double x0, double x1, int panel, int contrast) {
-        cairo_surface_t* surface = image.surface();
-        cairo_surface_flush(surface);
-        const unsigned char* data = cairo_image_surface_get_data(surface);
-        const int stride = cairo_image_surface_get_stride(surface);
-        const auto [from, to] = columns(image, x0, x1);
-        int count = 0;
-        for (int y = 0; y < cairo_image_surface_get_height(surface); ++y) {
-            for (int x = from; x < to; ++x) {
-                const auto pixel =
-                    *reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4);
-                const int alpha = int(pixel >> 24);
-                // premultiplied: colour + panel * (1 - alpha)
-                const int grey =
-                    (int((pixel >> 16) & 0xff) + int((pixel >> 8) & 0xff) + int(pixel & 0xff)) / 3 +
-                    panel * (255 - alpha) / 255;
-                count += std::abs(grey - panel) >= contrast ? 1 : 0;
-            }
-        }
-        return count;
+        return countPixels(image, x0, x1, [=](std::uint32_t pixel) {
+            const int alpha = int(pixel >> 24);
+            // premultiplied: colour + panel * (1 - alpha)
+            const int grey =
+                (int((pixel >> 16) & 0xff) + int((pixel >> 8) & 0xff) + int(pixel & 0xff)) / 3 +
+                panel * (255 - alpha) / 255;
+            return std::abs(grey - panel) >= contrast;
+        });
     }
 
     std::shared_ptr<CairoGraphics> graphics;
