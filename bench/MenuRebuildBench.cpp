@@ -6,8 +6,7 @@
 #include "linux/app/LinuxServices.h"
 #include "linux/toolkit/GtkApplicationLoop.h"
 #include "linux/tray/IndicatorStatusItem.h"
-#include "support/DesktopServices.h"
-#include "support/XvfbServer.h"
+#include "support/TestDesktop.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,11 +14,7 @@
 using Clock = std::chrono::steady_clock;
 
 int main() {
-    tunora::testing::XvfbServer xvfb;
-    tunora::testing::PrivateBus bus;
     tunora::testing::TemporaryDirectory work;
-    setenv("DISPLAY", xvfb.display().c_str(), 1);
-    setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
     setenv("NO_AT_BRIDGE", "1", 1);
     gtk_init(nullptr, nullptr);
 

@@ -5,7 +5,7 @@
 
 #include "linux/glib/GObjectPtr.h"
 #include "linux/playback/GstStreamPlayer.h"
-#include "support/DesktopServices.h"
+#include "support/TestDesktop.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -70,9 +70,10 @@ std::vector<double> benchGstPlay(testing::SoundRecorder& recorder, const std::st
     std::vector<double> samples;
     for (int i = 0; i < runs; ++i) {
         const auto start = Clock::now();
-        testing::ChildProcess player({"gst-play-1.0", "-q", "--no-interactive", url});
-        samples.push_back(msUntilSound(recorder, start));
-        player.stop();
+        {
+            testing::RunningProgram player({"gst-play-1.0", "-q", "--no-interactive", url});
+            samples.push_back(msUntilSound(recorder, start));
+        }
         waitForSilence(recorder);
     }
     return samples;
@@ -92,7 +93,7 @@ bool sendToMpv(const std::string& socketPath, const std::string& command) {
 std::vector<double> benchMpv(testing::SoundRecorder& recorder, const std::string& url,
                              const std::filesystem::path& work) {
     const std::string socketPath = (work / "mpv.sock").string();
-    testing::ChildProcess mpv(
+    testing::RunningProgram mpv(
         {"mpv", "--idle=yes", "--no-video", "--no-terminal", "--input-ipc-server=" + socketPath});
     testing::waitUntil([&] { return sendToMpv(socketPath, "\n"); }, 10s,
                        [] { std::this_thread::sleep_for(20ms); });
@@ -118,14 +119,15 @@ long residentKiB() {
     return -1;
 }
 
-void benchSwitchMemory(testing::SoundRecorder& recorder, testing::StreamServer& server) {
+void benchSwitchMemory(testing::SoundRecorder& recorder) {
     tunora::GstStreamPlayerFactory factory(tunora::PlaybackSettings::fromEnvironment());
-    auto player = factory.makePlayer(server.url("/station-0.mp3"));
+    auto player = factory.makePlayer(testing::streamUrl("/station-0.mp3"));
     player->play();
     msUntilSound(recorder, Clock::now());
     const long afterFirst = residentKiB();
     for (int i = 1; i <= 500; ++i) {
-        player = factory.makePlayer(server.url("/station-" + std::to_string(i % 49) + ".mp3"));
+        player =
+            factory.makePlayer(testing::streamUrl("/station-" + std::to_string(i % 49) + ".mp3"));
         player->play();
         for (int k = 0; k < 10; ++k) {
             spin(recorder);
@@ -141,12 +143,9 @@ void benchSwitchMemory(testing::SoundRecorder& recorder, testing::StreamServer& 
 } // namespace
 
 int main() {
-    testing::PrivateRuntimeDir runtime;
-    testing::PulseAudioServer pulse(runtime.path());
     testing::TemporaryDirectory work;
-    testing::StreamServer server(work.path());
     testing::SoundRecorder recorder;
-    const std::string url = server.url("/tone.mp3");
+    const std::string url = testing::streamUrl("/tone.mp3");
 
     const auto tunora = benchTunora(recorder, url);
     const auto gstPlay = benchGstPlay(recorder, url);
@@ -157,6 +156,6 @@ int main() {
     report("tunora", tunora, 0);
     report("gst-play-1.0", gstPlay, sorted[sorted.size() / 2]);
     report("mpv (idle)", mpv, sorted[sorted.size() / 2]);
-    benchSwitchMemory(recorder, server);
+    benchSwitchMemory(recorder);
     return 0;
 }

@@ -11,8 +11,8 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import TUNORA, Desktop, wait_for  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
+from desktop import TUNORA, Desktop, wait_for  # noqa: E402
 from gi.repository import Gio, GLib  # noqa: E402
 
 RUNS = 7

@@ -1,33 +1,55 @@
 #!/bin/sh
-# The built program lists all 49 stations, on the built-in hosts by default and
-# on one origin when TUNORA_STREAM_ORIGIN is set.
+# The built program's station table (stations.tsv: id, name, network, URL, in
+# menu order), on the built-in hosts, moved to one origin by TUNORA_STREAM_ORIGIN
+# and per host by stream-hosts.json; and its command line.
 set -eu
 tunora=$1
+expected="$(dirname "$0")/stations.tsv"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export XDG_CONFIG_HOME="$scratch/config"
 
-out=$(env -u TUNORA_STREAM_ORIGIN "$tunora" --list-stations)
-[ "$(printf '%s\n' "$out" | wc -l)" -eq 49 ] || fail "expected 49 stations"
-printf '%s\n' "$out" | grep -q "^ndr2	NDR 2	NDR	https://icecast.ndr.de/ndr/ndr2/hamburg/mp3/128/stream.mp3$" \
-    || fail "NDR 2 row missing"
-[ "$(printf '%s\n' "$out" | grep -c '	https://')" -eq 49 ] || fail "every default URL is https"
+env -u TUNORA_STREAM_ORIGIN "$tunora" --list-stations > "$scratch/out"
+diff -u "$expected" "$scratch/out" || fail "the built-in table"
 
-out=$(TUNORA_STREAM_ORIGIN=http://127.0.0.1:9 "$tunora" --list-stations)
-[ "$(printf '%s\n' "$out" | grep -c '	http://127\.0\.0\.1:9/')" -eq 49 ] \
-    || fail "every URL on the override origin"
-
-err=$(TUNORA_STREAM_ORIGIN=ftp://x "$tunora" --list-stations 2>&1 >/dev/null)
-printf '%s\n' "$err" | grep -q 'TUNORA_STREAM_ORIGIN' || fail "an invalid origin is reported"
-[ "$(printf '%s\n' "$err" | wc -l)" -eq 1 ] || fail "one line on stderr"
+TUNORA_STREAM_ORIGIN=http://127.0.0.1:9 "$tunora" --list-stations > "$scratch/out"
+sed -E 's#https://[^/]+/#http://127.0.0.1:9/#' "$expected" | diff -u - "$scratch/out" \
+    || fail "every station on the override origin"
 
 mkdir -p "$XDG_CONFIG_HOME/tunora"
-echo '{"icecast.ndr.de": "http://127.0.0.1:8123"}' > "$XDG_CONFIG_HOME/tunora/stream-hosts.json"
-out=$(env -u TUNORA_STREAM_ORIGIN "$tunora" --list-stations)
-[ "$(printf '%s\n' "$out" | grep -c 'http://127\.0\.0\.1:8123/ndr/')" -eq 9 ] \
-    || fail "the hosts file moves the nine NDR stations"
+hosts="$XDG_CONFIG_HOME/tunora/stream-hosts.json"
+echo '{"icecast.ndr.de": "http://127.0.0.1:8123"}' > "$hosts"
+env -u TUNORA_STREAM_ORIGIN "$tunora" --list-stations > "$scratch/out"
+sed 's#https://icecast.ndr.de/#http://127.0.0.1:8123/#' "$expected" | diff -u - "$scratch/out" \
+    || fail "the hosts file moves the NDR host only"
+TUNORA_STREAM_ORIGIN=http://127.0.0.1:9 "$tunora" --list-stations | grep -c '//127.0.0.1:9/' \
+    | grep -qx 49 || fail "the environment wins over the hosts file"
+
+# A bad setting is one line on stderr and leaves the rest as it would be.
+TUNORA_STREAM_ORIGIN=ftp://x "$tunora" --list-stations > "$scratch/out" 2> "$scratch/err"
+grep -q 'TUNORA_STREAM_ORIGIN' "$scratch/err" && [ "$(wc -l < "$scratch/err")" -eq 1 ] \
+    || fail "an invalid origin is reported in one line"
+grep -q 'http://127.0.0.1:8123/ndr/' "$scratch/out" || fail "the hosts file applies all the same"
+
+big=$(printf '%70000s' '')
+for bad in '{not json' '["icecast.ndr.de"]' '' '{"icecast.ndr.de": "http://127.0.0.1:1/path"}' \
+    '{"icecast.ndr.de": "http://127.0.0.1:1", "nowhere.example": "http://127.0.0.1:2"}' \
+    '{"icecast.ndr.de": "http://127.0.0.1:1", "liveradio.swr.de": 42}' \
+    "{\"icecast.ndr.de\": \"http://127.0.0.1:1\" $big}" directory fifo; do
+    rm -rf "$hosts"
+    case $bad in
+    directory) mkdir "$hosts" ;;
+    fifo) mkfifo "$hosts" ;;
+    *) printf '%s' "$bad" > "$hosts" ;;
+    esac
+    env -u TUNORA_STREAM_ORIGIN timeout 10 "$tunora" --list-stations > "$scratch/out" 2> "$scratch/err"
+    what=$(printf '%.60s' "$bad")
+    diff -q "$expected" "$scratch/out" >/dev/null || fail "a bad hosts file is ignored whole: $what"
+    grep -qF "$hosts" "$scratch/err" && [ "$(wc -l < "$scratch/err")" -eq 1 ] \
+        || fail "one line naming the hosts file: $what"
+done
 
 "$tunora" --version | grep -q '^tunora [0-9]' || fail "--version"
 "$tunora" --help | grep -q -- '--list-stations' || fail "--help"

@@ -4,10 +4,18 @@ import subprocess
 import sys
 import unittest
 
-from harness import TUNORA, DesktopTestCase, wait_for
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from desktop import TUNORA, DesktopTestCase, wait_for  # noqa: E402
 from gi.repository import Gio, GLib
 
 OPTION = "\u2325"
+MPRIS = ("org.mpris.MediaPlayer2.tunora", "/org/mpris/MediaPlayer2")
+MPRIS_ROOT, MPRIS_PLAYER = "org.mpris.MediaPlayer2", "org.mpris.MediaPlayer2.Player"
+ROOT_PROPERTIES = {"Identity": "Tunora", "DesktopEntry": "org.tunora.Tunora", "CanQuit": False,
+                   "CanRaise": False, "HasTrackList": False, "SupportedUriSchemes": []}
+PLAYER_PROPERTIES = {"PlaybackStatus": "Stopped", "Rate": 1.0, "Volume": 1.0, "Position": 0,
+                     "CanPlay": True, "CanControl": True, "CanSeek": False, "CanGoNext": False,
+                     "MaximumRate": 1.0}
 
 
 NOT_STATIONS = {"Keyboard Shortcuts", "Launch at Login", "Check for Updates\u2026", "Quit", ""}
@@ -64,18 +72,15 @@ class MenuLayoutTest(DesktopTestCase):
         self.assertEqual(self.desktop.label(), "")
         self.assertTrue(os.path.exists(self.desktop.item_property("IconName")))
 
-    def test_german_layout(self):
-        self.desktop.start_tunora({"LANG": "de_DE.UTF-8"})
-        labels = self.top_labels()
-        for german in ("Beim Anmelden starten", "Tastenk\u00fcrzel", "Nach Updates suchen\u2026",
-                       "Beenden"):
-            self.assertIn(german, labels)
-        slots = [c["label"] for c in self.desktop.find("Tastenk\u00fcrzel")["children"]]
-        self.assertEqual(slots[3], OPTION + "4: Keine")
-
-    def test_language_variable_under_a_non_c_locale(self):
-        self.desktop.start_tunora({"LANG": "C.UTF-8", "LANGUAGE": "de"})
-        self.assertIn("Beenden", self.top_labels())
+    def test_german_from_lang_or_from_language_under_a_non_c_locale(self):
+        for env in ({"LANG": "de_DE.UTF-8"}, {"LANG": "C.UTF-8", "LANGUAGE": "de"}):
+            self.desktop.start_tunora(env)
+            for german in ("Beim Anmelden starten", "Tastenk\u00fcrzel",
+                           "Nach Updates suchen\u2026", "Beenden"):
+                self.assertIn(german, self.top_labels(), env)
+            slots = [c["label"] for c in self.desktop.find("Tastenk\u00fcrzel")["children"]]
+            self.assertEqual(slots[3], OPTION + "4: Keine")
+            self.desktop.stop_tunora()
 
 
 class PlaybackTest(DesktopTestCase):
@@ -155,14 +160,37 @@ class PlaybackTest(DesktopTestCase):
         self.assertEqual(d.playerctl("volume"), "0.300000")
         self.assertIn("hotkeyChannels", d.settings(), "the other keys stay")
 
-    def test_media_keys_drive_the_player(self):
+    def test_mpris_describes_the_player_and_announces_every_change(self):
         d = self.desktop
         d.start_tunora()
-        d.click("Ondo Kultur")
-        wait_for(lambda: d.playerctl("status") == "Playing", message="playing")
+
+        def get_all(interface):
+            return d.bus.call_sync(*MPRIS, "org.freedesktop.DBus.Properties", "GetAll",
+                                   GLib.Variant("(s)", (interface,)), None,
+                                   Gio.DBusCallFlags.NONE, 5000, None).unpack()[0]
+        root, player = get_all(MPRIS_ROOT), get_all(MPRIS_PLAYER)
+        self.assertEqual({k: root[k] for k in ROOT_PROPERTIES}, ROOT_PROPERTIES)
+        self.assertEqual({k: player[k] for k in PLAYER_PROPERTIES}, PLAYER_PROPERTIES)
+        with self.assertRaises(GLib.Error, msg="Play before any station"):
+            d.bus.call_sync(*MPRIS, MPRIS_PLAYER, "Play", None, None, Gio.DBusCallFlags.NONE,
+                            5000, None)
+        self.assertEqual(d.playerctl("status"), "Stopped")
+
+        statuses = []
+        d.bus.signal_subscribe(None, "org.freedesktop.DBus.Properties", "PropertiesChanged",
+                               MPRIS[1], None, Gio.DBusSignalFlags.NONE,
+                               lambda *args: statuses.append(
+                                   args[5].unpack()[1].get("PlaybackStatus")))
+        d.click("Ondoria")
+        wait_for(lambda: "Playing" in statuses, message="PropertiesChanged: Playing")
+        self.assertEqual(d.playerctl("metadata", "mpris:trackid"), "'/org/tunora/Track/1'")
         d.playerctl("pause")
-        wait_for(lambda: d.playerctl("status") == "Paused", message="paused")
-        self.assertEqual(checked_stations(d), ["Ondo Kultur"])
+        wait_for(lambda: "Paused" in statuses, message="PropertiesChanged: Paused")
+        self.assertEqual(checked_stations(d), ["Ondoria"])
+        d.playerctl("play")
+        wait_for(lambda: d.requests("/ondo/01/128/mp3/stream.mp3") == 2, 10,
+                 "play opens the station anew")
+        self.assertEqual(d.playerctl("metadata", "mpris:trackid"), "'/org/tunora/Track/2'")
 
 
 class FailureTest(DesktopTestCase):

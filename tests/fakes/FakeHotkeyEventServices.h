@@ -3,7 +3,6 @@
 #include "platform/HotkeyEventServices.h"
 
 #include <optional>
-#include <set>
 #include <vector>
 
 namespace tunora::fakes {
@@ -12,17 +11,8 @@ namespace tunora::fakes {
 // events to the installed handlers.
 class FakeHotkeyEventServices : public HotkeyEventServices {
   public:
-    struct Registration {
-        std::uint32_t keyCode;
-        std::uint32_t modifiers;
-        EventHotKeyID id;
-        EventTargetRef target;
-        std::uint32_t options;
-    };
     struct Installed {
-        EventTargetRef target;
         EventHandlerProcPtr handler;
-        std::vector<EventTypeSpec> types;
         void* userData;
     };
     // A synthesized event; without hotKeyId it carries no direct-object parameter.
@@ -33,19 +23,15 @@ class FakeHotkeyEventServices : public HotkeyEventServices {
     EventTargetRef applicationEventTarget() override {
         return reinterpret_cast<EventTargetRef>(&targetToken);
     }
-    OSStatus installEventHandler(EventTargetRef target, EventHandlerProcPtr handler,
-                                 std::span<const EventTypeSpec> types, void* userData) override {
-        handlers.push_back({target, handler, {types.begin(), types.end()}, userData});
+    OSStatus installEventHandler(EventTargetRef, EventHandlerProcPtr handler,
+                                 std::span<const EventTypeSpec>, void* userData) override {
+        handlers.push_back({handler, userData});
         return noErr;
     }
-    OSStatus registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers, EventHotKeyID id,
-                                 EventTargetRef target, std::uint32_t options,
-                                 EventHotKeyRef* outRef) override {
-        registrations.push_back({keyCode, modifiers, id, target, options});
-        if (failingKeyCodes.count(keyCode) != 0) {
-            return eventHotKeyExistsErr;
-        }
-        *outRef = reinterpret_cast<EventHotKeyRef>(&refTokens[registrations.size() % 8]);
+    OSStatus registerEventHotKey(std::uint32_t, std::uint32_t, EventHotKeyID, EventTargetRef,
+                                 std::uint32_t, EventHotKeyRef* outRef) override {
+        ++registrations;
+        *outRef = reinterpret_cast<EventHotKeyRef>(&refTokens[registrations % 8]);
         return noErr;
     }
     OSStatus getEventParameter(EventRef event, std::uint32_t name, std::uint32_t desiredType,
@@ -66,8 +52,7 @@ class FakeHotkeyEventServices : public HotkeyEventServices {
     }
 
     std::vector<Installed> handlers;
-    std::vector<Registration> registrations;
-    std::set<std::uint32_t> failingKeyCodes;
+    int registrations = 0;
 
   private:
     int targetToken = 0;

@@ -9,8 +9,8 @@ import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from harness import Desktop  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from desktop import Desktop  # noqa: E402
 
 BUILD_DIR, BUILD_TUNORA = sys.argv[1], sys.argv[2]
 RUNTIME_DEPENDS = ["gstreamer1.0-plugins-base", "gstreamer1.0-plugins-good",

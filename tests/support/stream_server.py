@@ -4,7 +4,7 @@
 Serves an MP3 file, looping, at real-time pace after a short burst. Paths choose
 faults: /404, /html, /drop-once (the first connection dies after ~1.5 s of audio),
 /drop-then-404 (that, and 404 afterwards), /drop-always (every connection dies
-after ~1 s of audio), /fail-once (404 the first time), /reset-once (the first
+after ~1 s of audio), /reset-once (the first
 connection is closed without an answer),
 /feed/<name> (update feeds, good and bad),
 With --faults FILE (JSON: {"part of a path": "fault path"}), a request whose path
@@ -53,8 +53,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         if path.startswith("/feed/"):
             return self.feed(path[len("/feed/"):])
-        if path == "/404" or (path == "/fail-once" and nth == 1) or (
-                path == "/drop-then-404" and nth > 1):
+        if path == "/404" or (path == "/drop-then-404" and nth > 1):
             return self.reply(404, "text/plain", b"not found")
         if path == "/html":
             return self.reply(200, "text/html", b"<html><body>" + b"x" * 4096 + b"</body></html>")

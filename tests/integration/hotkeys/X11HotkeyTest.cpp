@@ -3,7 +3,7 @@
 #include "core/hotkeys/HotkeyManager.h"
 #include "fakes/FakeHotkeyEventServices.h"
 #include "fakes/FakeSettingsStore.h"
-#include "support/XvfbServer.h"
+#include "support/TestDesktop.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, ...) would break its headers.
@@ -26,7 +26,7 @@ class X11HotkeyTest : public ::testing::Test {
     }
 
     std::shared_ptr<HotkeyManager> makeManager() {
-        services = std::make_shared<X11HotkeyEventServices>(xvfb.display().c_str());
+        services = std::make_shared<X11HotkeyEventServices>(g_getenv("DISPLAY"));
         auto manager =
             HotkeyManager::create(std::make_shared<fakes::FakeSettingsStore>(), services);
         manager->onHotkeyPressed = [this](int slot) { pressed.push_back(slot); };
@@ -34,7 +34,7 @@ class X11HotkeyTest : public ::testing::Test {
     }
     void xdotool(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), "xdotool");
-        ASSERT_EQ(testing::runProgram(arguments, {{"DISPLAY", xvfb.display()}}), 0);
+        ASSERT_EQ(testing::runProgram(arguments).status, 0);
     }
     // Runs the main loop until count presses have arrived (or the deadline passes).
     bool waitForPresses(std::size_t count, std::chrono::milliseconds timeout = 5s) {
@@ -42,7 +42,6 @@ class X11HotkeyTest : public ::testing::Test {
                                   [] { g_main_context_iteration(nullptr, FALSE); });
     }
 
-    testing::XvfbServer xvfb;
     std::shared_ptr<X11HotkeyEventServices> services;
     std::vector<int> pressed;
 };
@@ -76,7 +75,7 @@ TEST_F(X11HotkeyTest, LockKeysDoNotMatter) {
 }
 
 TEST_F(X11HotkeyTest, AKeyHeldByAnotherClientFailsOnlyThatSlot) {
-    Display* other = XOpenDisplay(xvfb.display().c_str());
+    Display* other = XOpenDisplay(g_getenv("DISPLAY"));
     ASSERT_NE(other, nullptr);
     XGrabKey(other, XKeysymToKeycode(other, XK_3), Mod1Mask, DefaultRootWindow(other), False,
              GrabModeAsync, GrabModeAsync);

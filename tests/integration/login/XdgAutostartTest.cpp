@@ -1,7 +1,6 @@
 #include "linux/login/XdgAutostart.h"
 
-#include "support/ChildProcess.h"
-#include "support/TemporaryDirectory.h"
+#include "support/TestDesktop.h"
 
 #include <fstream>
 #include <gio/gdesktopappinfo.h>

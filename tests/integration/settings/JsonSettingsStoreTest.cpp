@@ -2,7 +2,7 @@
 
 #include "core/hotkeys/HotkeyManager.h"
 #include "fakes/FakeHotkeyEventServices.h"
-#include "support/TemporaryDirectory.h"
+#include "support/TestDesktop.h"
 
 #include <algorithm>
 #include <fstream>
@@ -77,23 +77,6 @@ TEST_F(JsonSettingsStoreTest, BindingsSurviveANewStoreAndOtherKeysSurviveWrites)
     EXPECT_EQ(saved["hotkeyChannels"], nlohmann::json(Strings{"ndr2", "", "fritz", "", ""}));
     EXPECT_EQ(saved["volume"], 0.5);
     EXPECT_EQ(saved["nested"]["a"][1], 2);
-}
-
-TEST_F(JsonSettingsStoreTest, SlotRulesHoldOnRealFiles) {
-    writeFile(R"({"hotkeyChannels": ["a", "fritz", "c", "fritz", "e", "f", "g"]})");
-    auto manager = hotkeys();
-    EXPECT_EQ(manager->slotForChannelId("fritz"), 1);
-    EXPECT_EQ(manager->channelIdForSlot(6), "g");
-    manager->setChannelForSlot(std::nullopt, 0);
-    EXPECT_EQ(document()["hotkeyChannels"].size(), 7u);
-    EXPECT_EQ(document()["hotkeyChannels"][0], "");
-
-    writeFile(R"({"hotkeyChannels": ["ndr2", 5, "wdr2"]})");
-    EXPECT_FALSE(manager->channelIdForSlot(0)) << "a number anywhere voids the list";
-
-    writeFile(R"({"hotkeyChannels": ["", "", "", "", ""]})");
-    manager->setDefaults({"ondo", "ondo_kultur", "ondo_nova"});
-    EXPECT_EQ(manager->channelIdForSlot(2), "ondo_nova") << "cleared slots reseed";
 }
 
 TEST_F(JsonSettingsStoreTest, HandEditsShowAtTheNextRead) {

@@ -1,7 +1,6 @@
 #include "linux/tray/IndicatorStatusItem.h"
 
-#include "support/DesktopServices.h"
-#include "support/XvfbServer.h"
+#include "support/TestDesktop.h"
 
 #include <gtest/gtest.h>
 
@@ -24,11 +23,7 @@ std::unique_ptr<Menu> menuWith(const std::string& title) {
 // The item is made, given menus, replaced menus are released, and the item goes
 // away, all without a GLib critical (fatal in this test run) or a file left behind.
 TEST(IndicatorStatusItemTest, ComesAndGoesCleanly) {
-    testing::XvfbServer xvfb;
-    testing::PrivateBus bus;
     testing::TemporaryDirectory folder;
-    setenv("DISPLAY", xvfb.display().c_str(), 1);
-    setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
     ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
     g_log_set_always_fatal(GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_ERROR));
 

@@ -2,8 +2,7 @@
 
 #include "linux/settings/JsonSettingsStore.h"
 #include "linux/update/Version.h"
-#include "support/DesktopServices.h"
-#include "support/MainLoop.h"
+#include "support/TestDesktop.h"
 
 #include <ctime>
 #include <gtest/gtest.h>
@@ -32,20 +31,19 @@ class FeedUpdateControllerTest : public ::testing::Test {
                                                          std::chrono::seconds(3600),
                                                          std::chrono::seconds(86400)}) {
         return std::make_unique<FeedUpdateController>(
-            feed.empty() ? "" : tlsServer.url("/feed/" + feed), "0.9.2", settings, dialogs,
-            FeedUpdateController::Options{certificates.caFile, {64 * 1024, 700ms}, schedule});
+            feed.empty() ? "" : testing::tlsStreamUrl("/feed/" + feed), "0.9.2", settings, dialogs,
+            FeedUpdateController::Options{testing::testCaFile(), {64 * 1024, 700ms}, schedule});
     }
     FeedUpdateController::Options trusted() const {
         FeedUpdateController::Options options;
-        options.caFile = certificates.caFile;
+        options.caFile = testing::testCaFile();
         return options;
     }
     void choose(FeedUpdateController& updater) {
         updater.performAction("checkForUpdates:", MenuItem("x", "checkForUpdates:", ""));
     }
     bool waitForDialogs(std::size_t count, std::chrono::milliseconds timeout = 10s) {
-        return testing::waitUntil([&] { return dialogs->shown.size() >= count; }, timeout,
-                                  testing::spinMainLoop);
+        return testing::waitUntil([&] { return dialogs->shown.size() >= count; }, timeout);
     }
     std::string checkOnce(const std::string& feed) {
         dialogs->shown.clear();
@@ -56,11 +54,6 @@ class FeedUpdateControllerTest : public ::testing::Test {
     }
 
     testing::TemporaryDirectory work;
-    testing::StreamServer server{work.path()}; // plain http, where bad redirects point
-    testing::TestCertificates certificates{work.path()};
-    testing::StreamServer tlsServer{
-        work.path(), testing::StreamServer::Tls{certificates.certificate, certificates.key,
-                                                server.url("/feed/newer")}};
     std::shared_ptr<JsonSettingsStore> settings =
         std::make_shared<JsonSettingsStore>(work.path() / "tunora" / "defaults.json");
     std::shared_ptr<RecordingDialogs> dialogs = std::make_shared<RecordingDialogs>();
@@ -106,7 +99,7 @@ TEST_F(FeedUpdateControllerTest, ASecondClickWhileCheckingStartsNoSecondCheck) {
     choose(*updater);
     ASSERT_TRUE(waitForDialogs(1));
     EXPECT_FALSE(waitForDialogs(2, 300ms));
-    EXPECT_EQ(tlsServer.requests("/feed/slow"), 1);
+    EXPECT_EQ(testing::tlsStreamRequests("/feed/slow"), 1);
 }
 
 TEST_F(FeedUpdateControllerTest, ScheduledChecksAnnounceAVersionOnceAndRememberTheTime) {
@@ -120,13 +113,13 @@ TEST_F(FeedUpdateControllerTest, ScheduledChecksAnnounceAVersionOnceAndRememberT
     // A restart does not check again within the day...
     auto restarted = controller("newer", {1s, 86400s});
     EXPECT_FALSE(waitForDialogs(2, 2500ms));
-    EXPECT_EQ(tlsServer.requests("/feed/newer"), 1);
+    EXPECT_EQ(testing::tlsStreamRequests("/feed/newer"), 1);
 
     // ...and a day later it checks, but stays silent about the same version.
     settings->writeString("lastUpdateCheck", std::to_string(std::time(nullptr) - 90000));
     auto nextDay = controller("newer", {1s, 86400s});
-    ASSERT_TRUE(testing::waitUntil([&] { return tlsServer.requests("/feed/newer") == 2; }, 5s,
-                                   testing::spinMainLoop));
+    ASSERT_TRUE(
+        testing::waitUntil([&] { return testing::tlsStreamRequests("/feed/newer") == 2; }, 5s));
     EXPECT_FALSE(waitForDialogs(2, 500ms));
 }
 
@@ -135,9 +128,10 @@ TEST_F(FeedUpdateControllerTest, ScheduledChecksStaySilentWhenUpToDateOrFailing)
     auto failing = controller("500", {1s, 86400s});
     testing::waitUntil(
         [&] {
-            return tlsServer.requests("/feed/equal") == 1 && tlsServer.requests("/feed/500") == 1;
+            return testing::tlsStreamRequests("/feed/equal") == 1 &&
+                   testing::tlsStreamRequests("/feed/500") == 1;
         },
-        5s, testing::spinMainLoop);
+        5s);
     EXPECT_FALSE(waitForDialogs(1, 500ms));
 }
 
@@ -148,25 +142,26 @@ namespace tunora {
 namespace {
 
 TEST_F(FeedUpdateControllerTest, HttpsFeedsAreVerified) {
-    FeedUpdateController untrusted(tlsServer.url("/feed/newer"), "0.9.2", settings, dialogs);
+    FeedUpdateController untrusted(testing::tlsStreamUrl("/feed/newer"), "0.9.2", settings,
+                                   dialogs);
     choose(untrusted);
     ASSERT_TRUE(waitForDialogs(1));
     EXPECT_EQ(dialogs->shown[0].rfind("failed: ", 0), 0u) << dialogs->shown[0];
 }
 
 TEST_F(FeedUpdateControllerTest, RedirectsFollowOnlyHttpsAndNothingGoesOutInPlainText) {
-    FeedUpdateController followed(tlsServer.url("/redirect-here-feed"), "0.9.2", settings, dialogs,
-                                  trusted());
+    FeedUpdateController followed(testing::tlsStreamUrl("/redirect-here-feed"), "0.9.2", settings,
+                                  dialogs, trusted());
     choose(followed);
     ASSERT_TRUE(waitForDialogs(1));
     EXPECT_EQ(dialogs->shown[0], "available 9.1.0 https://tunora.example/download");
 
-    FeedUpdateController refused(tlsServer.url("/redirect-to-http"), "0.9.2", settings, dialogs,
-                                 trusted());
+    FeedUpdateController refused(testing::tlsStreamUrl("/redirect-to-http"), "0.9.2", settings,
+                                 dialogs, trusted());
     choose(refused);
     ASSERT_TRUE(waitForDialogs(2));
     EXPECT_EQ(dialogs->shown[1].rfind("failed: ", 0), 0u) << dialogs->shown[1];
-    EXPECT_EQ(server.requests("/feed/newer"), 0);
+    EXPECT_EQ(testing::streamRequests("/plain.mp3"), 0) << "where the bad redirect points";
 }
 
 } // namespace

@@ -20,40 +20,6 @@ class HotkeyDispatch : public ::testing::Test {
         std::make_shared<fakes::FakeHotkeyEventServices>();
 };
 
-TEST_F(HotkeyDispatch, RegistersFiveOptionDigitsWithTheirIdsOnTheApplicationTarget) {
-    auto manager = makeManager();
-    ASSERT_EQ(events->handlers.size(), 1u);
-    const auto& installed = events->handlers[0];
-    EXPECT_EQ(installed.target, events->applicationEventTarget());
-    ASSERT_EQ(installed.types.size(), 1u);
-    EXPECT_EQ(installed.types[0].eventClass, 0x6B657962u);
-    EXPECT_EQ(installed.types[0].eventKind, 5u);
-    EXPECT_EQ(installed.userData, nullptr);
-
-    const std::uint32_t expectedKeys[] = {18, 19, 20, 21, 23};
-    ASSERT_EQ(events->registrations.size(), 5u);
-    for (std::uint32_t slot = 0; slot < 5; ++slot) {
-        const auto& registration = events->registrations[slot];
-        EXPECT_EQ(registration.keyCode, expectedKeys[slot]);
-        EXPECT_EQ(registration.modifiers, 0x0800u);
-        EXPECT_EQ(registration.id.signature, 0x54554E52u);
-        EXPECT_EQ(registration.id.id, slot);
-        EXPECT_EQ(registration.target, events->applicationEventTarget());
-        EXPECT_EQ(registration.options, 0u);
-        EXPECT_NE(manager->hotKeyRefs()[slot], nullptr);
-    }
-}
-
-TEST_F(HotkeyDispatch, AFailedRegistrationLeavesOnlyThatSlotEmpty) {
-    events->failingKeyCodes = {20};
-    auto manager = makeManager();
-    EXPECT_EQ(events->registrations.size(), 5u);
-    EXPECT_EQ(manager->hotKeyRefs()[2], nullptr);
-    for (int slot : {0, 1, 3, 4}) {
-        EXPECT_NE(manager->hotKeyRefs()[slot], nullptr) << slot;
-    }
-}
-
 TEST_F(HotkeyDispatch, PressesReachTheCallbackWithTheirIdUnchecked) {
     auto manager = makeManager();
     std::vector<int> pressed;

@@ -9,88 +9,87 @@ namespace tunora {
 namespace {
 
 using Strings = std::vector<std::string>;
+using Stored = std::vector<SettingsStore::ArrayElement>;
 const std::string key = "hotkeyChannels";
 
-class HotkeySlotStore : public ::testing::Test {
-  protected:
-    void store(std::vector<SettingsStore::ArrayElement> elements) {
-        settings->arrays[key] = std::move(elements);
-    }
-
-    std::shared_ptr<fakes::FakeSettingsStore> settings =
-        std::make_shared<fakes::FakeSettingsStore>();
-    std::shared_ptr<HotkeyManager> manager =
-        HotkeyManager::create(settings, std::make_shared<fakes::FakeHotkeyEventServices>());
+struct SlotCase {
+    const char* what;
+    std::optional<Stored> stored; // nothing: no key at all
+    std::function<void(HotkeyManager&)> change;
+    Strings expected; // what is stored afterwards
 };
 
-TEST_F(HotkeySlotStore, NothingStoredReadsAsFiveEmptySlotsAndSeedsOneWritePerDefault) {
-    for (int slot = 0; slot < 5; ++slot) {
-        EXPECT_FALSE(manager->channelIdForSlot(slot));
+TEST(HotkeySlotStore, WritesKeepTheRulesOfTheList) {
+    const auto seed = [](HotkeyManager& m) { m.setDefaults({"ondo", "ondo_kultur", "ondo_nova"}); };
+    const SlotCase cases[] = {
+        {"nothing stored: seeded",
+         std::nullopt,
+         seed,
+         {"ondo", "ondo_kultur", "ondo_nova", "", ""}},
+        {"a bound slot stops seeding",
+         Stored{"", "", "", "", "ndr2"},
+         seed,
+         {"", "", "", "", "ndr2"}},
+        {"every slot cleared: seeded again",
+         Stored{"", "", "", "", ""},
+         [](HotkeyManager& m) {
+             m.setDefaults({"a", "b", "c", "d", "e", "f"});
+         },
+         {"a", "b", "c", "d", "e"}},
+        {"a non-string voids the list",
+         Stored{"ndr2", std::nullopt, "fritz"},
+         seed,
+         {"ondo", "ondo_kultur", "ondo_nova", "", ""}},
+        {"a short list grows to five",
+         Stored{"ndr2"},
+         [](HotkeyManager& m) { m.setChannelForSlot("fritz", 3); },
+         {"ndr2", "", "", "fritz", ""}},
+        {"a long list keeps its length",
+         Stored{"a", "b", "c", "d", "e", "wdr5", "g"},
+         [](HotkeyManager& m) { m.setChannelForSlot(std::nullopt, 0); },
+         {"", "b", "c", "d", "e", "wdr5", "g"}},
+        {"slots outside the list write nothing",
+         Stored{"ndr2"},
+         [](HotkeyManager& m) {
+             m.setChannelForSlot("ndr2", 9);
+             m.setChannelForSlot("ndr2", -1);
+         },
+         {"ndr2"}},
+    };
+    for (const auto& test : cases) {
+        auto settings = std::make_shared<fakes::FakeSettingsStore>();
+        if (test.stored) {
+            settings->arrays[key] = *test.stored;
+        }
+        auto manager =
+            HotkeyManager::create(settings, std::make_shared<fakes::FakeHotkeyEventServices>());
+        test.change(*manager);
+        EXPECT_EQ(settings->strings(key), test.expected) << test.what;
     }
-    EXPECT_EQ(settings->writeCount, 0);
-    manager->setDefaults({"ondo", "ondo_kultur", "ondo_nova"});
-    EXPECT_EQ(settings->strings(key), (Strings{"ondo", "ondo_kultur", "ondo_nova", "", ""}));
-    EXPECT_EQ(settings->writeCount, 3);
-    EXPECT_EQ(manager->channelIdForSlot(1), "ondo_kultur");
 }
 
-TEST_F(HotkeySlotStore, ShortListIsPaddedAndGrowsToFiveOnTheFirstChange) {
-    store({"ndr2"});
-    EXPECT_EQ(manager->channelIdForSlot(0), "ndr2");
-    EXPECT_FALSE(manager->channelIdForSlot(4));
-    manager->setDefaults({"ondo"});
-    EXPECT_EQ(settings->writeCount, 0) << "a bound slot stops seeding";
-    manager->setChannelForSlot("fritz", 3);
-    EXPECT_EQ(settings->strings(key), (Strings{"ndr2", "", "", "fritz", ""}));
-}
-
-TEST_F(HotkeySlotStore, LongerListKeepsItsLengthAndExtraSlotsAnswer) {
-    store({"a", "b", "c", "d", "e", "wdr5", "g"});
+TEST(HotkeySlotStore, ReadsAnswerOnlyForBoundSlots) {
+    auto settings = std::make_shared<fakes::FakeSettingsStore>();
+    auto manager =
+        HotkeyManager::create(settings, std::make_shared<fakes::FakeHotkeyEventServices>());
+    EXPECT_FALSE(manager->channelIdForSlot(0)) << "nothing stored";
+    settings->arrays[key] = {"", "fritz", "", "fritz", "", "wdr5"};
     EXPECT_EQ(manager->channelIdForSlot(5), "wdr5");
-    EXPECT_EQ(manager->slotForChannelId("wdr5"), 5);
-    manager->setChannelForSlot(std::nullopt, 0);
-    EXPECT_EQ(settings->strings(key), (Strings{"", "b", "c", "d", "e", "wdr5", "g"}));
-    EXPECT_FALSE(manager->channelIdForSlot(7));
-}
-
-TEST_F(HotkeySlotStore, ANonStringAnywhereVoidsTheWholeList) {
-    store({"ndr2", std::nullopt, "fritz"});
-    for (int slot = 0; slot < 5; ++slot) {
-        EXPECT_FALSE(manager->channelIdForSlot(slot));
+    EXPECT_EQ(manager->slotForChannelId("fritz"), 1) << "the lowest slot wins";
+    for (int slot : {0, 6, -1}) {
+        EXPECT_FALSE(manager->channelIdForSlot(slot)) << slot;
     }
+    for (const char* id : {"Fritz", ""}) {
+        EXPECT_FALSE(manager->slotForChannelId(id)) << id;
+    }
+    settings->arrays[key] = {"ndr2", std::nullopt, "fritz"};
+    EXPECT_FALSE(manager->channelIdForSlot(0)) << "a non-string voids the list";
     EXPECT_FALSE(manager->slotForChannelId("ndr2"));
-    manager->setDefaults({"ondo"});
-    EXPECT_EQ(settings->strings(key), (Strings{"ondo", "", "", "", ""}));
-}
 
-TEST_F(HotkeySlotStore, ClearingAndOutOfRangeSlots) {
-    store({"ndr2", "wdr2", "", "", ""});
-    manager->setChannelForSlot(std::nullopt, 1);
-    EXPECT_EQ(settings->strings(key)[1], "");
-    EXPECT_FALSE(manager->channelIdForSlot(1));
-    EXPECT_FALSE(manager->channelIdForSlot(5));
-    EXPECT_FALSE(manager->channelIdForSlot(-1));
-    const int writes = settings->writeCount;
-    manager->setChannelForSlot("ndr2", 9);
-    manager->setChannelForSlot("ndr2", -1);
-    EXPECT_EQ(settings->writeCount, writes) << "a slot outside the list writes nothing";
-}
-
-TEST_F(HotkeySlotStore, LowestSlotWinsAndEmptyIdMatchesNothing) {
-    store({"", "fritz", "", "fritz", ""});
-    EXPECT_EQ(manager->slotForChannelId("fritz"), 1);
-    EXPECT_FALSE(manager->slotForChannelId("Fritz"));
-    EXPECT_FALSE(manager->slotForChannelId(""));
-}
-
-TEST_F(HotkeySlotStore, SeedingRules) {
-    store({"", "", "", "", "ndr2"});
-    manager->setDefaults({"ondo", "ondo_kultur"});
-    EXPECT_EQ(settings->strings(key), (Strings{"", "", "", "", "ndr2"}));
-
-    store({"", "", "", "", ""}); // the user cleared every slot: seed again
-    manager->setDefaults({"a", "b", "c", "d", "e", "f"});
-    EXPECT_EQ(settings->strings(key), (Strings{"a", "b", "c", "d", "e"}));
+    settings->arrays.clear();
+    settings->writeCount = 0;
+    manager->setDefaults({"ondo", "ondo_kultur", "ondo_nova"});
+    EXPECT_EQ(settings->writeCount, 3) << "one write per default";
 }
 
 } // namespace

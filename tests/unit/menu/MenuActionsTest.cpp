@@ -7,22 +7,6 @@ using Strings = std::vector<std::string>;
 
 class MenuActions : public MenuTestFixture {
   protected:
-    std::vector<std::string> checkedStations() {
-        std::vector<std::string> checked;
-        collectChecked(menu(), checked);
-        return checked;
-    }
-    // Station items with a check mark, outside the shortcut menus.
-    static void collectChecked(const Menu& in, std::vector<std::string>& out) {
-        for (const auto& item : in.items()) {
-            if (item->action() == "channelSelected:" && item->state() == MenuItem::stateOn) {
-                out.push_back(item->title());
-            }
-            if (item->submenu() != nullptr && item->title() != "[keyboard_shortcuts]") {
-                collectChecked(*item->submenu(), out);
-            }
-        }
-    }
     void press(int slot) {
         fakes::FakeHotkeyEventServices::Event event{
             EventHotKeyID{fourCharCode("TUNR"), static_cast<std::uint32_t>(slot)}};
@@ -30,39 +14,20 @@ class MenuActions : public MenuTestFixture {
     }
 };
 
-TEST_F(MenuActions, ChoosingAStationPlaysPausesAndResumes) {
+TEST_F(MenuActions, TagsTheMenuNeverMakesAreIgnored) {
     start();
-    chooseStation("NDR 2");
-    EXPECT_EQ(player->currentChannel()->id(), "ndr2");
-    EXPECT_TRUE(player->isPlaying());
-    EXPECT_EQ(checkedStations(), Strings{"NDR 2"});
-    EXPECT_EQ(statusItem->statusButton.title, " NDR 2");
-
-    chooseStation("NDR 2");
-    EXPECT_FALSE(player->isPlaying());
-    EXPECT_EQ(nowPlaying->state, PlaybackState::paused);
-    EXPECT_EQ(checkedStations(), Strings{"NDR 2"}) << "the check mark stays while paused";
-    EXPECT_EQ(statusItem->statusButton.title, " NDR 2");
-
-    chooseStation("NDR 2");
-    EXPECT_TRUE(player->isPlaying());
-    EXPECT_EQ(streamFactory->made, 1) << "resume continues the same stream";
-
-    chooseStation("WDR 5");
-    EXPECT_EQ(checkedStations(), Strings{"WDR 5"});
-    EXPECT_EQ(statusItem->statusButton.title, " WDR 5");
-    EXPECT_EQ(statusItem->menusSet, 5) << "one rebuild per change";
-}
-
-TEST_F(MenuActions, StationTagsOutsideTheTableAreIgnored) {
-    start();
-    for (int tag : {-1, 49, 100001}) {
-        MenuItem bogus("x", "channelSelected:", "");
-        bogus.setTarget(std::static_pointer_cast<ActionTarget>(manager));
-        bogus.setTag(tag);
-        choose(bogus);
+    const std::pair<const char*, int> bogus[] = {
+        {"channelSelected:", -1}, {"channelSelected:", 49}, {"channelSelected:", 100001},
+        {"assignHotkey:", -5},    {"assignHotkey:", 50},    {"assignHotkey:", 100050},
+        {"assignHotkey:", 500000}};
+    for (const auto& [action, tag] : bogus) {
+        MenuItem item("x", action, "");
+        item.setTarget(std::static_pointer_cast<ActionTarget>(manager));
+        item.setTag(tag);
+        choose(item);
     }
     EXPECT_FALSE(player->currentChannel());
+    EXPECT_EQ(stored(), (Strings{"ondo", "ondo_kultur", "ondo_nova", "", ""}));
     EXPECT_EQ(statusItem->menusSet, 1);
 }
 
@@ -80,19 +45,6 @@ TEST_F(MenuActions, AssigningAndClearingSlots) {
     EXPECT_EQ(stored(), (Strings{"ndr_info", "ondo_kultur", "", "ondo_nova", ""}));
     EXPECT_EQ(find(menu(), "Ondo Nova").keyEquivalent(), "4");
     EXPECT_EQ(slotMenu(2).items()[0]->state(), MenuItem::stateOn);
-}
-
-TEST_F(MenuActions, TagsTheMenuNeverMakesAreIgnored) {
-    start();
-    const int rebuilds = statusItem->menusSet;
-    for (int tag : {-5, 500000, 50, 100050}) {
-        MenuItem bogus("x", "assignHotkey:", "");
-        bogus.setTarget(std::static_pointer_cast<ActionTarget>(manager));
-        bogus.setTag(tag);
-        choose(bogus);
-    }
-    EXPECT_EQ(stored(), (Strings{"ondo", "ondo_kultur", "ondo_nova", "", ""}));
-    EXPECT_EQ(statusItem->menusSet, rebuilds);
 }
 
 TEST_F(MenuActions, HotkeysPlayToggleAndSwitch) {
@@ -118,18 +70,16 @@ TEST_F(MenuActions, HotkeysPlayToggleAndSwitch) {
     choose(*slotMenu(1).items()[2 + 13]); // rebind slot 1 to WDR 2: no new registration
     press(1);
     EXPECT_EQ(player->currentChannel()->id(), "wdr2");
-    EXPECT_EQ(hotkeyEvents->registrations.size(), 5u);
-}
-
-TEST_F(MenuActions, DefaultsAreSeededOnlyWhileEverySlotIsEmpty) {
-    start();
-    EXPECT_EQ(stored(), (Strings{"ondo", "ondo_kultur", "ondo_nova", "", ""}));
-    settings->arrays["hotkeyChannels"] = {"", "", "", "", "fritz"};
-    start();
-    EXPECT_EQ(stored(), (Strings{"", "", "", "", "fritz"}));
+    EXPECT_EQ(hotkeyEvents->registrations, 5);
 }
 
 TEST_F(MenuActions, LaunchAtLoginFollowsTheService) {
+    for (int status : {2, 3}) { // requires approval, not found
+        loginItems->currentStatus = status;
+        start();
+        EXPECT_EQ(find(menu(), "[launch_at_login]").state(), MenuItem::stateOff) << status;
+    }
+    loginItems->currentStatus = 0;
     start();
     choose(find(menu(), "[launch_at_login]"));
     EXPECT_EQ(loginItems->calls, Strings{"register"});

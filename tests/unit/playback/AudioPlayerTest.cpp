@@ -93,13 +93,6 @@ TEST_F(AudioPlayerTest, PauseAndResumeWhileIdleOnlySetTheStateAndNotify) {
     EXPECT_FALSE(nowPlaying->info);
 }
 
-TEST_F(AudioPlayerTest, WithoutObserverEverythingStillWorks) {
-    player->play(channel("ondo"));
-    player->pause();
-    player->resume();
-    EXPECT_TRUE(player->isPlaying());
-}
-
 TEST_F(AudioPlayerTest, RateDecidesIsPlaying) {
     player->play(channel("ondo"));
     for (float rate : {0.0f, -1.0f, std::nanf("")}) {

@@ -1,9 +1,18 @@
-"""A private desktop for end-to-end tests of the built program.
+#!/usr/bin/python3
+"""The private desktop every test that needs one runs in.
 
 Starts Xvfb, a session bus, PulseAudio with a null sink and a loopback stream
-server; plays the part of a panel by owning org.kde.StatusNotifierWatcher and
-reading the item's menu over com.canonical.dbusmenu, as panels do. Every process
-it starts is stopped when the test ends; every wait has a deadline.
+server (plain, and with TLS when asked). For the end-to-end tests it also plays
+the part of a panel: it owns org.kde.StatusNotifierWatcher, reads the item's
+menu over com.canonical.dbusmenu and answers org.freedesktop.Notifications.
+Every process it starts is stopped when the test ends; every wait has a deadline.
+
+As a command, `desktop.py PROGRAM ARGS...` runs PROGRAM in a fresh desktop with
+its addresses in the environment (DISPLAY, DBUS_SESSION_BUS_ADDRESS,
+DBUS_SYSTEM_BUS_ADDRESS, XDG_RUNTIME_DIR, TUNORA_TEST_STREAM_ORIGIN,
+TUNORA_TEST_TLS_ORIGIN, TUNORA_TEST_CA_FILE, TUNORA_TEST_COUNTS,
+TUNORA_TEST_TLS_COUNTS) and exits with its status. `--gtest_list_tests` runs
+PROGRAM directly: listing tests needs no desktop.
 """
 import json
 import math
@@ -12,6 +21,7 @@ import shutil
 import signal
 import struct
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -23,7 +33,6 @@ gi.require_version("GLib", "2.0")
 from gi.repository import Gio, GLib  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SUPPORT = os.path.join(HERE, "..", "support")
 TUNORA = os.environ.get("TUNORA_BINARY", os.path.join(HERE, "..", "..", "build", "tunora"))
 
 WATCHER_XML = """
@@ -83,30 +92,36 @@ class Process:
 class Desktop:
     """Everything a test of the tray program needs, in one temporary folder."""
 
-    def __init__(self, with_watcher=True):
+    def __init__(self, with_watcher=True, panel=True, tls=False, private_home=True):
         self.processes = []
-        self.root = tempfile.mkdtemp(prefix="tunora-e2e-")
+        self.root = tempfile.mkdtemp(prefix="tunora-desktop-")
         self.runtime = os.path.join(self.root, "runtime")
         self.config = os.path.join(self.root, "config")
         os.makedirs(self.runtime, mode=0o700)
         os.makedirs(self.config)
         self.env = dict(os.environ)
-        self.env.update(XDG_RUNTIME_DIR=self.runtime, XDG_CONFIG_HOME=self.config,
-                        XDG_CACHE_HOME=os.path.join(self.root, "cache"), NO_AT_BRIDGE="1",
-                        HOME=self.root, LANG="C", LC_ALL="", LANGUAGE="",
-                        DBUS_SYSTEM_BUS_ADDRESS="unix:path=" + os.path.join(self.root, "nobus"),
-                        ASAN_OPTIONS="detect_leaks=0")
+        self.env.update(XDG_RUNTIME_DIR=self.runtime, NO_AT_BRIDGE="1",
+                        DBUS_SYSTEM_BUS_ADDRESS="unix:path=" + os.path.join(self.root, "nobus"))
+        if private_home:
+            self.env.update(XDG_CONFIG_HOME=self.config, HOME=self.root, LANG="C", LC_ALL="",
+                            XDG_CACHE_HOME=os.path.join(self.root, "cache"), LANGUAGE="",
+                            ASAN_OPTIONS="detect_leaks=0")
         os.environ.update(XDG_RUNTIME_DIR=self.runtime)
         try:
             self._start_x()
-            self._start_bus()
+            self.bus_address = self._start_bus()
+            self.bus = Gio.DBusConnection.new_for_address_sync(
+                self.bus_address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
+                | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
             self._start_sound()
-            self._start_stream_server()
+            self._start_stream_servers(tls)
             self.item = None
-            if with_watcher:
-                self._own_watcher()
             self.notifications = []
-            self._own_notification_server()
+            if panel:
+                if with_watcher:
+                    self._own_watcher()
+                self._own_notification_server()
         except Exception:
             self.close()
             raise
@@ -140,11 +155,7 @@ class Desktop:
     def _start_bus(self):
         bus = self._start(["dbus-daemon", "--session", "--nofork", "--nopidfile",
                            "--print-address=1"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        self.bus_address = self._read_line(bus)
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
-        self.bus = Gio.DBusConnection.new_for_address_sync(
-            self.bus_address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
-            | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+        return self._read_line(bus)
 
     def _start_sound(self):
         self._start(["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n",
@@ -155,7 +166,7 @@ class Desktop:
         wait_for(lambda: subprocess.run(["pactl", "info"], env=self.env, capture_output=True)
                  .returncode == 0, message="pulseaudio")
 
-    def _start_stream_server(self):
+    def _start_stream_servers(self, tls):
         tone = os.path.join(self.root, "tone.mp3")
         subprocess.run(["gst-launch-1.0", "-q", "audiotestsrc", "freq=440", "volume=0.5",
                         "num-buffers=430", "samplesperbuffer=1024", "!",
@@ -164,11 +175,41 @@ class Desktop:
                         "filesink", "location=" + tone], check=True, timeout=30)
         self.counts = os.path.join(self.root, "counts.json")
         self.faults = os.path.join(self.root, "faults.json")
-        server = self._start(["/usr/bin/python3", os.path.join(SUPPORT, "stream_server.py"),
-                              tone, "--counts", self.counts, "--faults", self.faults,
-                              "--lifetime", "600"],
+        origin = self._start_stream_server(tone, self.counts, "--faults", self.faults)
+        self.env.update(TUNORA_STREAM_ORIGIN=origin, TUNORA_TEST_STREAM_ORIGIN=origin,
+                        TUNORA_TEST_COUNTS=self.counts)
+        if tls:
+            ca, certificate, key = self._make_certificates()
+            counts = os.path.join(self.root, "counts-tls.json")
+            origin = self._start_stream_server(
+                tone, counts, "--cert", certificate, "--key", key,
+                "--redirect-target", self.env["TUNORA_STREAM_ORIGIN"] + "/plain.mp3")
+            self.env.update(TUNORA_TEST_TLS_ORIGIN=origin, TUNORA_TEST_CA_FILE=ca,
+                            TUNORA_TEST_TLS_COUNTS=counts)
+
+    def _start_stream_server(self, tone, counts, *options):
+        server = self._start(["/usr/bin/python3", os.path.join(HERE, "stream_server.py"), tone,
+                              "--counts", counts, "--lifetime", "600"] + list(options),
                              stdout=subprocess.PIPE)
-        self.env["TUNORA_STREAM_ORIGIN"] = "http://127.0.0.1:" + self._read_line(server)
+        scheme = "https" if "--cert" in options else "http"
+        return "%s://127.0.0.1:%s" % (scheme, self._read_line(server))
+
+    def _make_certificates(self):
+        """A certificate authority and a certificate for 127.0.0.1 it signed."""
+        ca, ca_key = os.path.join(self.root, "ca.pem"), os.path.join(self.root, "ca.key")
+        certificate, key = os.path.join(self.root, "server.pem"), os.path.join(self.root, "server.key")
+        request, extensions = os.path.join(self.root, "server.csr"), os.path.join(self.root, "ext")
+        with open(extensions, "w") as file:
+            file.write("subjectAltName=IP:127.0.0.1,DNS:localhost\n")
+        for step in (["req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", ca_key, "-out",
+                      ca, "-days", "2", "-subj", "/CN=Tunora Test CA"],
+                     ["req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", request,
+                      "-subj", "/CN=127.0.0.1"],
+                     ["x509", "-req", "-in", request, "-CA", ca, "-CAkey", ca_key,
+                      "-CAcreateserial", "-out", certificate, "-days", "2", "-extfile",
+                      extensions]):
+            subprocess.run(["openssl"] + step, check=True, capture_output=True, timeout=30)
+        return ca, certificate, key
 
     def _own_watcher(self):
         info = Gio.DBusNodeInfo.new_for_xml(WATCHER_XML).interfaces[0]
@@ -342,9 +383,26 @@ class Desktop:
         shutil.rmtree(self.root, ignore_errors=True)
 
 
+def run_in_desktop(argv):
+    """Runs argv in a fresh desktop (with a system bus of its own); returns its status."""
+    if "--gtest_list_tests" in argv:
+        return subprocess.run(argv).returncode
+    desktop = Desktop(panel=False, tls=True, private_home=False)
+    try:
+        desktop.env["DBUS_SYSTEM_BUS_ADDRESS"] = desktop._start_bus()
+        signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+        return subprocess.run(argv, env=desktop.env).returncode
+    finally:
+        desktop.close()
+
+
 class DesktopTestCase(unittest.TestCase):
     with_watcher = True
 
     def setUp(self):
         self.desktop = Desktop(with_watcher=self.with_watcher)
         self.addCleanup(self.desktop.close)
+
+
+if __name__ == "__main__":
+    sys.exit(run_in_desktop(sys.argv[1:]))

@@ -1,0 +1,99 @@
+#pragma once
+
+// What a test needs from the private desktop it runs in, and waiting on the GLib
+// main loop. tests/support/desktop.py starts the desktop (X server, buses, sound
+// server, stream servers) and passes its addresses in the environment.
+
+#include "linux/glib/GObjectPtr.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <gio/gio.h>
+#include <string>
+#include <vector>
+
+namespace tunora::testing {
+
+using namespace std::chrono_literals;
+
+// The desktop's loopback stream servers (plain http, and https signed by testCaFile).
+std::string streamUrl(const std::string& path);
+std::string tlsStreamUrl(const std::string& path);
+std::string testCaFile();
+int streamRequests(const std::string& path);
+int tlsStreamRequests(const std::string& path);
+
+// One pass of the main loop, then a short rest so polling loops stay cool.
+void spinMainLoop();
+// Calls between() until condition holds; false when the deadline passed first.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s,
+               const std::function<void()>& between = spinMainLoop);
+
+// Counts how often a main-loop timer fired: proof that the loop kept running.
+class MainLoopTicker {
+  public:
+    explicit MainLoopTicker(unsigned intervalMs);
+    int ticks() const { return ticks_; }
+
+  private:
+    GSourceId source_;
+    int ticks_ = 0;
+};
+
+// A fresh directory under $TMPDIR (or /tmp), removed with everything in it.
+class TemporaryDirectory {
+  public:
+    TemporaryDirectory();
+    ~TemporaryDirectory();
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+// A program the test started, with its stdout readable; killed when this goes away.
+class RunningProgram {
+  public:
+    explicit RunningProgram(const std::vector<std::string>& argv);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    // What it printed since the last call, without waiting.
+    std::string readAvailable();
+    bool running() const;
+    int exitStatus() const;
+
+  private:
+    GObjectPtr<GSubprocess> process_;
+};
+
+// Runs a program to its end while the main loop keeps running, so the program
+// may call back into this process (over D-Bus, say). Status -1 on time-out.
+struct ProgramResult {
+    int status;
+    std::string output;
+};
+ProgramResult runProgram(const std::vector<std::string>& argv,
+                         std::chrono::milliseconds timeout = 10s);
+
+// Listens to the desktop's null sink and tells whether a tone is audible now.
+class SoundRecorder {
+  public:
+    SoundRecorder();
+    // Reads what has been recorded so far; call it while waiting.
+    void pump();
+    // RMS level (0..1) and frequency (from zero crossings) of the last ~100 ms.
+    double recentLevel() const;
+    double recentFrequency() const;
+
+  private:
+    RunningProgram parec_;
+    std::vector<short> recent_; // interleaved stereo
+    std::string partial_;
+};
+
+} // namespace tunora::testing
