@@ -13,17 +13,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
 from desktop import TUNORA, Desktop, wait_for  # noqa: E402
-from gi.repository import Gio, GLib  # noqa: E402
 
 RUNS = 7
-
-
-def name_owned(desktop, name):
-    reply = desktop.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                  "org.freedesktop.DBus", "NameHasOwner",
-                                  GLib.Variant("(s)", (name,)), None, Gio.DBusCallFlags.NONE,
-                                  5000, None)
-    return reply.unpack()[0]
 
 
 def resident_kib(pid):
@@ -47,11 +38,11 @@ def bench_tunora(desktop):
         process = desktop.start_tunora(wait=False)
         wait_for(lambda: desktop.item is not None, 15, "the item")
         to_item.append((time.monotonic() - start) * 1000)
-        wait_for(lambda: name_owned(desktop, "org.mpris.MediaPlayer2.tunora"), 15, "MPRIS")
+        wait_for(lambda: desktop.name_owned("org.mpris.MediaPlayer2.tunora"), 15, "MPRIS")
         to_mpris.append((time.monotonic() - start) * 1000)
         if _ < RUNS - 1:
             process.stop()
-            wait_for(lambda: not name_owned(desktop, "org.mpris.MediaPlayer2.tunora"), 10, "exit")
+            wait_for(lambda: not desktop.name_owned("org.mpris.MediaPlayer2.tunora"), 10, "exit")
     wait_for(lambda: desktop.layout_or_none() is not None, 10, "the menu")
     settle(2)
     idle = resident_kib(desktop.tunora.popen.pid)
@@ -69,12 +60,12 @@ def bench_goodvibes(desktop):
     for _ in range(RUNS):
         start = time.monotonic()
         process = desktop._start(["goodvibes"], stderr=subprocess.DEVNULL)
-        wait_for(lambda: name_owned(desktop, "org.mpris.MediaPlayer2.Goodvibes"), 30, "goodvibes")
+        wait_for(lambda: desktop.name_owned("org.mpris.MediaPlayer2.Goodvibes"), 30, "goodvibes")
         times.append((time.monotonic() - start) * 1000)
         settle(2 if _ == RUNS - 1 else 0.2)
         idle = resident_kib(process.popen.pid)
         process.stop()
-        wait_for(lambda: not name_owned(desktop, "org.mpris.MediaPlayer2.Goodvibes"), 10, "exit")
+        wait_for(lambda: not desktop.name_owned("org.mpris.MediaPlayer2.Goodvibes"), 10, "exit")
     return statistics.median(times), idle
 
 

@@ -22,4 +22,6 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # MP3 decoder, the sound output, the flag's font and the SVG loader.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-pulseaudio, fonts-noto-color-emoji, librsvg2-common")
+# Global shortcuts in Wayland sessions.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-desktop-portal")
 include(CPack)

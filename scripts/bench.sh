@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh" build
 for bench in "$root"/build/bench/*_bench; do
     echo "== $(basename "$bench")"
-    "$bench"
+    /usr/bin/python3 "$root/tests/support/desktop.py" "$bench"
 done
 echo "== tray_bench"
 TUNORA_BINARY="$root/build/tunora" /usr/bin/python3 "$root/bench/tray_bench.py"

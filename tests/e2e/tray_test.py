@@ -384,6 +384,145 @@ class XEmbedFallbackTest(DesktopTestCase):
         self.assertEqual(host.wait(10), 0)
         self.assertIsNone(d.tunora.popen.poll())
 
+SHORTCUTS_BACKEND_XML = """
+<node><interface name="org.freedesktop.impl.portal.GlobalShortcuts">
+  <method name="CreateSession">
+    <arg type="o" direction="in"/><arg type="o" direction="in"/><arg type="s" direction="in"/>
+    <arg type="a{sv}" direction="in"/><arg type="u" direction="out"/>
+    <arg type="a{sv}" direction="out"/>
+  </method>
+  <method name="BindShortcuts">
+    <arg type="o" direction="in"/><arg type="o" direction="in"/>
+    <arg type="a(sa{sv})" direction="in"/><arg type="s" direction="in"/>
+    <arg type="a{sv}" direction="in"/><arg type="u" direction="out"/>
+    <arg type="a{sv}" direction="out"/>
+  </method>
+  <signal name="Activated">
+    <arg type="o"/><arg type="s"/><arg type="t"/><arg type="a{sv}"/>
+  </signal>
+</interface></node>
+"""
+
+
+class PortalShortcutTest(DesktopTestCase):
+    """Debian's own portal frontend, with a GlobalShortcuts backend played by the test."""
+    BACKEND = "org.freedesktop.impl.portal.desktop.tunoratest"
+
+    def setUp(self):
+        super().setUp()
+        d = self.desktop
+        self.sessions, self.bound, self.answer = [], [], 0
+        info = Gio.DBusNodeInfo.new_for_xml(SHORTCUTS_BACKEND_XML).interfaces[0]
+        d.bus.register_object("/org/freedesktop/portal/desktop", info, self.backend_call,
+                              None, None)
+        d.own_name(self.BACKEND)
+        self.portals = os.path.join(d.root, "portals")
+        os.makedirs(self.portals)
+        with open(os.path.join(self.portals, "test.portal"), "w") as file:
+            file.write("[portal]\nDBusName=%s\nUseIn=test\n"
+                       "Interfaces=org.freedesktop.impl.portal.GlobalShortcuts;\n" % self.BACKEND)
+
+    def backend_call(self, connection, sender, path, interface, method, params, invocation):
+        if method == "CreateSession":
+            self.sessions.append(params.unpack()[1])
+            invocation.return_value(GLib.Variant("(ua{sv})", (0, {"shortcuts": GLib.Variant(
+                "a(sa{sv})", [])})))
+        else:
+            self.bound.append(params.unpack()[1:3])
+            invocation.return_value(GLib.Variant("(ua{sv})", (self.answer, {})))
+
+    def start_portal(self, with_shortcuts=True):
+        env = dict(self.desktop.env, XDG_CURRENT_DESKTOP="test",
+                   XDG_DESKTOP_PORTAL_DIR=self.portals if with_shortcuts else self.desktop.root)
+        self.frontend = self.desktop._start(["/usr/libexec/xdg-desktop-portal", "-r"], env=env,
+                                            stderr=subprocess.DEVNULL)
+        wait_for(lambda: self.desktop.name_owned("org.freedesktop.portal.Desktop"), 10,
+                 "the portal")
+
+    def press(self, slot, session=None):
+        self.desktop.bus.emit_signal(
+            None, "/org/freedesktop/portal/desktop", "org.freedesktop.impl.portal.GlobalShortcuts",
+            "Activated", GLib.Variant("(osta{sv})", (session or self.sessions[-1], slot, 0, {})))
+
+    def test_a_wayland_session_binds_five_shortcuts_whose_presses_play_pause_and_switch(self):
+        d = self.desktop
+        self.start_portal()
+        d.start_tunora({"XDG_SESSION_TYPE": "wayland"})
+        wait_for(lambda: self.bound, 10, "the shortcuts bound")
+        session, shortcuts = self.bound[0]
+        self.assertEqual(session, self.sessions[0])
+        self.assertEqual(shortcuts, [("slot%d" % n, {
+            "description": "Play or pause shortcut %d" % n, "preferred_trigger": "ALT+%d" % n})
+            for n in range(1, 6)])
+        self.press("slot1")
+        wait_for(lambda: d.label() == " Ondoria", message="slot 1 plays its station")
+        self.press("slot1")
+        wait_for(lambda: d.playerctl("status") == "Paused", message="slot 1 again pauses")
+
+        # Another program's session: the portal tells everyone, the program must not listen.
+        titles = []
+        d.bus.signal_subscribe(None, "org.freedesktop.DBus.Properties", "PropertiesChanged",
+                               MPRIS[1], None, Gio.DBusSignalFlags.NONE,
+                               lambda *args: titles.append(args[5].unpack()[1].get(
+                                   "Metadata", {}).get("xesam:title")))
+        d.bus.call_sync("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                        "org.freedesktop.portal.GlobalShortcuts", "CreateSession",
+                        GLib.Variant("(a{sv})", ({"session_handle_token": GLib.Variant(
+                            "s", "other")},)), None, Gio.DBusCallFlags.NONE, 5000, None)
+        wait_for(lambda: len(self.sessions) == 2, message="the other session")
+        self.press("slot2", self.sessions[1])
+        self.press("slot3", self.sessions[0])
+        wait_for(lambda: "Ondo Nova" in titles, message="slot 3 switches")
+        self.assertNotIn("Ondo Kultur", titles, "the other session's slot 2")
+        d.xdotool("key", "alt+1")  # no X11 grabs in a Wayland session
+        self.press("slot3", self.sessions[0])
+        wait_for(lambda: d.playerctl("status") == "Paused", message="slot 3 pauses, Alt+1 did not")
+        self.assertEqual(d.label(), " Ondo Nova")
+
+    def test_a_restarted_portal_binds_again_and_a_refusal_is_final(self):
+        d = self.desktop
+        self.start_portal()
+        d.start_tunora({"TUNORA_SHORTCUTS": "portal", "LANG": "de_DE.UTF-8"})
+        wait_for(lambda: self.bound, 10, "the shortcuts bound")
+        self.assertEqual(self.bound[0][1][0][1]["description"],
+                         "Tastenk\u00fcrzel 1 abspielen oder anhalten")
+        self.frontend.stop()
+        self.start_portal()
+        wait_for(lambda: len(self.bound) == 2, 10, "the shortcuts bound anew")
+        self.assertEqual(self.bound[1][0], self.sessions[1])
+        self.press("slot2")
+        wait_for(lambda: d.label() == " Ondo Kultur", message="slot 2 on the new session")
+
+        self.answer = 1  # the user says no
+        self.frontend.stop()
+        self.start_portal()
+        wait_for(lambda: "global shortcuts are off: the desktop did not allow them" in
+                 d.stderr(), 10, "the refusal on stderr")
+        self.frontend.stop()
+        self.start_portal()
+        self.assertFalse(d.becomes_true(lambda: len(self.sessions) > 3, 2), "asked again")
+        self.assertEqual(d.notifications, [])
+        self.assertIsNone(d.tunora.popen.poll())
+
+    def test_without_the_portal_interface_the_program_runs_and_says_why(self):
+        d = self.desktop
+        self.start_portal(with_shortcuts=False)
+        d.start_tunora({"WAYLAND_DISPLAY": "wayland-none"})
+        wait_for(lambda: "global shortcuts are off: the desktop portal offers none" in
+                 d.stderr(), 10, "the reason on stderr")
+        self.assertEqual(d.stderr().count("global shortcuts"), 1)
+        d.click("Ondoria")
+        wait_for(lambda: d.playerctl("status") == "Playing", message="the menu still plays")
+
+    def test_x11_grabs_when_asked_for_in_a_wayland_session(self):
+        d = self.desktop
+        self.start_portal()
+        d.start_tunora({"WAYLAND_DISPLAY": "wayland-none", "TUNORA_SHORTCUTS": "x11"})
+        d.xdotool("key", "alt+2")
+        wait_for(lambda: d.label() == " Ondo Kultur", message="Alt+2 through the X server")
+        self.assertEqual(self.sessions, [])
+
+
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv)

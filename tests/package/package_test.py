@@ -47,6 +47,7 @@ class PackageTest(unittest.TestCase):
         depends = run("dpkg-deb", "-f", self.deb, "Depends").stdout
         for package in RUNTIME_DEPENDS + ["libgtk-3-0", "libgstreamer1.0-0"]:
             self.assertIn(package, depends)
+        self.assertIn("xdg-desktop-portal", run("dpkg-deb", "-f", self.deb, "Recommends").stdout)
 
     def test_contents(self):
         for relative in ["usr/bin/tunora", "usr/share/applications/org.tunora.Tunora.desktop",

@@ -211,25 +211,38 @@ class Desktop:
             subprocess.run(["openssl"] + step, check=True, capture_output=True, timeout=30)
         return ca, certificate, key
 
+    def own_name(self, name):
+        reply = self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus", "RequestName",
+                                   GLib.Variant("(su)", (name, 4)), None,
+                                   Gio.DBusCallFlags.NONE, 5000, None)
+        assert reply.unpack()[0] == 1, "could not own " + name
+
+    def name_owned(self, name):
+        return self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                  "org.freedesktop.DBus", "NameHasOwner",
+                                  GLib.Variant("(s)", (name,)), None, Gio.DBusCallFlags.NONE,
+                                  5000, None).unpack()[0]
+
+    def becomes_true(self, condition, seconds):
+        """Whether condition() becomes true within seconds (for what must not happen)."""
+        try:
+            wait_for(condition, seconds)
+            return True
+        except AssertionError:
+            return False
+
     def _own_watcher(self):
         info = Gio.DBusNodeInfo.new_for_xml(WATCHER_XML).interfaces[0]
         self.bus.register_object("/StatusNotifierWatcher", info, self._watcher_call,
                                  self._watcher_property, None)
-        reply = self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                   "org.freedesktop.DBus", "RequestName",
-                                   GLib.Variant("(su)", ("org.kde.StatusNotifierWatcher", 4)),
-                                   None, Gio.DBusCallFlags.NONE, 5000, None)
-        assert reply.unpack()[0] == 1, "could not own the watcher name"
+        self.own_name("org.kde.StatusNotifierWatcher")
 
     def _own_notification_server(self):
         info = Gio.DBusNodeInfo.new_for_xml(NOTIFICATIONS_XML).interfaces[0]
         self.bus.register_object("/org/freedesktop/Notifications", info,
                                  self._notification_call, None, None)
-        reply = self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                   "org.freedesktop.DBus", "RequestName",
-                                   GLib.Variant("(su)", ("org.freedesktop.Notifications", 4)),
-                                   None, Gio.DBusCallFlags.NONE, 5000, None)
-        assert reply.unpack()[0] == 1, "could not own the notification server name"
+        self.own_name("org.freedesktop.Notifications")
 
     def _notification_call(self, connection, sender, path, interface, method, params,
                            invocation):

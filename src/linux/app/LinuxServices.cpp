@@ -1,6 +1,6 @@
 #include "linux/app/LinuxServices.h"
 
-#include "linux/hotkeys/X11HotkeyEventServices.h"
+#include "linux/hotkeys/ShortcutBackend.h"
 #include "linux/login/XdgAutostart.h"
 #include "linux/mpris/MprisService.h"
 #include "linux/notifications/FreedesktopNotifications.h"
@@ -58,7 +58,7 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
         .menu =
             {
                 .settings = settings,
-                .hotkeyEvents = std::make_shared<X11HotkeyEventServices>(),
+                .hotkeyEvents = makeHotkeyEventServices(),
                 .graphics = std::make_shared<CairoGraphics>(options.dataDirectory / "icons"),
                 .strings = std::make_shared<GettextStrings>(options.localeDirectory),
                 .loginItems =

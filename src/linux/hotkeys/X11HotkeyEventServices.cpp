@@ -3,50 +3,12 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
-#include <algorithm>
 #include <array>
 #include <glib-unix.h>
 #include <optional>
 
-// The port's opaque handles, as this adapter fills them.
-struct tunora::OpaqueEventTarget {};
-struct tunora::OpaqueEvent {
-    std::optional<EventHotKeyID> hotKeyId;
-};
-struct tunora::OpaqueEventHotKey {};
-
 namespace tunora {
 namespace {
-
-OpaqueEventTarget applicationTarget;
-
-// The hot-key service numbers the keys of an ANSI keyboard; these are its digit keys.
-std::optional<KeySym> keysymForKeyCode(std::uint32_t keyCode) {
-    switch (keyCode) {
-    case 18:
-        return XK_1;
-    case 19:
-        return XK_2;
-    case 20:
-        return XK_3;
-    case 21:
-        return XK_4;
-    case 23:
-        return XK_5;
-    case 22:
-        return XK_6;
-    case 26:
-        return XK_7;
-    case 28:
-        return XK_8;
-    case 25:
-        return XK_9;
-    case 29:
-        return XK_0;
-    default:
-        return std::nullopt;
-    }
-}
 
 constexpr unsigned buttonMasks =
     Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask;
@@ -105,18 +67,14 @@ X11HotkeyEventServices::X11HotkeyEventServices(const char* displayName)
 X11HotkeyEventServices::~X11HotkeyEventServices() = default;
 
 EventTargetRef X11HotkeyEventServices::applicationEventTarget() {
-    return &applicationTarget;
+    return HotkeyDispatch::applicationTarget();
 }
 
 OSStatus X11HotkeyEventServices::installEventHandler(EventTargetRef target,
                                                      EventHandlerProcPtr handler,
                                                      std::span<const EventTypeSpec> types,
                                                      void* userData) {
-    if (target == nullptr || handler == nullptr) {
-        return eventInternalErr;
-    }
-    handlers_.push_back({target, handler, {types.begin(), types.end()}, userData});
-    return noErr;
+    return dispatch_.install(target, handler, types, userData);
 }
 
 unsigned X11HotkeyEventServices::modifierMaskForKeysym(unsigned long keysym) const {
@@ -139,10 +97,11 @@ unsigned X11HotkeyEventServices::modifierMaskForKeysym(unsigned long keysym) con
 OSStatus X11HotkeyEventServices::registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
                                                      EventHotKeyID id, EventTargetRef target,
                                                      std::uint32_t, EventHotKeyRef* outRef) {
-    const auto keysym = keysymForKeyCode(keyCode);
-    if (!display_ || !keysym || outRef == nullptr) {
+    const auto digit = digitForKeyCode(keyCode);
+    if (!display_ || !digit || outRef == nullptr) {
         return eventInternalErr;
     }
+    const KeySym keysym = XK_0 + (*digit - '0');
     unsigned xModifiers = 0;
     if (modifiers & optionKey) {
         const unsigned alt = modifierMaskForKeysym(XK_Alt_L);
@@ -157,7 +116,7 @@ OSStatus X11HotkeyEventServices::registerEventHotKey(std::uint32_t keyCode, std:
     if (modifiers & controlKey) {
         xModifiers |= ControlMask;
     }
-    const KeyCode keycode = XKeysymToKeycode(display_.get(), *keysym);
+    const KeyCode keycode = XKeysymToKeycode(display_.get(), keysym);
     if (keycode == 0) {
         return eventInternalErr;
     }
@@ -185,7 +144,7 @@ OSStatus X11HotkeyEventServices::registerEventHotKey(std::uint32_t keyCode, std:
     drainEvents(); // XSync may have queued events the fd watch will not see
     if (!grabbed) {
         g_message("another program holds the shortcut with key %s; Tunora goes without it",
-                  XKeysymToString(*keysym));
+                  XKeysymToString(keysym));
         return eventHotKeyExistsErr;
     }
     auto grab = std::make_unique<Grab>();
@@ -200,12 +159,7 @@ OSStatus X11HotkeyEventServices::registerEventHotKey(std::uint32_t keyCode, std:
 
 OSStatus X11HotkeyEventServices::getEventParameter(EventRef event, std::uint32_t name,
                                                    std::uint32_t desiredType, EventHotKeyID& out) {
-    if (event == nullptr || name != kEventParamDirectObject || desiredType != typeEventHotKeyID ||
-        !event->hotKeyId) {
-        return eventParameterNotFoundErr;
-    }
-    out = *event->hotKeyId;
-    return noErr;
+    return HotkeyDispatch::readHotKeyId(event, name, desiredType, out);
 }
 
 gboolean X11HotkeyEventServices::onDisplayReadable(gint, GIOCondition condition, gpointer self) {
@@ -250,20 +204,7 @@ void X11HotkeyEventServices::handleKeyEvent(unsigned keycode, unsigned state, bo
 }
 
 void X11HotkeyEventServices::dispatchHotKey(const Grab& grab) {
-    OpaqueEvent event{grab.id};
-    for (const InstalledHandler& installed : handlers_) {
-        const bool wantsHotKeys =
-            std::any_of(installed.types.begin(), installed.types.end(), [](EventTypeSpec type) {
-                return type.eventClass == kEventClassKeyboard &&
-                       type.eventKind == kEventHotKeyPressed;
-            });
-        if (installed.target != grab.target || !wantsHotKeys) {
-            continue;
-        }
-        if (installed.handler(nullptr, &event, installed.userData) != eventNotHandledErr) {
-            return;
-        }
-    }
+    dispatch_.dispatch(grab.target, grab.id);
 }
 
 } // namespace tunora

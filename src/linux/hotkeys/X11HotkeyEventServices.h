@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linux/glib/GObjectPtr.h"
+#include "linux/hotkeys/HotkeyDispatch.h"
 #include "platform/HotkeyEventServices.h"
 
 #include <glib.h>
@@ -42,12 +43,6 @@ class X11HotkeyEventServices : public HotkeyEventServices {
     struct DisplayCloser {
         void operator()(_XDisplay* display) const;
     };
-    struct InstalledHandler {
-        EventTargetRef target;
-        EventHandlerProcPtr handler;
-        std::vector<EventTypeSpec> types;
-        void* userData;
-    };
     struct Grab;
 
     static gboolean onDisplayReadable(gint fd, GIOCondition condition, gpointer self);
@@ -60,7 +55,7 @@ class X11HotkeyEventServices : public HotkeyEventServices {
     GSourceId watch_; // the X connection on the main loop; goes before the display
     // Caps Lock and Num Lock: a press counts whatever their state.
     unsigned ignoredLockMask_ = 0;
-    std::vector<InstalledHandler> handlers_;
+    HotkeyDispatch dispatch_;
     std::vector<std::unique_ptr<Grab>> grabs_;
 };
 
