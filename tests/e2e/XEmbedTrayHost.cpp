@@ -1,12 +1,42 @@
 // A minimal XEmbed system tray for the end-to-end tests: owns the
-// _NET_SYSTEM_TRAY_S0 selection, announces itself, and reports the first
-// window that asks to dock. Exits 1 if none asks within the given seconds.
+// _NET_SYSTEM_TRAY_S0 selection, announces itself, embeds the windows that ask
+// to dock (so the pointer can reach them) and reports "docked 0x..." when one is
+// shown and "gone 0x..." when it is destroyed (GTK docks a second icon when it
+// re-realizes the first). Stays until its stdin closes; exits 1 if no icon is
+// shown within the given seconds.
 
 #include <X11/Xlib.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <poll.h>
+
+namespace {
+
+// A window that asks to dock may be gone before it is embedded.
+int ignoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
+
+// Reparents and maps the icon and sends XEMBED_EMBEDDED_NOTIFY, as a tray does.
+void embed(Display* display, Window tray, Window icon) {
+    XSelectInput(display, icon, StructureNotifyMask);
+    XReparentWindow(display, icon, tray, 0, 0);
+    XResizeWindow(display, icon, 40, 40);
+    XMapWindow(display, icon);
+    XEvent notify{};
+    notify.xclient.type = ClientMessage;
+    notify.xclient.window = icon;
+    notify.xclient.message_type = XInternAtom(display, "_XEMBED", False);
+    notify.xclient.format = 32;
+    notify.xclient.data.l[0] = CurrentTime;
+    notify.xclient.data.l[1] = 0; // XEMBED_EMBEDDED_NOTIFY
+    notify.xclient.data.l[3] = static_cast<long>(tray);
+    XSendEvent(display, icon, False, NoEventMask, &notify);
+    XFlush(display);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
@@ -15,8 +45,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no display\n");
         return 2;
     }
+    XSetErrorHandler(&ignoreErrors);
     const Window root = DefaultRootWindow(display);
     const Window tray = XCreateSimpleWindow(display, root, 0, 0, 200, 40, 0, 0, 0);
+    XMapWindow(display, tray);
     const Atom selection = XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False);
     const Atom opcode = XInternAtom(display, "_NET_SYSTEM_TRAY_OPCODE", False);
     const Atom manager = XInternAtom(display, "MANAGER", False);
@@ -39,7 +71,8 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    pollfd readable{ConnectionNumber(display), POLLIN, 0};
+    bool shown = false;
+    pollfd watched[2] = {{ConnectionNumber(display), POLLIN, 0}, {0, POLLIN, 0}};
     while (std::chrono::steady_clock::now() < deadline) {
         while (XPending(display) > 0) {
             XEvent event;
@@ -47,11 +80,20 @@ int main(int argc, char** argv) {
             // SYSTEM_TRAY_REQUEST_DOCK is opcode 0; data.l[2] is the icon's window.
             if (event.type == ClientMessage && event.xclient.message_type == opcode &&
                 event.xclient.data.l[1] == 0) {
-                std::printf("docked 0x%lx\n", static_cast<unsigned long>(event.xclient.data.l[2]));
-                return 0;
+                embed(display, tray, static_cast<Window>(event.xclient.data.l[2]));
+            } else if (event.type == MapNotify && event.xmap.window != tray) {
+                shown = true;
+                std::printf("docked 0x%lx\n", static_cast<unsigned long>(event.xmap.window));
+            } else if (event.type == DestroyNotify) {
+                std::printf("gone 0x%lx\n",
+                            static_cast<unsigned long>(event.xdestroywindow.window));
             }
+            std::fflush(stdout);
         }
-        poll(&readable, 1, 100);
+        poll(watched, shown ? 2 : 1, 100);
+        if (watched[1].revents != 0) {
+            return 0; // the test is done with us
+        }
     }
     std::printf("no dock request\n");
     return 1;

@@ -2,6 +2,7 @@
 import os
 import subprocess
 import sys
+import threading
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
@@ -371,18 +372,32 @@ class NoTrayTest(DesktopTestCase):
 class XEmbedFallbackTest(DesktopTestCase):
     with_watcher = False
 
-    def test_docks_into_an_xembed_tray_without_a_watcher(self):
+    def test_docks_into_an_xembed_tray_without_a_watcher_and_takes_the_wheel(self):
         d = self.desktop
         host = subprocess.Popen([os.environ["TUNORA_XEMBED_HOST"], "20"], env=d.env,
-                                stdout=subprocess.PIPE, text=True)
+                                stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
         self.addCleanup(host.kill)
         self.assertEqual(host.stdout.readline().strip(), "tray ready")
+        reports = []
+        threading.Thread(target=lambda: reports.extend(line.split() for line in host.stdout),
+                         daemon=True).start()
         d.start_tunora(wait=False)
-        docked = host.stdout.readline().strip()
-        host.stdout.close()
-        self.assertTrue(docked.startswith("docked 0x"), docked)
+        wait_for(lambda: d.playerctl("volume") == "1.000000", message="MPRIS")
+        wheeled = set()
+
+        def wheel_down_on_the_docked_icon():
+            gone = {window for word, window in reports if word == "gone"}
+            shown = [w for word, w in reports if word == "docked" and w not in gone | wheeled]
+            if shown:
+                wheeled.add(shown[-1])
+                subprocess.run(["xdotool", "mousemove", "--window", str(int(shown[-1], 16)),
+                                "8", "8", "click", "5"], env=d.env, capture_output=True)
+            return d.playerctl("volume") == "0.950000"
+        wait_for(wheel_down_on_the_docked_icon, 10, "a wheel step down on the icon")
+        host.stdin.close()
         self.assertEqual(host.wait(10), 0)
         self.assertIsNone(d.tunora.popen.poll())
+
 
 SHORTCUTS_BACKEND_XML = """
 <node><interface name="org.freedesktop.impl.portal.GlobalShortcuts">
