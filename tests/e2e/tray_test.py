@@ -1,5 +1,7 @@
 """End-to-end tests of the built program, driven as a desktop panel drives it."""
 import os
+import shutil
+import stat
 import subprocess
 import sys
 import threading
@@ -279,6 +281,71 @@ class HotkeyTest(DesktopTestCase):
                          ["ondo", "ondo_kultur", "ondo_nova", "", ""])
 
 
+class SettingsTest(DesktopTestCase):
+    """defaults.json on disk: never lost, never half written, never waited on."""
+
+    def folder(self):
+        return os.path.join(self.desktop.config, "tunora")
+
+    def write_settings(self, contents, name="defaults.json"):
+        os.makedirs(self.folder(), exist_ok=True)
+        with open(os.path.join(self.folder(), name), "wb") as file:
+            file.write(contents)
+
+    def test_the_first_start_seeds_a_private_file_and_other_keys_survive(self):
+        d = self.desktop
+        d.start_tunora()
+        wait_for(lambda: os.path.exists(os.path.join(self.folder(), "defaults.json")))
+        self.assertEqual(os.listdir(self.folder()), ["defaults.json"], "no temporary left")
+        self.assertEqual(os.stat(os.path.join(self.folder(), "defaults.json")).st_mode & 0o777,
+                         0o600)
+        d.stop_tunora()
+        self.write_settings(b'{"hotkeyChannels": ["ndr2"], "nested": {"a": [1, 2]}}')
+        self.write_settings(b'{"half', "defaults.json.tmp-AbC123")  # an interrupted write
+        d.start_tunora()
+        d.click("Keyboard Shortcuts", OPTION + "3: None", "Fritz")
+        wait_for(lambda: d.settings()["hotkeyChannels"] == ["ndr2", "", "fritz", "", ""])
+        self.assertEqual(d.settings()["nested"], {"a": [1, 2]})
+        self.assertEqual(os.listdir(self.folder()), ["defaults.json"])
+
+        self.write_settings(b'{"hotkeyChannels": ["wdr2"]}')  # a hand edit, while running
+        d.xdotool("key", "alt+1")
+        wait_for(lambda: d.label() == " WDR 2", message="the edited binding")
+
+    def test_bad_files_are_kept_aside_and_never_waited_on(self):
+        d = self.desktop
+        bad = [b'{"hotkeyChannels": ["ndr2"', b'["ndr2"]', b'{"hotkeyChannels": ["nd\xff"]}',
+               b'{"pad": "' + b"x" * (1100 * 1024) + b'"}', None]
+        for contents in bad:
+            path = os.path.join(self.folder(), "defaults.json")
+            if contents is None:
+                os.remove(path)
+                os.mkfifo(path, 0o600)
+            else:
+                self.write_settings(contents)
+            d.start_tunora()
+            self.assertEqual(d.settings()["hotkeyChannels"][0], "ondo", contents and contents[:20])
+            d.stop_tunora()
+        kept = [os.path.join(self.folder(), name) for name in os.listdir(self.folder())
+                if name.startswith("defaults.json.bad-")]
+        self.assertEqual(sum(1 for path in kept if stat.S_ISFIFO(os.stat(path).st_mode)), 1)
+        contents = sorted(open(path, "rb").read() for path in kept
+                          if not stat.S_ISFIFO(os.stat(path).st_mode))
+        self.assertEqual(contents, sorted(bad[:-1]), "every bad file kept, none overwritten")
+
+    def test_a_shortcut_that_cannot_be_saved_is_told_and_not_shown(self):
+        d = self.desktop
+        with open(os.path.join(d.config, "tunora"), "w") as file:
+            file.write("a file where the folder should be")
+        d.start_tunora()
+        d.click("Keyboard Shortcuts", OPTION + "4: None", "Fritz")
+        wait_for(lambda: d.notifications, message="the notification")
+        summary, body = d.notifications[0]
+        self.assertEqual(summary, "Tunora could not save the shortcut")
+        self.assertIn(os.path.join(d.config, "tunora"), body)
+        self.assertEqual(d.find("Keyboard Shortcuts")["children"][3]["label"], OPTION + "4: None")
+
+
 class ApplicationTest(DesktopTestCase):
     def autostart(self):
         return os.path.join(self.desktop.config, "autostart", "org.tunora.Tunora.desktop")
@@ -296,6 +363,58 @@ class ApplicationTest(DesktopTestCase):
         wait_for(lambda: not os.path.exists(self.autostart()), message="the entry removed")
         wait_for(lambda: d.find("Launch at Login")["props"]["toggle-state"] == 0,
                  message="the check mark gone")
+
+    def test_an_entry_the_desktop_hides_or_disables_is_not_checked(self):
+        d = self.desktop
+        os.makedirs(os.path.dirname(self.autostart()))
+        for extra, checked in (("Hidden=true\n", 0), ("X-GNOME-Autostart-enabled = false\n", 0),
+                               ("[Other Group]\nHidden=true\n", 1)):
+            with open(self.autostart(), "w") as entry:
+                entry.write("[Desktop Entry]\nType=Application\nExec=tunora\n" + extra)
+            d.start_tunora()
+            self.assertEqual(d.find("Launch at Login")["props"]["toggle-state"], checked, extra)
+            d.stop_tunora()
+
+    def test_launch_at_login_from_a_path_that_needs_quoting_starts_that_program(self):
+        d = self.desktop
+        folder = os.path.join(d.root, 'My "Radio" $HOME `x` \\ back\nX-Injected=1')
+        os.makedirs(folder)
+        d.start_tunora(binary=shutil.copy(TUNORA, folder), umask=0)
+        d.click("Launch at Login")
+        wait_for(lambda: os.path.exists(self.autostart()), message="the autostart entry")
+        self.assertEqual(os.stat(os.path.dirname(self.autostart())).st_mode & 0o777, 0o700)
+        info = Gio.DesktopAppInfo.new_from_filename(self.autostart())
+        self.assertFalse(info.has_key("X-Injected"))
+        context = Gio.AppLaunchContext()
+        for name, value in d.env.items():
+            context.setenv(name, value)
+        info.launch([], context)  # a second start: it says so, so it ran
+        wait_for(lambda: d.notifications == [("Tunora is already running", "")], 15,
+                 "the copy started from the entry")
+
+        with open(self.autostart() + ".tmp-Xy34Zw", "w") as left:
+            left.write("left by a killed write")
+        d.click("Launch at Login")
+        d.click("Launch at Login")
+        wait_for(lambda: os.path.exists(self.autostart()), message="the entry again")
+        self.assertFalse(os.path.exists(self.autostart() + ".tmp-Xy34Zw"))
+
+    def test_launch_at_login_that_cannot_be_written_is_told_with_its_reason(self):
+        d = self.desktop
+        folder = os.path.join(d.root, "a\x01b")
+        os.makedirs(folder)
+        with open(os.path.join(d.config, "autostart"), "w") as file:
+            file.write("a file, not a folder")
+        for binary, reason in ((shutil.copy(TUNORA, folder), "control characters"),
+                               (TUNORA, os.path.join(d.config, "autostart"))):
+            d.notifications.clear()
+            d.start_tunora(binary=binary)
+            d.click("Launch at Login")
+            wait_for(lambda: d.notifications, message="the notification")
+            self.assertEqual(d.notifications[0][0], "Tunora could not change Launch at Login")
+            self.assertIn(reason, d.notifications[0][1])
+            self.assertEqual(d.find("Launch at Login")["props"]["toggle-state"], 0)
+            d.stop_tunora()
 
     def test_check_for_updates_opens_a_dialog(self):
         d = self.desktop
@@ -344,6 +463,13 @@ class ApplicationTest(DesktopTestCase):
         d.stop_tunora()
         self.assertEqual(os.listdir(scratch), [])
 
+    def test_without_a_session_bus_the_shortcuts_still_play(self):
+        d = self.desktop
+        d.start_tunora({"DBUS_SESSION_BUS_ADDRESS": "unix:path=/nonexistent"}, wait=False)
+        wait_for(lambda: "shows no tray items" in d.stderr(), 15, "the program up, told on stderr")
+        d.xdotool("key", "alt+1")
+        wait_for(lambda: d.sound_level() > 0.05, 15, "sound from Alt+1")
+
     def test_no_display_is_a_clear_error(self):
         env = dict(self.desktop.env)
         env.pop("DISPLAY")
@@ -381,7 +507,8 @@ class XEmbedFallbackTest(DesktopTestCase):
         reports = []
         threading.Thread(target=lambda: reports.extend(line.split() for line in host.stdout),
                          daemon=True).start()
-        d.start_tunora(wait=False)
+        # GTK's tray icon trips a GDK critical of its own when it re-realizes.
+        d.start_tunora({"G_DEBUG": ""}, wait=False)
         wait_for(lambda: d.playerctl("volume") == "1.000000", message="MPRIS")
         wheeled = set()
 

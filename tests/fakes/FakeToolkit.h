@@ -15,28 +15,17 @@
 
 namespace tunora::fakes {
 
-// An image that records the text drawn into it (real pixels are tested on cairo).
+// An image that draws nothing (real pixels are tested on cairo).
 class FakeImage : public Image {
   public:
     explicit FakeImage(Size size) : size_(size) {}
     Size size() const override { return size_; }
-    void lockFocus() override { focused = true; }
-    void unlockFocus() override { focused = false; }
-    void drawText(const std::string& text, Point, Font font) override {
-        drawnText.push_back({text, font, focused});
-    }
+    void lockFocus() override {}
+    void unlockFocus() override {}
+    void drawText(const std::string&, Point, Font) override {}
     void drawImage(const Image&, Rect) override {}
-    void setTemplate(bool value) override { templateFlag = value; }
-    bool isTemplate() const override { return templateFlag.value_or(true); }
-
-    struct Text {
-        std::string text;
-        Font font;
-        bool whileFocused;
-    };
-    std::vector<Text> drawnText;
-    std::optional<bool> templateFlag;
-    bool focused = false;
+    void setTemplate(bool) override {}
+    bool isTemplate() const override { return false; }
 
   private:
     Size size_;
@@ -44,8 +33,7 @@ class FakeImage : public Image {
 
 class FakeGraphics : public Graphics {
   public:
-    std::shared_ptr<Image> imageWithSystemSymbolName(const std::string& name) override {
-        requestedSymbols.push_back(name);
+    std::shared_ptr<Image> imageWithSystemSymbolName(const std::string&) override {
         return std::make_shared<FakeImage>(Size{16, 16});
     }
     std::shared_ptr<Image> makeImage(Size size) override {
@@ -53,8 +41,6 @@ class FakeGraphics : public Graphics {
     }
     Size sizeOfText(const std::string&, Font) override { return {20, 17}; }
     double smallSystemFontSize() override { return 11.0; }
-
-    std::vector<std::string> requestedSymbols;
 };
 
 class FakeStatusButton : public StatusButton {

@@ -75,8 +75,8 @@ def wait_for(condition, timeout=10.0, message="condition"):
 
 
 class Process:
-    def __init__(self, argv, env=None, stdout=subprocess.DEVNULL, stderr=None):
-        self.popen = subprocess.Popen(argv, env=env, stdout=stdout, stderr=stderr,
+    def __init__(self, argv, env=None, stdout=subprocess.DEVNULL, stderr=None, umask=-1):
+        self.popen = subprocess.Popen(argv, env=env, stdout=stdout, stderr=stderr, umask=umask,
                                       stdin=subprocess.DEVNULL, start_new_session=True)
 
     def stop(self):
@@ -105,7 +105,7 @@ class Desktop:
         if private_home:
             self.env.update(XDG_CONFIG_HOME=self.config, HOME=self.root, LANG="C", LC_ALL="",
                             XDG_CACHE_HOME=os.path.join(self.root, "cache"), LANGUAGE="",
-                            ASAN_OPTIONS="detect_leaks=0")
+                            ASAN_OPTIONS="detect_leaks=0", G_DEBUG="fatal-criticals")
         os.environ.update(XDG_RUNTIME_DIR=self.runtime)
         try:
             self._start_x()
@@ -283,14 +283,14 @@ class Desktop:
 
     # --- the program ---------------------------------------------------------
 
-    def start_tunora(self, extra_env=None, wait=True, binary=TUNORA):
+    def start_tunora(self, extra_env=None, wait=True, binary=TUNORA, umask=-1):
         env = dict(self.env)
         env.update(extra_env or {})
         self.item = None
         if getattr(self, "log", None):
             self.log.close()
         self.log = open(os.path.join(self.root, "tunora-%d.log" % len(self.processes)), "w")
-        self.tunora = self._start([binary], env=env, stderr=self.log)
+        self.tunora = self._start([binary], env=env, stderr=self.log, umask=umask)
         if wait:
             wait_for(lambda: self.item is not None, 15, "the tray item to register")
             wait_for(lambda: self.layout_or_none() is not None, 10, "the menu")

@@ -106,6 +106,14 @@ TEST_F(MenuActions, ABindingThatCannotBeSavedIsReportedAndNotShown) {
         << "the menu shows what is stored";
 }
 
+TEST_F(MenuActions, AnItemWithoutButtonStillGetsItsMenu) {
+    statusItem = std::make_shared<fakes::FakeStatusItem>(/*withButton=*/false);
+    start();
+    EXPECT_EQ(statusItem->menusSet, 1);
+    chooseStation("Fritz");
+    EXPECT_EQ(player->currentChannel()->id(), "fritz");
+}
+
 TEST_F(MenuActions, CallbacksDoNothingOnceTheManagerIsGone) {
     start();
     manager.reset();
