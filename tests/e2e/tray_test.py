@@ -1,6 +1,7 @@
 """End-to-end tests of the built program, driven as a desktop panel drives it."""
 import os
 import shutil
+import socket
 import stat
 import subprocess
 import sys
@@ -12,6 +13,7 @@ from desktop import TUNORA, DesktopTestCase, wait_for  # noqa: E402
 from gi.repository import Gio, GLib
 
 OPTION = "\u2325"
+NDR2 = "/ndr/ndr2/hamburg/mp3/128/stream.mp3"
 MPRIS = ("org.mpris.MediaPlayer2.tunora", "/org/mpris/MediaPlayer2")
 MPRIS_ROOT, MPRIS_PLAYER = "org.mpris.MediaPlayer2", "org.mpris.MediaPlayer2.Player"
 ROOT_PROPERTIES = {"Identity": "Tunora", "DesktopEntry": "org.tunora.Tunora", "CanQuit": False,
@@ -110,6 +112,7 @@ class PlaybackTest(DesktopTestCase):
         d.click("NDR", "NDR 2")
         wait_for(lambda: d.playerctl("status") == "Playing", message="resume")
         wait_for(lambda: d.sound_level() > 0.05, 15, "sound again")
+        self.assertEqual(d.requests(NDR2), 2, "resuming starts at the live edge")
 
         d.click("WDR", "WDR 2")
         wait_for(lambda: d.label() == " WDR 2", message="the new station")
@@ -197,6 +200,49 @@ class PlaybackTest(DesktopTestCase):
 
 
 class FailureTest(DesktopTestCase):
+    tls = True
+
+    def told(self, reason, env=None, station=("NDR", "NDR 2")):
+        """Starts the program, chooses the station, and checks it fails for reason."""
+        d = self.desktop
+        d.notifications.clear()
+        d.start_tunora(env)
+        d.click(*station)
+        wait_for(lambda: d.notifications, 20, "the notification that says " + reason)
+        self.assertEqual(d.notifications[0][1], reason)
+        self.assertEqual(d.playerctl("status"), "Paused")
+        d.stop_tunora()
+
+    def test_every_reason_a_station_cannot_play_is_told(self):
+        d = self.desktop
+        refusing = socket.socket()
+        refusing.bind(("127.0.0.1", 0))  # bound, never listening
+        self.addCleanup(refusing.close)
+        for faults, env, reason in (
+                ({"ndr2": "html"}, {}, "the server sends no audio stream"),
+                ({}, {"TUNORA_STREAM_ORIGIN": "http://127.0.0.1:%d" % refusing.getsockname()[1]},
+                 "the server refused the connection"),
+                ({}, {"TUNORA_STREAM_ORIGIN": "http://st01.ondoria.invalid"},
+                 "the server's name was not found"),
+                ({"ndr2": "drop-always"}, {"TUNORA_RECONNECT_GIVE_UP_SECONDS": "3"},
+                 "the stream dropped and did not come back within 3 s")):
+            d.set_faults(faults)
+            self.told(reason, env)
+        self.assertLess(d.requests(NDR2), 20, "drops are retried with a pause")
+
+    def test_https_trusts_only_its_authority_and_never_falls_back_to_http(self):
+        d = self.desktop
+        https = {"TUNORA_STREAM_ORIGIN": d.env["TUNORA_TEST_TLS_ORIGIN"]}
+        self.told("the server's certificate is not trusted", https)
+        https["TUNORA_TLS_CA_FILE"] = d.env["TUNORA_TEST_CA_FILE"]
+        d.set_faults({"ndr2": "redirect-to-http"})
+        self.told("the server redirected to an unencrypted address", https)
+        self.assertEqual(d.requests("/plain.mp3"), 0, "not one request in plain text")
+        d.set_faults({"ndr2": "redirect-here"})  # a redirect that stays on https
+        d.start_tunora(https)
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: d.sound_level() > 0.05, 15, "sound over https")
+
     def test_a_station_that_cannot_play_is_shown_paused_explained_and_retried(self):
         d = self.desktop
         d.start_tunora()
@@ -206,6 +252,7 @@ class FailureTest(DesktopTestCase):
         wait_for(lambda: d.notifications, 3, "the notification")
         self.assertEqual(d.notifications, [("NDR 2 cannot be played", "the server answered 404")])
         self.assertIn("NDR 2 cannot be played: the server answered 404", d.stderr())
+        self.assertEqual(d.requests(NDR2), 1, "no retries")
         self.assertEqual(checked_stations(d), ["NDR 2"])
         self.assertEqual(d.label(), " NDR 2")
         self.assertEqual(d.item_property("Title"), "NDR 2 \u2013 the server answered 404")
@@ -469,6 +516,15 @@ class ApplicationTest(DesktopTestCase):
         wait_for(lambda: "shows no tray items" in d.stderr(), 15, "the program up, told on stderr")
         d.xdotool("key", "alt+1")
         wait_for(lambda: d.sound_level() > 0.05, 15, "sound from Alt+1")
+
+    def test_without_a_sound_server_a_station_neither_crashes_nor_stalls_it(self):
+        d = self.desktop
+        d.start_tunora({"PULSE_SERVER": "unix:/nonexistent"})
+        d.click("Ondoria")
+        wait_for(lambda: d.requests("/ondo/01/128/mp3/stream.mp3") == 1, message="the stream")
+        d.click("Ondo Kultur")
+        wait_for(lambda: d.label() == " Ondo Kultur", message="the menu still answers")
+        self.assertIsNone(d.tunora.popen.poll())
 
     def test_no_display_is_a_clear_error(self):
         env = dict(self.desktop.env)

@@ -182,7 +182,7 @@ class Desktop:
             ca, certificate, key = self._make_certificates()
             counts = os.path.join(self.root, "counts-tls.json")
             origin = self._start_stream_server(
-                tone, counts, "--cert", certificate, "--key", key,
+                tone, counts, "--faults", self.faults, "--cert", certificate, "--key", key,
                 "--redirect-target", self.env["TUNORA_STREAM_ORIGIN"] + "/plain.mp3")
             self.env.update(TUNORA_TEST_TLS_ORIGIN=origin, TUNORA_TEST_CA_FILE=ca,
                             TUNORA_TEST_TLS_COUNTS=counts)
@@ -411,9 +411,10 @@ def run_in_desktop(argv):
 
 class DesktopTestCase(unittest.TestCase):
     with_watcher = True
+    tls = False
 
     def setUp(self):
-        self.desktop = Desktop(with_watcher=self.with_watcher)
+        self.desktop = Desktop(with_watcher=self.with_watcher, tls=self.tls)
         self.addCleanup(self.desktop.close)
 
 

@@ -36,10 +36,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         path = self.path.split("?")[0]
-        if path == "/requests":
-            with lock:
-                body = json.dumps(counts).encode()
-            return self.reply(200, "application/json", body)
         with lock:
             counts[path] = counts.get(path, 0) + 1
             nth = counts[path]

@@ -6,7 +6,6 @@
 
 #include <ctime>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace tunora {
 namespace {
@@ -134,12 +133,6 @@ TEST_F(FeedUpdateControllerTest, ScheduledChecksStaySilentWhenUpToDateOrFailing)
         5s);
     EXPECT_FALSE(waitForDialogs(1, 500ms));
 }
-
-} // namespace
-} // namespace tunora
-
-namespace tunora {
-namespace {
 
 TEST_F(FeedUpdateControllerTest, HttpsFeedsAreVerified) {
     FeedUpdateController untrusted(testing::tlsStreamUrl("/feed/newer"), "0.9.2", settings,
