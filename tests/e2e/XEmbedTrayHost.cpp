@@ -21,6 +21,7 @@ int ignoreErrors(Display*, XErrorEvent*) {
 // Reparents and maps the icon and sends XEMBED_EMBEDDED_NOTIFY, as a tray does.
 void embed(Display* display, Window tray, Window icon) {
     XSelectInput(display, icon, StructureNotifyMask);
+    XAddToSaveSet(display, icon); // back to the root window, not destroyed, when we exit
     XReparentWindow(display, icon, tray, 0, 0);
     XResizeWindow(display, icon, 40, 40);
     XMapWindow(display, icon);

@@ -292,8 +292,12 @@ class Desktop:
         self.log = open(os.path.join(self.root, "tunora-%d.log" % len(self.processes)), "w")
         self.tunora = self._start([binary], env=env, stderr=self.log, umask=umask)
         if wait:
-            wait_for(lambda: self.item is not None, 15, "the tray item to register")
-            wait_for(lambda: self.layout_or_none() is not None, 10, "the menu")
+            try:
+                wait_for(lambda: self.item is not None, 15, "the tray item to register")
+                wait_for(lambda: self.layout_or_none() is not None, 10, "the menu")
+            except AssertionError as timeout:
+                raise AssertionError("%s (exit status %s, stderr: %r)" % (
+                    timeout, self.tunora.popen.poll(), self.stderr())) from None
         return self.tunora
 
     def stop_tunora(self):
