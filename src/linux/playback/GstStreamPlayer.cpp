@@ -211,7 +211,9 @@ void GstStreamPlayer::open(const std::string& uri) {
         startTimer_.reset(g_timeout_add(guint(wait.count()), &GstStreamPlayer::onStartTimer, this));
         return;
     }
-    start();
+    // Started from the loop, so that whatever else the listener's choice changed
+    // (the menu, its export to the panel) goes out first.
+    startTimer_.reset(g_idle_add(&GstStreamPlayer::onStartTimer, this));
 }
 
 gboolean GstStreamPlayer::onStartTimer(gpointer self) {
@@ -412,15 +414,39 @@ GstStreamPlayerFactory::GstStreamPlayerFactory(PlaybackSettings settings,
     : environment_(std::make_shared<StreamPlayerEnvironment>()),
       networkMonitor_(networkMonitor ? G_NETWORK_MONITOR(g_object_ref(networkMonitor)) : nullptr) {
     environment_->settings = std::move(settings);
+    // GStreamer, the trust store and the watches start a moment after the
+    // program rather than with it, so the tray item shows up sooner, and before
+    // the first station, so that it plays as fast as the next ones.
+    warmUp_.reset(g_timeout_add(
+        warmUpDelay,
+        [](gpointer self) -> gboolean {
+            auto* factory = static_cast<GstStreamPlayerFactory*>(self);
+            factory->warmUp_.forget();
+            factory->prepare();
+            return G_SOURCE_REMOVE;
+        },
+        this));
+}
+
+void GstStreamPlayerFactory::prepare() {
+    if (environment_->sleepMonitor) {
+        return;
+    }
+    gst_init(nullptr, nullptr);
+    startWatches();
+    // What a station's pipeline loads when it is first made: HTTP, ICY, MP3, sound.
+    for (const char* name :
+         {"playback", "soup", "icydemux", "audioparsers", "mpg123", "typefindfunctions",
+          "pulseaudio", "autodetect", "audioconvert", "audioresample", "volume", "coreelements"}) {
+        if (GstPlugin* plugin = gst_plugin_load_by_name(name)) {
+            gst_object_unref(plugin);
+        }
+    }
 }
 
 std::unique_ptr<StreamPlayer> GstStreamPlayerFactory::makePlayer(const std::string& url) {
-    if (!environment_->sleepMonitor) {
-        // GStreamer, the trust store and the watches start with the first station rather than
-        // with the program, so the tray item shows up sooner.
-        gst_init(nullptr, nullptr);
-        startWatches();
-    }
+    warmUp_.reset();
+    prepare();
     return std::make_unique<GstStreamPlayer>(url, environment_);
 }
 

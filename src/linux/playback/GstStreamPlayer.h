@@ -115,10 +115,13 @@ class GstStreamPlayerFactory : public StreamPlayerFactory {
     std::unique_ptr<StreamPlayer> makePlayer(const std::string& url) override;
 
   private:
+    static constexpr guint warmUpDelay = 1000; // ms after the program starts
+    void prepare();
     void startWatches();
 
     std::shared_ptr<StreamPlayerEnvironment> environment_;
     GObjectPtr<GNetworkMonitor> networkMonitor_;
+    GSourceId warmUp_;
 };
 
 } // namespace tunora

@@ -87,17 +87,26 @@ GtkWidget* buildItem(const MenuItem& item, ActionTarget& application, GtkAccelGr
     return widget;
 }
 
-// Whether widget was built from an item shaped like this one: the same kind,
-// accelerator, action or submenu (recursively), so that only its text, check
-// and model item need to change.
-bool sameShape(GtkWidget* widget, const MenuItem& item) {
-    if (item.isSeparator() != GTK_IS_SEPARATOR_MENU_ITEM(widget) ||
-        item.hasState() != GTK_IS_CHECK_MENU_ITEM(widget)) {
-        return false;
-    }
+guint64 acceleratorOfWidget(GtkWidget* widget) {
     const auto* accelerator =
         static_cast<const guint64*>(g_object_get_data(G_OBJECT(widget), acceleratorKey));
-    if ((accelerator ? *accelerator : 0) != acceleratorOf(item)) {
+    return accelerator ? *accelerator : 0;
+}
+
+// Whether a leaf widget (no submenu) was built as another kind of item than
+// `item` is now: a check item or not, another accelerator, an action or none.
+// Such a widget is replaced by a new one; everything else is updated in place.
+bool needsNewWidget(GtkWidget* widget, const MenuItem& item) {
+    const bool hasActivation = g_object_get_data(G_OBJECT(widget), activationKey) != nullptr;
+    return item.hasState() != GTK_IS_CHECK_MENU_ITEM(widget) ||
+           acceleratorOfWidget(widget) != acceleratorOf(item) ||
+           hasActivation != item.action().has_value();
+}
+
+// Whether widget can show this item: the same separator or not, and a submenu
+// of the same shape (under a heading of the same kind) or none.
+bool sameShape(GtkWidget* widget, const MenuItem& item) {
+    if (item.isSeparator() != GTK_IS_SEPARATOR_MENU_ITEM(widget)) {
         return false;
     }
     GtkWidget* submenu =
@@ -105,14 +114,25 @@ bool sameShape(GtkWidget* widget, const MenuItem& item) {
     if ((submenu != nullptr) != (item.submenu() != nullptr)) {
         return false;
     }
-    if (submenu != nullptr) {
-        return canUpdateGtkMenu(submenu, *item.submenu());
-    }
-    const bool hasActivation = g_object_get_data(G_OBJECT(widget), activationKey) != nullptr;
-    return hasActivation == item.action().has_value();
+    return submenu == nullptr ||
+           (!needsNewWidget(widget, item) && canUpdateGtkMenu(submenu, *item.submenu()));
 }
 
-void updateItem(GtkWidget* widget, const MenuItem& item) {
+// Lets go of a widget taken out of its menu once the current event is over: it
+// may be the very item being activated.
+void releaseLater(GtkWidget* widget) {
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer data) -> gboolean {
+            gtk_widget_destroy(GTK_WIDGET(data));
+            g_object_unref(data);
+            return G_SOURCE_REMOVE;
+        },
+        widget, nullptr);
+}
+
+void updateItem(GtkWidget* widget, const MenuItem& item, ActionTarget& application,
+                GtkAccelGroup* accelerators) {
     if (item.isSeparator()) {
         return;
     }
@@ -135,7 +155,8 @@ void updateItem(GtkWidget* widget, const MenuItem& item) {
         }
     }
     if (item.submenu() != nullptr) {
-        updateGtkMenu(gtk_menu_item_get_submenu(GTK_MENU_ITEM(widget)), *item.submenu());
+        updateGtkMenu(gtk_menu_item_get_submenu(GTK_MENU_ITEM(widget)), *item.submenu(),
+                      application, accelerators);
     }
 }
 
@@ -169,9 +190,21 @@ bool canUpdateGtkMenu(GtkWidget* gtkMenu, const Menu& menu) {
     return forEachPair(gtkMenu, menu, sameShape);
 }
 
-void updateGtkMenu(GtkWidget* gtkMenu, const Menu& menu) {
-    forEachPair(gtkMenu, menu, [](GtkWidget* widget, const MenuItem& item) {
-        updateItem(widget, item);
+void updateGtkMenu(GtkWidget* gtkMenu, const Menu& menu, ActionTarget& application,
+                   GtkAccelGroup* accelerators) {
+    int position = 0;
+    forEachPair(gtkMenu, menu, [&](GtkWidget* widget, const MenuItem& item) {
+        if (!item.isSeparator() && item.submenu() == nullptr && needsNewWidget(widget, item)) {
+            GtkWidget* replacement = buildItem(item, application, accelerators);
+            gtk_widget_show(replacement);
+            g_object_ref(widget);
+            gtk_container_remove(GTK_CONTAINER(gtkMenu), widget);
+            gtk_menu_shell_insert(GTK_MENU_SHELL(gtkMenu), replacement, position);
+            releaseLater(widget);
+        } else {
+            updateItem(widget, item, application, accelerators);
+        }
+        ++position;
         return true;
     });
 }

@@ -12,14 +12,16 @@ namespace tunora {
 // item sends its action through the model; the model must outlive the widgets.
 GtkWidget* buildGtkMenu(const Menu& menu, ActionTarget& application, GtkAccelGroup* accelerators);
 
-// Whether a menu built before has the same shape as `menu` (items of the same
-// kinds, accelerators, actions and submenus), so that updateGtkMenu can show
-// `menu` in it without new widgets.
+// Whether a menu built before has the same shape as `menu` (the same separators
+// and submenus), so that updateGtkMenu can show `menu` in it.
 bool canUpdateGtkMenu(GtkWidget* gtkMenu, const Menu& menu);
 
-// Shows `menu`'s texts and check marks in a menu of the same shape, and points
-// its items' actions at `menu`, which must now outlive the widgets. Unchanged
-// items are left alone, so the tray's D-Bus export sends only what changed.
-void updateGtkMenu(GtkWidget* gtkMenu, const Menu& menu);
+// Shows `menu` in a menu of the same shape: texts and check marks change in
+// place, an item that became another kind (a check item or not, another
+// accelerator) gets a new widget in its place, and every action now goes
+// through `menu`, which must outlive the widgets. Unchanged items are left
+// alone, so the tray's D-Bus export sends only what changed.
+void updateGtkMenu(GtkWidget* gtkMenu, const Menu& menu, ActionTarget& application,
+                   GtkAccelGroup* accelerators);
 
 } // namespace tunora

@@ -125,7 +125,7 @@ void IndicatorStatusItem::setMenu(std::unique_ptr<Menu> menu) {
     if (gtkMenu_ && canUpdateGtkMenu(gtkMenu_.get(), *menu)) {
         // Most changes touch only texts and check marks: the widgets stay, and
         // so do their D-Bus export and the panel's copy of it.
-        updateGtkMenu(gtkMenu_.get(), *menu);
+        updateGtkMenu(gtkMenu_.get(), *menu, application_, accelerators_.get());
         retire(std::move(menu_), nullptr);
         menu_ = std::move(menu);
         return;
