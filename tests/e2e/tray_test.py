@@ -14,6 +14,7 @@ from gi.repository import Gio, GLib
 
 OPTION = "\u2325"
 NDR2 = "/ndr/ndr2/hamburg/mp3/128/stream.mp3"
+ONDORIA = "/ondo/01/128/mp3/stream.mp3"
 MPRIS = ("org.mpris.MediaPlayer2.tunora", "/org/mpris/MediaPlayer2")
 MPRIS_ROOT, MPRIS_PLAYER = "org.mpris.MediaPlayer2", "org.mpris.MediaPlayer2.Player"
 ROOT_PROPERTIES = {"Identity": "Tunora", "DesktopEntry": "org.tunora.Tunora", "CanQuit": False,
@@ -189,13 +190,13 @@ class PlaybackTest(DesktopTestCase):
                                    args[5].unpack()[1].get("PlaybackStatus")))
         d.click("Ondoria")
         wait_for(lambda: "Playing" in statuses, message="PropertiesChanged: Playing")
+        wait_for(lambda: d.requests(ONDORIA) == 1, message="the stream")
         self.assertEqual(d.playerctl("metadata", "mpris:trackid"), "'/org/tunora/Track/1'")
         d.playerctl("pause")
         wait_for(lambda: "Paused" in statuses, message="PropertiesChanged: Paused")
         self.assertEqual(checked_stations(d), ["Ondoria"])
         d.playerctl("play")
-        wait_for(lambda: d.requests("/ondo/01/128/mp3/stream.mp3") == 2, 10,
-                 "play opens the station anew")
+        wait_for(lambda: d.requests(ONDORIA) == 2, 10, "play opens the station anew")
         self.assertEqual(d.playerctl("metadata", "mpris:trackid"), "'/org/tunora/Track/2'")
 
 
@@ -521,7 +522,7 @@ class ApplicationTest(DesktopTestCase):
         d = self.desktop
         d.start_tunora({"PULSE_SERVER": "unix:/nonexistent"})
         d.click("Ondoria")
-        wait_for(lambda: d.requests("/ondo/01/128/mp3/stream.mp3") == 1, message="the stream")
+        wait_for(lambda: d.requests(ONDORIA) == 1, message="the stream")
         d.click("Ondo Kultur")
         wait_for(lambda: d.label() == " Ondo Kultur", message="the menu still answers")
         self.assertIsNone(d.tunora.popen.poll())
