@@ -9,7 +9,7 @@ import threading
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from desktop import TUNORA, DesktopTestCase, wait_for  # noqa: E402
+from desktop import TUNORA, DesktopTestCase, interface_info, wait_for  # noqa: E402
 from gi.repository import Gio, GLib
 
 OPTION = "\u2325"
@@ -336,9 +336,11 @@ class SettingsTest(DesktopTestCase):
         return os.path.join(self.desktop.config, "tunora")
 
     def write_settings(self, contents, name="defaults.json"):
+        """Writes beside and renames, as editors do: never a half file to read."""
         os.makedirs(self.folder(), exist_ok=True)
-        with open(os.path.join(self.folder(), name), "wb") as file:
+        with open(os.path.join(self.folder(), ".edit"), "wb") as file:
             file.write(contents)
+        os.replace(os.path.join(self.folder(), ".edit"), os.path.join(self.folder(), name))
 
     def test_the_first_start_seeds_a_private_file_and_other_keys_survive(self):
         d = self.desktop
@@ -358,7 +360,7 @@ class SettingsTest(DesktopTestCase):
 
         self.write_settings(b'{"hotkeyChannels": ["wdr2"]}')  # a hand edit, while running
         d.xdotool("key", "alt+1")
-        wait_for(lambda: d.label() == " WDR 2", message="the edited binding")
+        wait_for(lambda: d.label() == " WDR 2", 15, "the edited binding")
 
     def test_bad_files_are_kept_aside_and_never_waited_on(self):
         d = self.desktop
@@ -377,8 +379,12 @@ class SettingsTest(DesktopTestCase):
         kept = [os.path.join(self.folder(), name) for name in os.listdir(self.folder())
                 if name.startswith("defaults.json.bad-")]
         self.assertEqual(sum(1 for path in kept if stat.S_ISFIFO(os.stat(path).st_mode)), 1)
-        contents = sorted(open(path, "rb").read() for path in kept
-                          if not stat.S_ISFIFO(os.stat(path).st_mode))
+        contents = []
+        for path in kept:
+            if not stat.S_ISFIFO(os.stat(path).st_mode):
+                with open(path, "rb") as file:
+                    contents.append(file.read())
+        contents.sort()
         self.assertEqual(contents, sorted(bad[:-1]), "every bad file kept, none overwritten")
 
     def test_a_shortcut_that_cannot_be_saved_is_told_and_not_shown(self):
@@ -583,24 +589,11 @@ class XEmbedFallbackTest(DesktopTestCase):
         self.assertIsNone(d.tunora.popen.poll())
 
 
-SHORTCUTS_BACKEND_XML = """
-<node><interface name="org.freedesktop.impl.portal.GlobalShortcuts">
-  <method name="CreateSession">
-    <arg type="o" direction="in"/><arg type="o" direction="in"/><arg type="s" direction="in"/>
-    <arg type="a{sv}" direction="in"/><arg type="u" direction="out"/>
-    <arg type="a{sv}" direction="out"/>
-  </method>
-  <method name="BindShortcuts">
-    <arg type="o" direction="in"/><arg type="o" direction="in"/>
-    <arg type="a(sa{sv})" direction="in"/><arg type="s" direction="in"/>
-    <arg type="a{sv}" direction="in"/><arg type="u" direction="out"/>
-    <arg type="a{sv}" direction="out"/>
-  </method>
-  <signal name="Activated">
-    <arg type="o"/><arg type="s"/><arg type="t"/><arg type="a{sv}"/>
-  </signal>
-</interface></node>
-"""
+SHORTCUTS_BACKEND = interface_info(
+    "org.freedesktop.impl.portal.GlobalShortcuts",
+    methods=[("CreateSession", "oosa{sv}", "ua{sv}"),
+             ("BindShortcuts", "ooa(sa{sv})sa{sv}", "ua{sv}")],
+    signals=[("Activated", "osta{sv}")])
 
 
 class PortalShortcutTest(DesktopTestCase):
@@ -611,9 +604,8 @@ class PortalShortcutTest(DesktopTestCase):
         super().setUp()
         d = self.desktop
         self.sessions, self.bound, self.answer = [], [], 0
-        info = Gio.DBusNodeInfo.new_for_xml(SHORTCUTS_BACKEND_XML).interfaces[0]
-        d.bus.register_object("/org/freedesktop/portal/desktop", info, self.backend_call,
-                              None, None)
+        d.bus.register_object("/org/freedesktop/portal/desktop", SHORTCUTS_BACKEND,
+                              self.backend_call, None, None)
         d.own_name(self.BACKEND)
         self.portals = os.path.join(d.root, "portals")
         os.makedirs(self.portals)

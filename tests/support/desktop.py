@@ -35,28 +35,30 @@ from gi.repository import Gio, GLib  # noqa: E402
 HERE = os.path.dirname(os.path.abspath(__file__))
 TUNORA = os.environ.get("TUNORA_BINARY", os.path.join(HERE, "..", "..", "build", "tunora"))
 
-WATCHER_XML = """
-<node><interface name="org.kde.StatusNotifierWatcher">
-  <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
-  <method name="RegisterStatusNotifierHost"><arg name="service" type="s" direction="in"/></method>
-  <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
-  <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
-  <property name="ProtocolVersion" type="i" access="read"/>
-  <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
-</interface></node>
-"""
+def interface_info(name, methods=(), signals=(), properties=()):
+    """D-Bus introspection data from signatures: methods as (name, in, out),
+    signals as (name, args), properties as (name, type)."""
+    def args(signature, direction=""):
+        types = GLib.Variant.split_signature("(%s)" % signature) if signature else []
+        return "".join('<arg type="%s" %s/>' % (t, direction) for t in types)
+    xml = "".join('<method name="%s">%s%s</method>' % (m, args(i, 'direction="in"'),
+                                                        args(o, 'direction="out"'))
+                  for m, i, o in methods)
+    xml += "".join('<signal name="%s">%s</signal>' % (n, args(a)) for n, a in signals)
+    xml += "".join('<property name="%s" type="%s" access="read"/>' % p for p in properties)
+    return Gio.DBusNodeInfo.new_for_xml(
+        '<node><interface name="%s">%s</interface></node>' % (name, xml)).interfaces[0]
 
-NOTIFICATIONS_XML = """
-<node><interface name="org.freedesktop.Notifications">
-  <method name="GetCapabilities"><arg type="as" direction="out"/></method>
-  <method name="Notify">
-    <arg type="s" direction="in"/><arg type="u" direction="in"/><arg type="s" direction="in"/>
-    <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="as" direction="in"/>
-    <arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
-    <arg type="u" direction="out"/>
-  </method>
-</interface></node>
-"""
+
+WATCHER = interface_info(
+    "org.kde.StatusNotifierWatcher",
+    methods=[("RegisterStatusNotifierItem", "s", ""), ("RegisterStatusNotifierHost", "s", "")],
+    signals=[("StatusNotifierItemRegistered", "s")],
+    properties=[("RegisteredStatusNotifierItems", "as"), ("IsStatusNotifierHostRegistered", "b"),
+                ("ProtocolVersion", "i")])
+NOTIFICATIONS = interface_info(
+    "org.freedesktop.Notifications",
+    methods=[("GetCapabilities", "", "as"), ("Notify", "susssasa{sv}i", "u")])
 
 
 def wait_for(condition, timeout=10.0, message="condition"):
@@ -233,14 +235,12 @@ class Desktop:
             return False
 
     def _own_watcher(self):
-        info = Gio.DBusNodeInfo.new_for_xml(WATCHER_XML).interfaces[0]
-        self.bus.register_object("/StatusNotifierWatcher", info, self._watcher_call,
+        self.bus.register_object("/StatusNotifierWatcher", WATCHER, self._watcher_call,
                                  self._watcher_property, None)
         self.own_name("org.kde.StatusNotifierWatcher")
 
     def _own_notification_server(self):
-        info = Gio.DBusNodeInfo.new_for_xml(NOTIFICATIONS_XML).interfaces[0]
-        self.bus.register_object("/org/freedesktop/Notifications", info,
+        self.bus.register_object("/org/freedesktop/Notifications", NOTIFICATIONS,
                                  self._notification_call, None, None)
         self.own_name("org.freedesktop.Notifications")
 

@@ -414,26 +414,29 @@ GstStreamPlayerFactory::GstStreamPlayerFactory(PlaybackSettings settings,
     : environment_(std::make_shared<StreamPlayerEnvironment>()),
       networkMonitor_(networkMonitor ? G_NETWORK_MONITOR(g_object_ref(networkMonitor)) : nullptr) {
     environment_->settings = std::move(settings);
-    // GStreamer, the trust store and the watches start a moment after the
-    // program rather than with it, so the tray item shows up sooner, and before
-    // the first station, so that it plays as fast as the next ones.
+    // GStreamer and the plugins a station needs load a moment after the program
+    // starts, on a thread of their own: not with the program, so the tray item
+    // shows up sooner, and not on the first click, so the first station plays
+    // as fast as the next ones.
     warmUp_.reset(g_timeout_add(
         warmUpDelay,
         [](gpointer self) -> gboolean {
             auto* factory = static_cast<GstStreamPlayerFactory*>(self);
             factory->warmUp_.forget();
-            factory->prepare();
+            factory->loader_ = std::thread(&GstStreamPlayerFactory::loadGStreamer);
             return G_SOURCE_REMOVE;
         },
         this));
 }
 
-void GstStreamPlayerFactory::prepare() {
-    if (environment_->sleepMonitor) {
-        return;
+GstStreamPlayerFactory::~GstStreamPlayerFactory() {
+    if (loader_.joinable()) {
+        loader_.join();
     }
+}
+
+void GstStreamPlayerFactory::loadGStreamer() {
     gst_init(nullptr, nullptr);
-    startWatches();
     // What a station's pipeline loads when it is first made: HTTP, ICY, MP3, sound.
     for (const char* name :
          {"playback", "soup", "icydemux", "audioparsers", "mpg123", "typefindfunctions",
@@ -446,7 +449,13 @@ void GstStreamPlayerFactory::prepare() {
 
 std::unique_ptr<StreamPlayer> GstStreamPlayerFactory::makePlayer(const std::string& url) {
     warmUp_.reset();
-    prepare();
+    if (loader_.joinable()) {
+        loader_.join(); // a click before the loading is done waits for it
+    }
+    if (!environment_->sleepMonitor) {
+        gst_init(nullptr, nullptr);
+        startWatches();
+    }
     return std::make_unique<GstStreamPlayer>(url, environment_);
 }
 

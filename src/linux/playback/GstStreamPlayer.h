@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 
 namespace tunora {
 
@@ -112,16 +113,20 @@ class GstStreamPlayerFactory : public StreamPlayerFactory {
   public:
     explicit GstStreamPlayerFactory(PlaybackSettings settings,
                                     GNetworkMonitor* networkMonitor = nullptr);
+    ~GstStreamPlayerFactory() override;
+    GstStreamPlayerFactory(const GstStreamPlayerFactory&) = delete;
+    GstStreamPlayerFactory& operator=(const GstStreamPlayerFactory&) = delete;
     std::unique_ptr<StreamPlayer> makePlayer(const std::string& url) override;
 
   private:
     static constexpr guint warmUpDelay = 1000; // ms after the program starts
-    void prepare();
+    static void loadGStreamer();
     void startWatches();
 
     std::shared_ptr<StreamPlayerEnvironment> environment_;
     GObjectPtr<GNetworkMonitor> networkMonitor_;
     GSourceId warmUp_;
+    std::thread loader_;
 };
 
 } // namespace tunora
