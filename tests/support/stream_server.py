@@ -1,22 +1,20 @@
 #!/usr/bin/python3
-"""A loopback MP3 stream server for the playback tests.
+"""A loopback MP3 stream server for the tests.
 
 Serves an MP3 file, looping, at real-time pace after a short burst. Paths choose
-faults: /404, /html, /drop-once (the first connection dies after ~1.5 s of audio),
-/drop-then-404 (that, and 404 afterwards), /drop-always (every connection dies
-after ~1 s of audio), /reset-once (the first
-connection is closed without an answer),
-/feed/<name> (update feeds, good and bad),
+faults: /404, /html, /drop-once (the first connection dies after ~1.5 s of
+audio), /drop-always (every connection dies after ~1 s of audio), /reset-once
+(the first connection is closed without an answer), /stall (headers and a little
+audio, then silence), /icy (the stream with ICY metadata, the title "Tunora Test
+Song", for clients that ask), /redirect-to-http (to --redirect-target),
+/redirect-here (a relative redirect to /tone.mp3), /redirect-here-feed (to
+/feed/newer) and /feed/<name> (update feeds, good and bad).
+
 With --faults FILE (JSON: {"part of a path": "fault path"}), a request whose path
 contains a key is answered as the fault path is, e.g. {"ndr2": "404"}; the file
 is read on every request, so a test can break and mend stations while they run.
-The fault path /icy serves the stream with ICY metadata (the title "Tunora Test
-Song") to clients that ask for it.
-/stall (headers and a little audio, then silence), /redirect-to-http,
-/redirect-here (a relative redirect to /tone.mp3), /redirect-here-feed (to
-/feed/newer). With --counts,
-the number of requests per path is kept in a JSON file. Prints its port on stdout.
-Stops by itself after --lifetime seconds.
+With --counts, the number of requests per path is kept in a JSON file. Prints its
+port on stdout; stops by itself after --lifetime seconds.
 """
 import argparse, os, http.server, json, socketserver, ssl, sys, threading, time
 
@@ -49,7 +47,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         if path.startswith("/feed/"):
             return self.feed(path[len("/feed/"):])
-        if path == "/404" or (path == "/drop-then-404" and nth > 1):
+        if path == "/404":
             return self.reply(404, "text/plain", b"not found")
         if path == "/html":
             return self.reply(200, "text/html", b"<html><body>" + b"x" * 4096 + b"</body></html>")
@@ -64,7 +62,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
             return
         limit = None
-        if path in ("/drop-once", "/drop-then-404") and nth == 1:
+        if path == "/drop-once" and nth == 1:
             limit = int(BITRATE_BYTES * 1.5)
         if path == "/drop-always":
             limit = BITRATE_BYTES
