@@ -31,13 +31,13 @@ std::optional<char> digitForKeyCode(std::uint32_t keyCode) {
     }
 }
 
-EventTargetRef HotkeyDispatch::applicationTarget() {
+EventTargetRef HotkeyDispatch::applicationEventTarget() {
     static OpaqueEventTarget application;
     return &application;
 }
 
-OSStatus HotkeyDispatch::install(EventTargetRef target, EventHandlerProcPtr handler,
-                                 std::span<const EventTypeSpec> types, void* userData) {
+OSStatus HotkeyDispatch::installEventHandler(EventTargetRef target, EventHandlerProcPtr handler,
+                                             std::span<const EventTypeSpec> types, void* userData) {
     if (target == nullptr || handler == nullptr) {
         return eventInternalErr;
     }
@@ -62,8 +62,8 @@ void HotkeyDispatch::dispatch(EventTargetRef target, EventHotKeyID id) const {
     }
 }
 
-OSStatus HotkeyDispatch::readHotKeyId(EventRef event, std::uint32_t name, std::uint32_t desiredType,
-                                      EventHotKeyID& out) {
+OSStatus HotkeyDispatch::getEventParameter(EventRef event, std::uint32_t name,
+                                           std::uint32_t desiredType, EventHotKeyID& out) {
     if (event == nullptr || name != kEventParamDirectObject || desiredType != typeEventHotKeyID ||
         !event->hotKeyId) {
         return eventParameterNotFoundErr;

@@ -18,18 +18,19 @@ namespace tunora {
 // the keys of an ANSI keyboard.
 std::optional<char> digitForKeyCode(std::uint32_t keyCode);
 
-// What every hot-key adapter does alike: keeps the installed handlers and hands
-// a press, as a hot-key event, to the first handler of its target that takes it.
-class HotkeyDispatch {
+// What every hot-key adapter does alike: the application target, the installed
+// handlers, and a press handed, as a hot-key event, to the first handler of its
+// target that takes it. An adapter adds only how keys are registered.
+class HotkeyDispatch : public HotkeyEventServices {
   public:
-    static EventTargetRef applicationTarget();
+    EventTargetRef applicationEventTarget() override;
+    OSStatus installEventHandler(EventTargetRef target, EventHandlerProcPtr handler,
+                                 std::span<const EventTypeSpec> types, void* userData) override;
+    OSStatus getEventParameter(EventRef event, std::uint32_t name, std::uint32_t desiredType,
+                               EventHotKeyID& out) override;
 
-    OSStatus install(EventTargetRef target, EventHandlerProcPtr handler,
-                     std::span<const EventTypeSpec> types, void* userData);
+  protected:
     void dispatch(EventTargetRef target, EventHotKeyID id) const;
-    // The hot-key id an event carries, read as the port's getEventParameter does.
-    static OSStatus readHotKeyId(EventRef event, std::uint32_t name, std::uint32_t desiredType,
-                                 EventHotKeyID& out);
 
   private:
     struct Installed {

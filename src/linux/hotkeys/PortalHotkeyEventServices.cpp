@@ -126,23 +126,6 @@ PortalHotkeyEventServices::~PortalHotkeyEventServices() {
     g_bus_unwatch_name(nameWatch_);
 }
 
-EventTargetRef PortalHotkeyEventServices::applicationEventTarget() {
-    return HotkeyDispatch::applicationTarget();
-}
-
-OSStatus PortalHotkeyEventServices::installEventHandler(EventTargetRef target,
-                                                        EventHandlerProcPtr handler,
-                                                        std::span<const EventTypeSpec> types,
-                                                        void* userData) {
-    return dispatch_.install(target, handler, types, userData);
-}
-
-OSStatus PortalHotkeyEventServices::getEventParameter(EventRef event, std::uint32_t name,
-                                                      std::uint32_t desiredType,
-                                                      EventHotKeyID& out) {
-    return HotkeyDispatch::readHotKeyId(event, name, desiredType, out);
-}
-
 // A registration is a shortcut the portal is asked to bind; the desktop answers
 // later, so the registration itself always succeeds.
 OSStatus PortalHotkeyEventServices::registerEventHotKey(std::uint32_t keyCode,
@@ -212,7 +195,7 @@ void PortalHotkeyEventServices::onActivated(GDBusConnection*, const gchar*, cons
     }
     for (const auto& shortcut : services->shortcuts_) {
         if (shortcut->name == name) {
-            services->dispatch_.dispatch(shortcut->target, shortcut->id);
+            services->dispatch(shortcut->target, shortcut->id);
             return;
         }
     }

@@ -21,21 +21,16 @@ namespace tunora {
 // When the portal restarts, a new session is made and bound again; when the user
 // refuses or the portal fails, the program goes without global shortcuts until the
 // next start, and says why in one line on stderr.
-class PortalHotkeyEventServices : public HotkeyEventServices {
+class PortalHotkeyEventServices : public HotkeyDispatch {
   public:
     PortalHotkeyEventServices();
     ~PortalHotkeyEventServices() override;
     PortalHotkeyEventServices(const PortalHotkeyEventServices&) = delete;
     PortalHotkeyEventServices& operator=(const PortalHotkeyEventServices&) = delete;
 
-    EventTargetRef applicationEventTarget() override;
-    OSStatus installEventHandler(EventTargetRef target, EventHandlerProcPtr handler,
-                                 std::span<const EventTypeSpec> types, void* userData) override;
     OSStatus registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers, EventHotKeyID id,
                                  EventTargetRef target, std::uint32_t options,
                                  EventHotKeyRef* outRef) override;
-    OSStatus getEventParameter(EventRef event, std::uint32_t name, std::uint32_t desiredType,
-                               EventHotKeyID& out) override;
 
   private:
     struct Shortcut;
@@ -59,7 +54,6 @@ class PortalHotkeyEventServices : public HotkeyEventServices {
              ResponseHandler onResponse);
     void giveUp(const std::string& why);
 
-    HotkeyDispatch dispatch_;
     std::vector<std::unique_ptr<Shortcut>> shortcuts_;
     GObjectPtr<GCancellable> cancellable_;
     GObjectPtr<GDBusConnection> bus_;

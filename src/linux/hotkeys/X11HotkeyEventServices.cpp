@@ -66,17 +66,6 @@ X11HotkeyEventServices::X11HotkeyEventServices(const char* displayName)
 
 X11HotkeyEventServices::~X11HotkeyEventServices() = default;
 
-EventTargetRef X11HotkeyEventServices::applicationEventTarget() {
-    return HotkeyDispatch::applicationTarget();
-}
-
-OSStatus X11HotkeyEventServices::installEventHandler(EventTargetRef target,
-                                                     EventHandlerProcPtr handler,
-                                                     std::span<const EventTypeSpec> types,
-                                                     void* userData) {
-    return dispatch_.install(target, handler, types, userData);
-}
-
 unsigned X11HotkeyEventServices::modifierMaskForKeysym(unsigned long keysym) const {
     const KeyCode keycode = XKeysymToKeycode(display_.get(), keysym);
     XModifierKeymap* map = XGetModifierMapping(display_.get());
@@ -157,11 +146,6 @@ OSStatus X11HotkeyEventServices::registerEventHotKey(std::uint32_t keyCode, std:
     return noErr;
 }
 
-OSStatus X11HotkeyEventServices::getEventParameter(EventRef event, std::uint32_t name,
-                                                   std::uint32_t desiredType, EventHotKeyID& out) {
-    return HotkeyDispatch::readHotKeyId(event, name, desiredType, out);
-}
-
 gboolean X11HotkeyEventServices::onDisplayReadable(gint, GIOCondition condition, gpointer self) {
     auto* services = static_cast<X11HotkeyEventServices*>(self);
     if (condition & (G_IO_HUP | G_IO_ERR)) {
@@ -196,15 +180,11 @@ void X11HotkeyEventServices::handleKeyEvent(unsigned keycode, unsigned state, bo
         if (grab->keycode == keycode && grab->modifiers == modifiers) {
             if (!grab->held) {
                 grab->held = true;
-                dispatchHotKey(*grab);
+                dispatch(grab->target, grab->id);
             }
             return;
         }
     }
-}
-
-void X11HotkeyEventServices::dispatchHotKey(const Grab& grab) {
-    dispatch_.dispatch(grab.target, grab.id);
 }
 
 } // namespace tunora

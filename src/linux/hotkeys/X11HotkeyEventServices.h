@@ -20,7 +20,7 @@ namespace tunora {
 //
 // Without a display (Wayland-only session, headless start) registrations fail
 // and nothing else changes.
-class X11HotkeyEventServices : public HotkeyEventServices {
+class X11HotkeyEventServices : public HotkeyDispatch {
   public:
     // Opens its own connection to displayName (nullptr: $DISPLAY).
     explicit X11HotkeyEventServices(const char* displayName = nullptr);
@@ -30,14 +30,9 @@ class X11HotkeyEventServices : public HotkeyEventServices {
 
     bool hasDisplay() const { return display_ != nullptr; }
 
-    EventTargetRef applicationEventTarget() override;
-    OSStatus installEventHandler(EventTargetRef target, EventHandlerProcPtr handler,
-                                 std::span<const EventTypeSpec> types, void* userData) override;
     OSStatus registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers, EventHotKeyID id,
                                  EventTargetRef target, std::uint32_t options,
                                  EventHotKeyRef* outRef) override;
-    OSStatus getEventParameter(EventRef event, std::uint32_t name, std::uint32_t desiredType,
-                               EventHotKeyID& out) override;
 
   private:
     struct DisplayCloser {
@@ -48,14 +43,12 @@ class X11HotkeyEventServices : public HotkeyEventServices {
     static gboolean onDisplayReadable(gint fd, GIOCondition condition, gpointer self);
     void drainEvents();
     void handleKeyEvent(unsigned keycode, unsigned state, bool pressed);
-    void dispatchHotKey(const Grab& grab);
     unsigned modifierMaskForKeysym(unsigned long keysym) const;
 
     std::unique_ptr<_XDisplay, DisplayCloser> display_;
     GSourceId watch_; // the X connection on the main loop; goes before the display
     // Caps Lock and Num Lock: a press counts whatever their state.
     unsigned ignoredLockMask_ = 0;
-    HotkeyDispatch dispatch_;
     std::vector<std::unique_ptr<Grab>> grabs_;
 };
 
