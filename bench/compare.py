@@ -139,6 +139,25 @@ def bench_tunora(d, sink):
     return figures
 
 
+def measure_running_player(figures, sink, pid, play, stop):
+    """First audio over RUNS plays, then memory, CPU and wake-ups, for a player
+    that keeps running between streams."""
+    figures["first audio (ms)"] = []
+    for _ in range(RUNS):
+        start = time.monotonic()
+        play()
+        figures["first audio (ms)"].append(sink.ms_to_sound(start))
+        stop()
+        sink.wait_for_silence()
+    play()
+    sink.ms_to_sound(time.monotonic())
+    figures["RSS playing (MiB)"], figures["CPU per 20 s playing (ms)"] = [
+        [value] for value in while_playing(pid)]
+    stop()
+    sink.wait_for_silence()
+    figures["context switches in 5 s paused"] = [switches_paused(pid)]
+
+
 def bench_mpv(d, sink, url):
     path = os.path.join(d.root, "mpv.sock")
 
@@ -157,20 +176,9 @@ def bench_mpv(d, sink, url):
     figures = {"start-up to IPC socket (ms)": [(time.monotonic() - start) * 1000]}
     settle(2)
     figures["RSS idle (MiB)"] = [proc_status(mpv.popen.pid, "VmRSS") / 1024]
-    figures["first audio (ms)"] = []
-    for _ in range(RUNS):
-        start = time.monotonic()
-        send('{"command": ["loadfile", "%s"]}' % url)
-        figures["first audio (ms)"].append(sink.ms_to_sound(start))
-        send('{"command": ["stop"]}')
-        sink.wait_for_silence()
-    send('{"command": ["loadfile", "%s"]}' % url)
-    sink.ms_to_sound(time.monotonic())
-    figures["RSS playing (MiB)"], figures["CPU per 20 s playing (ms)"] = [
-        [value] for value in while_playing(mpv.popen.pid)]
-    send('{"command": ["stop"]}')
-    sink.wait_for_silence()
-    figures["context switches in 5 s paused"] = [switches_paused(mpv.popen.pid)]
+    measure_running_player(figures, sink, mpv.popen.pid,
+                           lambda: send('{"command": ["loadfile", "%s"]}' % url),
+                           lambda: send('{"command": ["stop"]}'))
     mpv.stop()
     return figures
 
@@ -199,20 +207,8 @@ def bench_goodvibes(d, sink, url):
         except GLib.Error:
             return False
     wait_for(lambda: player("Stop"), 30, "Goodvibes' player interface")
-    figures["first audio (ms)"] = []
-    for _ in range(RUNS):
-        start = time.monotonic()
-        player("Play", url)
-        figures["first audio (ms)"].append(sink.ms_to_sound(start))
-        player("Stop")
-        sink.wait_for_silence()
-    player("Play", url)
-    sink.ms_to_sound(time.monotonic())
-    figures["RSS playing (MiB)"], figures["CPU per 20 s playing (ms)"] = [
-        [value] for value in while_playing(goodvibes.popen.pid)]
-    player("Stop")
-    sink.wait_for_silence()
-    figures["context switches in 5 s paused"] = [switches_paused(goodvibes.popen.pid)]
+    measure_running_player(figures, sink, goodvibes.popen.pid, lambda: player("Play", url),
+                           lambda: player("Stop"))
     goodvibes.stop()
     return figures
 
