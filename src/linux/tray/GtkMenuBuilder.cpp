@@ -1,5 +1,7 @@
 #include "linux/tray/GtkMenuBuilder.h"
 
+#include <iterator>
+
 namespace tunora {
 namespace {
 
@@ -118,21 +120,8 @@ bool sameShape(GtkWidget* widget, const MenuItem& item) {
            (!needsNewWidget(widget, item) && canUpdateGtkMenu(submenu, *item.submenu()));
 }
 
-// Lets go of a widget taken out of its menu once the current event is over: it
-// may be the very item being activated.
-void releaseLater(GtkWidget* widget) {
-    g_idle_add_full(
-        G_PRIORITY_DEFAULT,
-        [](gpointer data) -> gboolean {
-            gtk_widget_destroy(GTK_WIDGET(data));
-            g_object_unref(data);
-            return G_SOURCE_REMOVE;
-        },
-        widget, nullptr);
-}
-
 void updateItem(GtkWidget* widget, const MenuItem& item, ActionTarget& application,
-                GtkAccelGroup* accelerators) {
+                GtkAccelGroup* accelerators, std::vector<GObjectPtr<GtkWidget>>& replaced) {
     if (item.isSeparator()) {
         return;
     }
@@ -155,8 +144,9 @@ void updateItem(GtkWidget* widget, const MenuItem& item, ActionTarget& applicati
         }
     }
     if (item.submenu() != nullptr) {
-        updateGtkMenu(gtk_menu_item_get_submenu(GTK_MENU_ITEM(widget)), *item.submenu(),
-                      application, accelerators);
+        auto replacedBelow = updateGtkMenu(gtk_menu_item_get_submenu(GTK_MENU_ITEM(widget)),
+                                           *item.submenu(), application, accelerators);
+        std::move(replacedBelow.begin(), replacedBelow.end(), std::back_inserter(replaced));
     }
 }
 
@@ -190,23 +180,25 @@ bool canUpdateGtkMenu(GtkWidget* gtkMenu, const Menu& menu) {
     return forEachPair(gtkMenu, menu, sameShape);
 }
 
-void updateGtkMenu(GtkWidget* gtkMenu, const Menu& menu, ActionTarget& application,
-                   GtkAccelGroup* accelerators) {
+std::vector<GObjectPtr<GtkWidget>> updateGtkMenu(GtkWidget* gtkMenu, const Menu& menu,
+                                                 ActionTarget& application,
+                                                 GtkAccelGroup* accelerators) {
+    std::vector<GObjectPtr<GtkWidget>> replaced;
     int position = 0;
     forEachPair(gtkMenu, menu, [&](GtkWidget* widget, const MenuItem& item) {
         if (!item.isSeparator() && item.submenu() == nullptr && needsNewWidget(widget, item)) {
             GtkWidget* replacement = buildItem(item, application, accelerators);
             gtk_widget_show(replacement);
-            g_object_ref(widget);
+            replaced.emplace_back(GTK_WIDGET(g_object_ref(widget)));
             gtk_container_remove(GTK_CONTAINER(gtkMenu), widget);
             gtk_menu_shell_insert(GTK_MENU_SHELL(gtkMenu), replacement, position);
-            releaseLater(widget);
         } else {
-            updateItem(widget, item, application, accelerators);
+            updateItem(widget, item, application, accelerators, replaced);
         }
         ++position;
         return true;
     });
+    return replaced;
 }
 
 } // namespace tunora

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "linux/glib/GObjectPtr.h"
 #include "platform/toolkit/Menu.h"
 
 #include <gtk/gtk.h>
+#include <vector>
 
 namespace tunora {
 
@@ -20,8 +22,11 @@ bool canUpdateGtkMenu(GtkWidget* gtkMenu, const Menu& menu);
 // place, an item that became another kind (a check item or not, another
 // accelerator) gets a new widget in its place, and every action now goes
 // through `menu`, which must outlive the widgets. Unchanged items are left
-// alone, so the tray's D-Bus export sends only what changed.
-void updateGtkMenu(GtkWidget* gtkMenu, const Menu& menu, ActionTarget& application,
-                   GtkAccelGroup* accelerators);
+// alone, so the tray's D-Bus export sends only what changed. Returns the widgets
+// taken out, for the caller to release once the current event is over: one of
+// them may be the very item being activated.
+std::vector<GObjectPtr<GtkWidget>> updateGtkMenu(GtkWidget* gtkMenu, const Menu& menu,
+                                                 ActionTarget& application,
+                                                 GtkAccelGroup* accelerators);
 
 } // namespace tunora

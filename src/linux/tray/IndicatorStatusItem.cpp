@@ -125,7 +125,10 @@ void IndicatorStatusItem::setMenu(std::unique_ptr<Menu> menu) {
     if (gtkMenu_ && canUpdateGtkMenu(gtkMenu_.get(), *menu)) {
         // Most changes touch only texts and check marks: the widgets stay, and
         // so do their D-Bus export and the panel's copy of it.
-        updateGtkMenu(gtkMenu_.get(), *menu, application_, accelerators_.get());
+        for (auto& widget :
+             updateGtkMenu(gtkMenu_.get(), *menu, application_, accelerators_.get())) {
+            retire(nullptr, std::move(widget));
+        }
         retire(std::move(menu_), nullptr);
         menu_ = std::move(menu);
         return;
@@ -138,8 +141,8 @@ void IndicatorStatusItem::setMenu(std::unique_ptr<Menu> menu) {
     gtkMenu_.reset(gtkMenu);
 }
 
-// A menu is replaced while one of its items is still being activated: the
-// model (and the widgets, if replaced too) live until the loop is back.
+// A menu (or one of its items) is replaced while one of its items is still being
+// activated: the model and the replaced widgets live until the loop is back.
 void IndicatorStatusItem::retire(std::unique_ptr<Menu> menu, GObjectPtr<GtkWidget> widget) {
     if (!menu && !widget) {
         return;
