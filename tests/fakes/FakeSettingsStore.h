@@ -6,49 +6,29 @@
 
 namespace tunora::fakes {
 
-// Settings kept in memory; counts writes so tests can see read-modify-write cycles.
+// Settings kept in memory.
 class FakeSettingsStore : public SettingsStore {
   public:
     std::optional<std::vector<ArrayElement>> readArray(std::string_view key) override {
-        const auto found = arrays.find(std::string(key));
-        if (found == arrays.end()) {
-            return std::nullopt;
-        }
-        return found->second;
+        return lookup(arrays, key);
     }
+    std::optional<std::string> readString(std::string_view key) override {
+        return lookup(texts, key);
+    }
+    std::optional<double> readNumber(std::string_view key) override { return lookup(numbers, key); }
     bool writeStringArray(std::string_view key, const std::vector<std::string>& values) override {
-        ++writeCount;
-        if (refuseWrites) {
-            return false;
-        }
         arrays[std::string(key)] = std::vector<ArrayElement>(values.begin(), values.end());
         return true;
     }
-
-    std::optional<std::string> readString(std::string_view key) override {
-        const auto found = texts.find(std::string(key));
-        return found == texts.end() ? std::nullopt : std::optional<std::string>(found->second);
-    }
-    std::optional<double> readNumber(std::string_view key) override {
-        const auto found = numbers.find(std::string(key));
-        return found == numbers.end() ? std::nullopt : std::optional<double>(found->second);
-    }
-    bool writeNumber(std::string_view key, double value) override {
-        ++writeCount;
-        numbers[std::string(key)] = value;
-        return !refuseWrites;
-    }
-    std::map<std::string, double> numbers;
-    std::string lastWriteProblem() const override {
-        return refuseWrites ? "cannot write defaults.json: disk full" : "";
-    }
     bool writeString(std::string_view key, const std::string& value) override {
-        ++writeCount;
         texts[std::string(key)] = value;
         return true;
     }
-
-    bool refuseWrites = false;
+    bool writeNumber(std::string_view key, double value) override {
+        numbers[std::string(key)] = value;
+        return true;
+    }
+    std::string lastWriteProblem() const override { return ""; }
 
     // Stored strings of a key, for assertions (a non-string element reads as "<not a string>").
     std::vector<std::string> strings(const std::string& key) const {
@@ -61,7 +41,14 @@ class FakeSettingsStore : public SettingsStore {
 
     std::map<std::string, std::vector<ArrayElement>> arrays;
     std::map<std::string, std::string> texts;
-    int writeCount = 0;
+    std::map<std::string, double> numbers;
+
+  private:
+    template <typename Map>
+    static std::optional<typename Map::mapped_type> lookup(const Map& map, std::string_view key) {
+        const auto found = map.find(std::string(key));
+        return found == map.end() ? std::nullopt : std::optional(found->second);
+    }
 };
 
 } // namespace tunora::fakes

@@ -62,16 +62,6 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return true;
 }
 
-MainLoopTicker::MainLoopTicker(unsigned intervalMs) {
-    source_.reset(g_timeout_add(
-        intervalMs,
-        [](gpointer self) -> gboolean {
-            ++static_cast<MainLoopTicker*>(self)->ticks_;
-            return G_SOURCE_CONTINUE;
-        },
-        this));
-}
-
 TemporaryDirectory::TemporaryDirectory() {
     std::string pattern = std::filesystem::temp_directory_path() / "tunora-test-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -103,9 +93,7 @@ RunningProgram::RunningProgram(const std::vector<std::string>& argv) {
 }
 
 RunningProgram::~RunningProgram() {
-    if (running()) {
-        g_subprocess_force_exit(process_.get());
-    }
+    g_subprocess_force_exit(process_.get());
     g_subprocess_wait(process_.get(), nullptr, nullptr);
 }
 
@@ -119,29 +107,6 @@ std::string RunningProgram::readAvailable() {
         text.append(buffer, static_cast<std::size_t>(count));
     }
     return text;
-}
-
-bool RunningProgram::running() const {
-    return g_subprocess_get_identifier(process_.get()) != nullptr;
-}
-
-int RunningProgram::exitStatus() const {
-    g_subprocess_wait(process_.get(), nullptr, nullptr);
-    return g_subprocess_get_if_exited(process_.get()) ? g_subprocess_get_exit_status(process_.get())
-                                                      : -1;
-}
-
-ProgramResult runProgram(const std::vector<std::string>& argv, std::chrono::milliseconds timeout) {
-    RunningProgram program(argv);
-    std::string output;
-    const bool ended = waitUntil(
-        [&] {
-            output += program.readAvailable();
-            return !program.running();
-        },
-        timeout);
-    output += program.readAvailable();
-    return {ended ? program.exitStatus() : -1, output};
 }
 
 SoundRecorder::SoundRecorder()

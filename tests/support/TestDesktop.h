@@ -30,17 +30,6 @@ void spinMainLoop();
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s,
                const std::function<void()>& between = spinMainLoop);
 
-// Counts how often a main-loop timer fired: proof that the loop kept running.
-class MainLoopTicker {
-  public:
-    explicit MainLoopTicker(unsigned intervalMs);
-    int ticks() const { return ticks_; }
-
-  private:
-    GSourceId source_;
-    int ticks_ = 0;
-};
-
 // A fresh directory under $TMPDIR (or /tmp), removed with everything in it.
 class TemporaryDirectory {
   public:
@@ -64,21 +53,10 @@ class RunningProgram {
 
     // What it printed since the last call, without waiting.
     std::string readAvailable();
-    bool running() const;
-    int exitStatus() const;
 
   private:
     GObjectPtr<GSubprocess> process_;
 };
-
-// Runs a program to its end while the main loop keeps running, so the program
-// may call back into this process (over D-Bus, say). Status -1 on time-out.
-struct ProgramResult {
-    int status;
-    std::string output;
-};
-ProgramResult runProgram(const std::vector<std::string>& argv,
-                         std::chrono::milliseconds timeout = 10s);
 
 // Listens to the desktop's null sink and tells whether a tone is audible now.
 class SoundRecorder {

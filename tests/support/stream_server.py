@@ -1,20 +1,12 @@
 #!/usr/bin/python3
 """A loopback MP3 stream server for the tests.
 
-Serves an MP3 file, looping, at real-time pace after a short burst. Paths choose
-faults: /404, /html, /drop-once (the first connection dies after ~1.5 s of
-audio), /drop-always (every connection dies after ~1 s of audio), /reset-once
-(the first connection is closed without an answer), /stall (headers and a little
-audio, then silence), /icy (the stream with ICY metadata, the title "Tunora Test
-Song", for clients that ask), /redirect-to-http (to --redirect-target),
-/redirect-here (a relative redirect to /tone.mp3), /redirect-here-feed (to
-/feed/newer) and /feed/<name> (update feeds, good and bad).
-
-With --faults FILE (JSON: {"part of a path": "fault path"}), a request whose path
-contains a key is answered as the fault path is, e.g. {"ndr2": "404"}; the file
-is read on every request, so a test can break and mend stations while they run.
-With --counts, the number of requests per path is kept in a JSON file. Prints its
-port on stdout; stops by itself after --lifetime seconds.
+Serves an MP3 file, looping, at real-time pace after a one-second burst. Paths
+choose faults (see do_GET) and update feeds (/feed/<name>, see feed). With
+--faults FILE (JSON: {"part of a path": "fault path"}, e.g. {"ndr2": "404"}),
+read on every request, a test breaks and mends stations while they run. With
+--counts, the requests per path are kept in a JSON file. Prints its port on
+stdout; stops by itself after --lifetime seconds.
 """
 import argparse, os, http.server, json, socketserver, ssl, sys, threading, time
 
@@ -51,16 +43,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.reply(404, "text/plain", b"not found")
         if path == "/html":
             return self.reply(200, "text/html", b"<html><body>" + b"x" * 4096 + b"</body></html>")
-        if path in ("/redirect-here", "/redirect-here-feed"):
+        redirects = {"/redirect-here": "/tone.mp3", "/redirect-here-feed": "feed/newer",
+                     "/redirect-to-http": self.server.redirect_target}
+        if path in redirects:
             self.send_response(302)
-            self.send_header("Location", "/tone.mp3" if path == "/redirect-here" else "feed/newer")
+            self.send_header("Location", redirects[path])
             self.end_headers()
             return
-        if path == "/redirect-to-http":
-            self.send_response(302)
-            self.send_header("Location", self.server.redirect_target)
-            self.end_headers()
-            return
+        # Connections that die after 1.5 s of audio (the first) or 1 s (every
+        # one), or fall silent; /icy carries the title "Tunora Test Song".
         limit = None
         if path == "/drop-once" and nth == 1:
             limit = int(BITRATE_BYTES * 1.5)

@@ -41,30 +41,21 @@ class StatusPictureTest : public ::testing::Test {
                                    int(y * scale) * cairo_image_surface_get_stride(surface);
         return *reinterpret_cast<const std::uint32_t*>(row + int(x * scale) * 4);
     }
-    // Pixels in the points [x0, x1) x [0, height) for which `counts` holds.
+    // Pixels (in half-point steps, the picture's own at scale 2) in the points
+    // [x0, x1) x [0, height) for which `counts` holds.
     template <typename Predicate>
     static int countPixels(const CairoImage& image, double x0, double x1, Predicate counts) {
-        cairo_surface_t* surface = image.surface();
-        cairo_surface_flush(surface);
-        const unsigned char* data = cairo_image_surface_get_data(surface);
-        const int stride = cairo_image_surface_get_stride(surface);
-        const double scale = cairo_image_surface_get_width(surface) / image.size().width;
         int count = 0;
-        for (int y = 0; y < cairo_image_surface_get_height(surface); ++y) {
-            for (int x = int(x0 * scale); x < int(x1 * scale); ++x) {
-                count += counts(*reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4))
-                             ? 1
-                             : 0;
+        for (double y = 0; y < image.size().height; y += 0.5) {
+            for (double x = x0; x < x1; x += 0.5) {
+                count += counts(pixelAt(image, x, y)) ? 1 : 0;
             }
         }
         return count;
     }
-
-    // Pixels with any opacity.
     static int opaquePixels(const CairoImage& image, double x0, double x1) {
         return countPixels(image, x0, x1, [](std::uint32_t pixel) { return (pixel >> 24) > 0x20; });
     }
-
     // Pixels that, laid over a panel of grey level `panel` (0..255), come out at
     // least `contrast` grey levels away from it.
     static int standingOut(const CairoImage& image, double x0, double x1, int panel, int contrast) {

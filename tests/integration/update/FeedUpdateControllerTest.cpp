@@ -25,18 +25,13 @@ class RecordingDialogs : public UpdateDialogs {
 
 class FeedUpdateControllerTest : public ::testing::Test {
   protected:
-    std::unique_ptr<FeedUpdateController> controller(const std::string& feed,
-                                                     FeedUpdateController::Schedule schedule = {
-                                                         std::chrono::seconds(3600),
-                                                         std::chrono::seconds(86400)}) {
+    // A controller that trusts the test's authority, for the feed at path on the
+    // https server ("" when none is configured); checks start after schedule.first.
+    std::unique_ptr<FeedUpdateController>
+    controller(const std::string& path, FeedUpdateController::Schedule schedule = {3600s, 86400s}) {
         return std::make_unique<FeedUpdateController>(
-            feed.empty() ? "" : testing::tlsStreamUrl("/feed/" + feed), "0.9.2", settings, dialogs,
+            path.empty() ? "" : testing::tlsStreamUrl(path), "0.9.2", settings, dialogs,
             FeedUpdateController::Options{testing::testCaFile(), {64 * 1024, 700ms}, schedule});
-    }
-    FeedUpdateController::Options trusted() const {
-        FeedUpdateController::Options options;
-        options.caFile = testing::testCaFile();
-        return options;
     }
     void choose(FeedUpdateController& updater) {
         updater.performAction("checkForUpdates:", MenuItem("x", "checkForUpdates:", ""));
@@ -46,7 +41,7 @@ class FeedUpdateControllerTest : public ::testing::Test {
     }
     std::string checkOnce(const std::string& feed) {
         dialogs->shown.clear();
-        auto updater = controller(feed);
+        auto updater = controller("/feed/" + feed);
         choose(*updater);
         EXPECT_TRUE(waitForDialogs(1)) << feed;
         return dialogs->shown.empty() ? "" : dialogs->shown.back();
@@ -93,7 +88,7 @@ TEST_F(FeedUpdateControllerTest, NotConfiguredAndInsecureFeeds) {
 }
 
 TEST_F(FeedUpdateControllerTest, ASecondClickWhileCheckingStartsNoSecondCheck) {
-    auto updater = controller("slow");
+    auto updater = controller("/feed/slow");
     choose(*updater);
     choose(*updater);
     ASSERT_TRUE(waitForDialogs(1));
@@ -102,7 +97,7 @@ TEST_F(FeedUpdateControllerTest, ASecondClickWhileCheckingStartsNoSecondCheck) {
 }
 
 TEST_F(FeedUpdateControllerTest, ScheduledChecksAnnounceAVersionOnceAndRememberTheTime) {
-    auto first = controller("newer", {1s, 86400s});
+    auto first = controller("/feed/newer", {1s, 86400s});
     ASSERT_TRUE(waitForDialogs(1, 5s));
     EXPECT_EQ(dialogs->shown[0], "available 9.1.0 https://tunora.example/download");
     EXPECT_EQ(settings->readString("lastAnnouncedVersion"), "9.1.0");
@@ -110,21 +105,21 @@ TEST_F(FeedUpdateControllerTest, ScheduledChecksAnnounceAVersionOnceAndRememberT
     EXPECT_LE(std::abs(lastCheck - std::time(nullptr)), 5);
 
     // A restart does not check again within the day...
-    auto restarted = controller("newer", {1s, 86400s});
+    auto restarted = controller("/feed/newer", {1s, 86400s});
     EXPECT_FALSE(waitForDialogs(2, 2500ms));
     EXPECT_EQ(testing::tlsStreamRequests("/feed/newer"), 1);
 
     // ...and a day later it checks, but stays silent about the same version.
     settings->writeString("lastUpdateCheck", std::to_string(std::time(nullptr) - 90000));
-    auto nextDay = controller("newer", {1s, 86400s});
+    auto nextDay = controller("/feed/newer", {1s, 86400s});
     ASSERT_TRUE(
         testing::waitUntil([&] { return testing::tlsStreamRequests("/feed/newer") == 2; }, 5s));
     EXPECT_FALSE(waitForDialogs(2, 500ms));
 }
 
 TEST_F(FeedUpdateControllerTest, ScheduledChecksStaySilentWhenUpToDateOrFailing) {
-    auto upToDate = controller("equal", {1s, 86400s});
-    auto failing = controller("500", {1s, 86400s});
+    auto upToDate = controller("/feed/equal", {1s, 86400s});
+    auto failing = controller("/feed/500", {1s, 86400s});
     testing::waitUntil(
         [&] {
             return testing::tlsStreamRequests("/feed/equal") == 1 &&
@@ -143,15 +138,13 @@ TEST_F(FeedUpdateControllerTest, HttpsFeedsAreVerified) {
 }
 
 TEST_F(FeedUpdateControllerTest, RedirectsFollowOnlyHttpsAndNothingGoesOutInPlainText) {
-    FeedUpdateController followed(testing::tlsStreamUrl("/redirect-here-feed"), "0.9.2", settings,
-                                  dialogs, trusted());
-    choose(followed);
+    auto followed = controller("/redirect-here-feed");
+    choose(*followed);
     ASSERT_TRUE(waitForDialogs(1));
     EXPECT_EQ(dialogs->shown[0], "available 9.1.0 https://tunora.example/download");
 
-    FeedUpdateController refused(testing::tlsStreamUrl("/redirect-to-http"), "0.9.2", settings,
-                                 dialogs, trusted());
-    choose(refused);
+    auto refused = controller("/redirect-to-http");
+    choose(*refused);
     ASSERT_TRUE(waitForDialogs(2));
     EXPECT_EQ(dialogs->shown[1].rfind("failed: ", 0), 0u) << dialogs->shown[1];
     EXPECT_EQ(testing::streamRequests("/plain.mp3"), 0) << "where the bad redirect points";

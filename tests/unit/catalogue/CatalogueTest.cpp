@@ -5,21 +5,16 @@
 namespace tunora {
 namespace {
 
-TEST(StreamOrigin, AcceptsSchemeHostAndOptionalPort) {
-    auto origin = StreamOrigin::parse("http://127.0.0.1:8000");
-    ASSERT_TRUE(origin);
-    EXPECT_EQ(origin->scheme, "http");
-    EXPECT_EQ(origin->host, "127.0.0.1");
-    EXPECT_EQ(origin->port, 8000);
-
-    origin = StreamOrigin::parse("HTTPS://Mirror.Example.org/");
-    ASSERT_TRUE(origin);
-    EXPECT_EQ(origin->toString(), "https://mirror.example.org");
-    EXPECT_FALSE(origin->port);
-
-    origin = StreamOrigin::parse("http://[::1]:9");
-    ASSERT_TRUE(origin);
-    EXPECT_EQ(origin->toString(), "http://[::1]:9");
+TEST(StreamOrigin, AcceptsSchemeHostAndOptionalPortInTheirCanonicalForm) {
+    const std::pair<const char*, const char*> origins[] = {
+        {"http://127.0.0.1:8000", "http://127.0.0.1:8000"},
+        {"HTTPS://Mirror.Example.org/", "https://mirror.example.org"},
+        {"http://[::1]:9", "http://[::1]:9"}};
+    for (const auto& [text, canonical] : origins) {
+        const auto origin = StreamOrigin::parse(text);
+        ASSERT_TRUE(origin) << text;
+        EXPECT_EQ(origin->toString(), canonical);
+    }
 }
 
 TEST(StreamOrigin, RejectsAnythingButAnOrigin) {
@@ -30,15 +25,6 @@ TEST(StreamOrigin, RejectsAnythingButAnOrigin) {
           "http://host..org", "http://[zz]", "https://host:80/extra/"}) {
         EXPECT_FALSE(StreamOrigin::parse(text)) << '"' << text << '"';
     }
-}
-
-TEST(StreamUrl, ParsesAndMovesToAnotherOrigin) {
-    auto url = StreamUrl::parse("https://icecast.ndr.de/ndr/ndr2/hamburg/mp3/128/stream.mp3");
-    ASSERT_TRUE(url);
-    EXPECT_EQ(url->host(), "icecast.ndr.de");
-    EXPECT_EQ(url->path(), "/ndr/ndr2/hamburg/mp3/128/stream.mp3");
-    const StreamUrl moved = url->withOrigin(*StreamOrigin::parse("http://127.0.0.1:9"));
-    EXPECT_EQ(moved.toString(), "http://127.0.0.1:9/ndr/ndr2/hamburg/mp3/128/stream.mp3");
 }
 
 TEST(StreamUrl, RejectsRelativeOrUnsafeText) {

@@ -33,22 +33,18 @@ class MenuTestFixture : public ::testing::Test {
     const Menu& menu() const { return *statusItem->current; }
     // The first item titled title in menu (searching submenus too); fails the test if none.
     static const MenuItem& find(const Menu& in, const std::string& title) {
-        if (const MenuItem* item = search(in, title)) {
-            return *item;
-        }
-        ADD_FAILURE() << "no menu item " << title;
         static const MenuItem missing("", std::nullopt, "");
-        return missing;
+        const MenuItem* item = search(in, title);
+        EXPECT_TRUE(item) << "no menu item " << title;
+        return item ? *item : missing;
     }
     static const MenuItem* search(const Menu& in, const std::string& title) {
         for (const auto& item : in.items()) {
-            if (item->title() == title) {
-                return item.get();
-            }
-            if (item->submenu() != nullptr) {
-                if (const MenuItem* found = search(*item->submenu(), title)) {
-                    return found;
-                }
+            const MenuItem* found = item->title() == title ? item.get()
+                                    : item->submenu()      ? search(*item->submenu(), title)
+                                                           : nullptr;
+            if (found != nullptr) {
+                return found;
             }
         }
         return nullptr;
