@@ -113,8 +113,16 @@ def bench_tunora(d, sink):
     settle(2)
     figures["RSS idle (MiB)"] = [proc_status(pid, "VmRSS") / 1024]
     updates = []
+
+    def stamp_layout_updates(connection, message, incoming):
+        # A filter runs on GDBus' own thread as the message arrives: the time
+        # does not wait for this process's main loop.
+        if incoming and message.get_member() == "LayoutUpdated":
+            updates.append(time.monotonic())
+        return message
+    d.bus.add_filter(stamp_layout_updates)
     d.bus.signal_subscribe(d.item[0], "com.canonical.dbusmenu", "LayoutUpdated", None, None,
-                           Gio.DBusSignalFlags.NONE, lambda *args: updates.append(time.monotonic()))
+                           Gio.DBusSignalFlags.NONE, lambda *args: None)  # the match rule
     figures["first audio (ms)"], figures["click to LayoutUpdated (ms)"] = [], []
     for station in STATIONS[:RUNS]:
         item = d.find(*station)
