@@ -40,7 +40,11 @@ void sizeSinkBuffer(GstElement*, GstElement* element, gpointer) {
 // starts without waiting for them: they are dropped on the streaming thread,
 // so they never wake the main loop.
 GstBusSyncReply dropBufferingLevels(GstBus*, GstMessage* message, gpointer) {
-    return GST_MESSAGE_TYPE(message) == GST_MESSAGE_BUFFERING ? GST_BUS_DROP : GST_BUS_PASS;
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_BUFFERING) {
+        return GST_BUS_PASS;
+    }
+    gst_message_unref(message); // a dropped message is the handler's to release
+    return GST_BUS_DROP;
 }
 
 GstElement* makeAudioSink(const PlaybackSettings& settings) {
