@@ -155,16 +155,16 @@ bool JsonSettingsStore::moveUnusableFileAside() {
 bool JsonSettingsStore::writeDocument(const nlohmann::json& document) {
     const std::string contents =
         document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    if (!files::replaceFile(file_, contents, 0600, lastWriteProblem_)) {
+    struct stat written {};
+    if (!files::replaceFile(file_, contents, 0600, lastWriteProblem_, &written)) {
         return false; // the cache keeps what is really stored
     }
     lastWriteProblem_.clear();
     document_ = document;
     state_ = FileState::valid;
-    struct stat info {};
-    if (::stat(file_.c_str(), &info) == 0) {
-        cachedIdentity_ = FileIdentity::of(info);
-    }
+    // The identity of what we wrote: if another program replaced the file in
+    // the meantime, the next read notices.
+    cachedIdentity_ = FileIdentity::of(written);
     return true;
 }
 

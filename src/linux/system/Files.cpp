@@ -112,7 +112,7 @@ bool makePrivateFolders(const std::filesystem::path& folder, std::string& proble
 }
 
 bool replaceFile(const std::filesystem::path& file, std::string_view contents, mode_t mode,
-                 std::string& problem) {
+                 std::string& problem, struct stat* written) {
     const std::filesystem::path folder = file.parent_path();
     if (!makePrivateFolders(folder, problem)) {
         return false;
@@ -124,17 +124,21 @@ bool replaceFile(const std::filesystem::path& file, std::string_view contents, m
         problem = describe(file, "cannot write", errno);
         return false;
     }
-    const bool written =
-        ::fchmod(fd.get(), mode) == 0 && writeWhole(fd.get(), contents) && ::fsync(fd.get()) == 0;
+    struct stat status {};
+    const bool complete = ::fchmod(fd.get(), mode) == 0 && writeWhole(fd.get(), contents) &&
+                          ::fsync(fd.get()) == 0 && ::fstat(fd.get(), &status) == 0;
     const int writeError = errno;
     fd.reset();
-    if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
-        const int error = written ? errno : writeError;
+    if (!complete || ::rename(temporary.c_str(), file.c_str()) != 0) {
+        const int error = complete ? errno : writeError;
         ::unlink(temporary.c_str());
         problem = describe(file, "cannot write", error);
         return false;
     }
     syncFolder(folder);
+    if (written != nullptr) {
+        *written = status; // a rename keeps the inode, size and modification time
+    }
     return true;
 }
 

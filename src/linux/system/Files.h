@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // The program's one way to read and write its own files safely.
@@ -28,8 +29,10 @@ bool makePrivateFolders(const std::filesystem::path& folder, std::string& proble
 // beside it with `mode`, synced, renamed over `file`, and the folder synced.
 // Temporaries of that name left behind by an earlier, interrupted write are
 // removed first. Missing folders are made private. On failure `problem` names
-// the file and the reason, and `file` is as it was.
+// the file and the reason, and `file` is as it was. `written`, when given,
+// receives the new file's status as it was written: a stat of `file` afterwards
+// could already see someone else's file.
 bool replaceFile(const std::filesystem::path& file, std::string_view contents, mode_t mode,
-                 std::string& problem);
+                 std::string& problem, struct stat* written = nullptr);
 
 } // namespace tunora::files
