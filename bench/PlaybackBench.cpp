@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sys/socket.h>
@@ -126,24 +125,26 @@ void benchSwitchMemory(testing::SoundRecorder& recorder) {
     player->play();
     msUntilSound(recorder, Clock::now());
     const long afterFirst = residentKiB();
+    constexpr int warmUpSwitches = 100; // caches and allocator pools fill during these
+    constexpr int measuredSwitches = 500;
     long afterWarmUp = 0;
-    const int switches = std::getenv("SWITCHES") ? std::atoi(std::getenv("SWITCHES")) : 600;
-    for (int i = 1; i <= switches; ++i) {
+    for (int i = 1; i <= warmUpSwitches + measuredSwitches; ++i) {
         player =
             factory.makePlayer(testing::streamUrl("/station-" + std::to_string(i % 49) + ".mp3"));
         player->play();
         for (int k = 0; k < 10; ++k) {
             spin(recorder);
         }
-        if (i == 100) {
-            afterWarmUp = residentKiB(); // caches and allocator pools have filled by now
+        if (i == warmUpSwitches) {
+            afterWarmUp = residentKiB();
         }
     }
     msUntilSound(recorder, Clock::now());
     const long afterSwitches = residentKiB();
-    std::printf("resident memory: %ld KiB after the first play, %ld KiB after 100 switches, "
-                "%ld KiB after 500 more (%+ld KiB over those 500)\n",
-                afterFirst, afterWarmUp, afterSwitches, afterSwitches - afterWarmUp);
+    std::printf("resident memory: %ld KiB after the first play, %ld KiB after %d switches, "
+                "%ld KiB after %d more (%+ld KiB over those)\n",
+                afterFirst, afterWarmUp, warmUpSwitches, afterSwitches, measuredSwitches,
+                afterSwitches - afterWarmUp);
 }
 
 } // namespace

@@ -132,8 +132,7 @@ class PlaybackTest(DesktopTestCase):
                 return int(next(l for l in status if l.startswith("RssAnon")).split()[1])
         before = anonymous_kib()
         for _ in range(400):
-            d.bus.call_sync("org.mpris.MediaPlayer2.tunora", "/org/mpris/MediaPlayer2",
-                            "org.mpris.MediaPlayer2.Player", "PlayPause", None, None,
+            d.bus.call_sync(*MPRIS, MPRIS_PLAYER, "PlayPause", None, None,
                             Gio.DBusCallFlags.NONE, 5000, None)
         self.assertLess(anonymous_kib() - before, 16 * 1024)
         self.assertEqual(d.playerctl("status"), "Playing")
