@@ -139,10 +139,10 @@ TEST_F(GstStreamPlayerTest, ADeadServerIsRetriedEverLessOftenUntilTheWindowClose
     settings.firstReconnectDelay = 50ms;
     auto player = makePlayer(testing::streamUrl("/dead-after-one"));
     player->play();
-    ASSERT_TRUE(waitFor([&] { return !events.empty() && events.back().starts_with("failed"); },
-                        15s));
-    EXPECT_EQ(events, (std::vector<std::string>{"flowing", "reconnecting",
-                                                failed(Reason::gaveUp, 3)}));
+    ASSERT_TRUE(
+        waitFor([&] { return !events.empty() && events.back().starts_with("failed"); }, 15s));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"flowing", "reconnecting", failed(Reason::gaveUp, 3)}));
     // Waits that double from 50 ms fit about six tries into 3 s; a steady 50 ms, dozens.
     EXPECT_LE(testing::streamRequests("/dead-after-one"), 10);
 }
