@@ -68,6 +68,8 @@ TEST_F(MenuActions, HotkeysOfEmptyUnknownOrMissingSlotsDoNothing) {
 TEST_F(MenuActions, BothEndsOfTheTablePlayFromTheMenuAndFromSlotFive) {
     start();
     const auto& table = OndoChannel::allChannels();
+    chooseStation(table.front().name());
+    EXPECT_EQ(player->currentChannel()->id(), table.front().id());
     chooseStation(table.back().name());
     EXPECT_EQ(player->currentChannel()->id(), table.back().id());
 
