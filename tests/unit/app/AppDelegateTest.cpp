@@ -53,6 +53,8 @@ TEST_F(AppDelegateTest, HoverShowsTheSongOrThatTheStreamIsReconnectingUntilASwit
 
     streams->latest->report(StreamEvent::Kind::failed, {StreamFailure::Reason::httpError, 404, ""});
     delegate.audioPlayer()->play(OndoChannel::allChannels()[1]);
+    streams->latest->report(StreamEvent::Kind::reconnecting);
+    streams->latest->report(StreamEvent::Kind::flowing); // back, and drawn anew while playing
     EXPECT_EQ(button.toolTip, "Ondo Kultur") << "nothing of the station before";
 }
 
