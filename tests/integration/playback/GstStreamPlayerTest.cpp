@@ -147,6 +147,15 @@ TEST_F(GstStreamPlayerTest, ADeadServerIsRetriedEverLessOftenUntilTheWindowClose
     EXPECT_LE(testing::streamRequests("/dead-after-one"), 10);
 }
 
+TEST_F(GstStreamPlayerTest, PausedWhileWaitingToReconnectItStaysClosed) {
+    auto player = makePlayer(testing::streamUrl("/drop-once"));
+    player->play();
+    ASSERT_TRUE(waitFor([&] { return !events.empty() && events.back() == "reconnecting"; }, 15s));
+    player->pause();
+    EXPECT_FALSE(waitFor([] { return testing::streamRequests("/drop-once") > 1; }, 2s));
+    EXPECT_EQ(player->rate(), 0.0f);
+}
+
 TEST_F(GstStreamPlayerTest, AStalledServerNeitherFreezesTheLoopNorEndsPlayback) {
     auto player = makePlayer(testing::streamUrl("/stall"));
     player->play();
