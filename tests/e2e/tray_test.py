@@ -105,6 +105,7 @@ class PlaybackTest(DesktopTestCase):
         d.click("NDR", "NDR 2")
         wait_for(lambda: d.playerctl("status") == "Paused", message="pause")
         wait_for(lambda: d.sound_level() < 0.002, 10, "silence")
+        wait_for(lambda: d.open_streams(NDR2) == 0, 10, "pause lets the connection go")
         self.assertEqual(checked_stations(d), ["NDR 2"])
         self.assertEqual(d.label(), " NDR 2")
 
@@ -116,8 +117,9 @@ class PlaybackTest(DesktopTestCase):
         d.click("WDR", "WDR 2")
         wait_for(lambda: d.label() == " WDR 2", message="the new station")
         self.assertEqual(checked_stations(d), ["WDR 2"])
-        wait_for(lambda: d.requests("/wdr/wdr2/rheinland/mp3/128/stream.mp3") == 1,
+        wait_for(lambda: d.open_streams("/wdr/wdr2/rheinland/mp3/128/stream.mp3") == 1,
                  message="the WDR 2 stream")
+        wait_for(lambda: d.open_streams(NDR2) == 0, 10, "the switch lets NDR 2 go")
 
     @unittest.skipIf(os.environ.get("TUNORA_SANITIZED") == "1",
                      "AddressSanitizer keeps freed memory in quarantine; leaks.* checks there")

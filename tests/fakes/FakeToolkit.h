@@ -58,8 +58,7 @@ class FakeStatusButton : public StatusButton {
 
 class FakeStatusItem : public StatusItem {
   public:
-    explicit FakeStatusItem(bool withButton = true) : withButton_(withButton) {}
-    StatusButton* button() override { return withButton_ ? &statusButton : nullptr; }
+    StatusButton* button() override { return &statusButton; }
     void setMenu(std::unique_ptr<Menu> value) override {
         ++menusSet;
         current = std::move(value);
@@ -73,19 +72,14 @@ class FakeStatusItem : public StatusItem {
     std::function<void(int)> scroll;
     std::unique_ptr<Menu> current;
     int menusSet = 0;
-
-  private:
-    bool withButton_;
 };
 
 class FakeStatusBar : public StatusBar {
   public:
-    std::shared_ptr<StatusItem> statusItemWithLength(double length) override {
-        lengths.push_back(length);
+    std::shared_ptr<StatusItem> statusItemWithLength(double) override {
         item = std::make_shared<FakeStatusItem>();
         return item;
     }
-    std::vector<double> lengths;
     std::shared_ptr<FakeStatusItem> item;
 };
 
@@ -111,21 +105,18 @@ class FakeUpdateController : public UpdateController {
 
 class FakeNotificationCenter : public NotificationCenter {
   public:
-    void requestAuthorization(unsigned value, std::function<void(bool)> completion) override {
-        options.push_back(value);
+    void requestAuthorization(unsigned, std::function<void(bool)> completion) override {
         completion(false); // refused: nothing may change
     }
     void post(const std::string&, const std::string&) override {}
-    std::vector<unsigned> options;
 };
 
 class FakeApplication : public Application {
   public:
     void setDelegate(ApplicationDelegate* value) override { delegate = value; }
     void run() override { delegate->applicationDidFinishLaunching(); }
-    void terminate() override { ++terminated; }
+    void terminate() override {}
     ApplicationDelegate* delegate = nullptr;
-    int terminated = 0;
 };
 
 } // namespace tunora::fakes

@@ -334,6 +334,10 @@ class Desktop:
         except (OSError, ValueError):
             return 0
 
+    def open_streams(self, path):
+        """How many connections to path the stream server is still sending to."""
+        return self.requests("open:" + path)
+
     def playerctl(self, *args):
         result = subprocess.run(["playerctl", "-p", "tunora"] + list(args), env=self.env,
                                 capture_output=True, text=True, timeout=10)

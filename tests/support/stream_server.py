@@ -5,8 +5,9 @@ Serves an MP3 file, looping, at real-time pace after a one-second burst. Paths
 choose faults (see do_GET) and update feeds (/feed/<name>, see feed). With
 --faults FILE (JSON: {"part of a path": "fault path"}, e.g. {"ndr2": "404"}),
 read on every request, a test breaks and mends stations while they run. With
---counts, the requests per path are kept in a JSON file. Prints its port on
-stdout; stops by itself after --lifetime seconds.
+--counts, the requests per path are kept in a JSON file, and under "open:<path>"
+the streams of that path still connected. Prints its port on stdout; stops by
+itself after --lifetime seconds.
 """
 import argparse, os, http.server, json, socketserver, ssl, sys, threading, time
 
@@ -24,22 +25,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-    def do_GET(self):
-        path = self.path.split("?")[0]
+    def count(self, key, step=1):
         with lock:
-            counts[path] = counts.get(path, 0) + 1
-            nth = counts[path]
+            counts[key] = counts.get(key, 0) + step
             if self.server.counts_file:
                 with open(self.server.counts_file + ".tmp", "w") as out:
                     json.dump(counts, out)
                 os.replace(self.server.counts_file + ".tmp", self.server.counts_file)
-        path = self.apply_faults(path)
+            return counts[key]
+
+    def do_GET(self):
+        requested = self.path.split("?")[0]
+        nth = self.count(requested)
+        path = self.apply_faults(requested)
         if path == "/reset-once" and nth == 1:
             self.close_connection = True
             return
         if path.startswith("/feed/"):
             return self.feed(path[len("/feed/"):])
-        if path == "/404":
+        if path == "/404" or (path == "/dead-after-one" and nth > 1):
             return self.reply(404, "text/plain", b"not found")
         if path == "/html":
             return self.reply(200, "text/html", b"<html><body>" + b"x" * 4096 + b"</body></html>")
@@ -50,10 +54,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Location", redirects[path])
             self.end_headers()
             return
-        # Connections that die after 1.5 s of audio (the first) or 1 s (every
-        # one), or fall silent; /icy carries the title "Tunora Test Song".
+        # Connections that die after 1.5 s of audio (the first; of
+        # /dead-after-one every later request gets a 404) or 1 s (every one), or
+        # fall silent; /icy carries the title "Tunora Test Song".
         limit = None
-        if path == "/drop-once" and nth == 1:
+        if path in ("/drop-once", "/dead-after-one") and nth == 1:
             limit = int(BITRATE_BYTES * 1.5)
         if path == "/drop-always":
             limit = BITRATE_BYTES
@@ -65,7 +70,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if icy:
             self.send_header("icy-metaint", str(ICY_METAINT))
         self.end_headers()
-        self.stream(limit, stall=(path == "/stall"), icy=icy)
+        self.count("open:" + requested)
+        try:
+            self.stream(limit, stall=(path == "/stall"), icy=icy)
+        finally:
+            self.count("open:" + requested, -1)
 
     def apply_faults(self, path):
         try:

@@ -4,6 +4,7 @@
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace tunora {
 namespace {
@@ -113,20 +114,46 @@ class GstStreamPlayerTest : public ::testing::Test {
 
 using Reason = StreamFailure::Reason;
 
-TEST_F(GstStreamPlayerTest, AStationThatFailedWithoutNetworkPlaysWhenTheNetworkReturns) {
+TEST_F(GstStreamPlayerTest, TheNetworkReturningRestartsOnlyWhatTheNetworkStopped) {
     networkMonitor.reset(G_NETWORK_MONITOR(g_object_new(switchable_monitor_get_type(), nullptr)));
     switchNetwork(networkMonitor.get(), false);
 
     auto player = makePlayer(testing::streamUrl("/reset-once"));
+    auto notFound = makePlayer(testing::streamUrl("/404"));
     player->play();
-    ASSERT_TRUE(waitFor([&] { return !events.empty(); }));
-    EXPECT_EQ(events, std::vector<std::string>{failed(Reason::noNetwork)});
+    notFound->play();
+    ASSERT_TRUE(waitFor([&] { return events.size() == 2; }));
+    EXPECT_EQ(std::multiset(events.begin(), events.end()),
+              (std::multiset{failed(Reason::noNetwork), failed(Reason::httpError, 404)}));
 
     switchNetwork(networkMonitor.get(), true);
     EXPECT_TRUE(waitForTone());
     EXPECT_TRUE(waitFor([&] { return events.back() == "flowing"; }, 3s))
         << ::testing::PrintToString(events);
     EXPECT_EQ(player->rate(), 1.0f);
+    EXPECT_EQ(testing::streamRequests("/404"), 1) << "a 404 is not the network's to cure";
+}
+
+TEST_F(GstStreamPlayerTest, ADeadServerIsRetriedEverLessOftenUntilTheWindowCloses) {
+    settings.reconnectGiveUp = 3s;
+    settings.firstReconnectDelay = 50ms;
+    auto player = makePlayer(testing::streamUrl("/dead-after-one"));
+    player->play();
+    ASSERT_TRUE(
+        waitFor([&] { return !events.empty() && events.back().starts_with("failed"); }, 15s));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"flowing", "reconnecting", failed(Reason::gaveUp, 3)}));
+    // Waits that double from 50 ms fit about six tries into 3 s; a steady 50 ms, dozens.
+    EXPECT_LE(testing::streamRequests("/dead-after-one"), 10);
+}
+
+TEST_F(GstStreamPlayerTest, PausedWhileWaitingToReconnectItStaysClosed) {
+    auto player = makePlayer(testing::streamUrl("/drop-once"));
+    player->play();
+    ASSERT_TRUE(waitFor([&] { return !events.empty() && events.back() == "reconnecting"; }, 15s));
+    player->pause();
+    EXPECT_FALSE(waitFor([] { return testing::streamRequests("/drop-once") > 1; }, 2s));
+    EXPECT_EQ(player->rate(), 0.0f);
 }
 
 TEST_F(GstStreamPlayerTest, AStalledServerNeitherFreezesTheLoopNorEndsPlayback) {

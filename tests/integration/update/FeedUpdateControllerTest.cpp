@@ -56,6 +56,8 @@ class FeedUpdateControllerTest : public ::testing::Test {
 TEST(Version, ComparesAsDottedNumbers) {
     EXPECT_TRUE(*Version::parse("1.9.2") < *Version::parse("1.10.0"));
     EXPECT_TRUE(*Version::parse("1.2") == *Version::parse("1.2.0"));
+    EXPECT_TRUE(*Version::parse("1.0") < *Version::parse("1.0.1"));
+    EXPECT_FALSE(*Version::parse("1.0.1") < *Version::parse("1.0"));
     EXPECT_FALSE(*Version::parse("2.0.0") < *Version::parse("1.99.99"));
     for (const char* bad : {"", "1..2", "1.x", "-1", " 1", "1.2.", "v1.2"}) {
         EXPECT_FALSE(Version::parse(bad)) << bad;

@@ -38,25 +38,7 @@ class AppDelegateTest : public ::testing::Test {
         std::make_shared<fakes::FakeSettingsStore>();
 };
 
-TEST_F(AppDelegateTest, MediaCommandsWorkBeforeLaunchHasFinished) {
-    AppDelegate delegate(services());
-    EXPECT_FALSE(delegate.statusItem());
-    EXPECT_EQ(commands->send(RemoteCommand::pause), 0);
-    EXPECT_EQ(nowPlaying->state, PlaybackState::paused);
-    EXPECT_EQ(commands->send(RemoteCommand::play), 200);
-}
-
-TEST_F(AppDelegateTest, LaunchStartsTheMenuAndARefusedPermissionChangesNothing) {
-    AppDelegate delegate(services());
-    fakes::FakeApplication application;
-    application.setDelegate(&delegate);
-    application.run();
-    ASSERT_TRUE(statusBar->item->current) << "the first menu is up";
-    EXPECT_EQ(notifications->options.size(), 1u);
-    EXPECT_FALSE(delegate.audioPlayer()->currentChannel());
-}
-
-TEST_F(AppDelegateTest, HoverShowsTheSongOrThatTheStreamIsReconnecting) {
+TEST_F(AppDelegateTest, HoverShowsTheSongOrThatTheStreamIsReconnectingUntilASwitch) {
     AppDelegate delegate(services());
     fakes::FakeApplication application;
     application.setDelegate(&delegate);
@@ -68,6 +50,12 @@ TEST_F(AppDelegateTest, HoverShowsTheSongOrThatTheStreamIsReconnecting) {
     streams->latest->report(StreamEvent::Kind::reconnecting);
     EXPECT_EQ(button.toolTip, "Ondoria \u2013 [reconnecting]");
     EXPECT_EQ(button.title, " Ondoria") << "the station stays beside the icon";
+
+    streams->latest->report(StreamEvent::Kind::failed, {StreamFailure::Reason::httpError, 404, ""});
+    delegate.audioPlayer()->play(OndoChannel::allChannels()[1]);
+    streams->latest->report(StreamEvent::Kind::reconnecting);
+    streams->latest->report(StreamEvent::Kind::flowing); // back, and drawn anew while playing
+    EXPECT_EQ(button.toolTip, "Ondo Kultur") << "nothing of the station before";
 }
 
 } // namespace

@@ -34,25 +34,5 @@ TEST(StreamUrl, RejectsRelativeOrUnsafeText) {
     }
 }
 
-// The table itself is checked against stations.tsv through --list-stations.
-TEST(Catalogue, LookupsNeedAnExactMatch) {
-    const auto& table = OndoChannel::allChannels();
-    EXPECT_EQ(table[*findChannelIndex(table, "ndr2")].name(), "NDR 2");
-    for (const char* id : {"NDR2", "ndr2 ", ""}) {
-        EXPECT_FALSE(findChannelIndex(table, id)) << '"' << id << '"';
-    }
-    EXPECT_EQ(Network::fromRawValue("NDR"), Network(Network::ndr));
-    for (const char* text : {"ndr", "RBB", "", " NDR", "Ondoria\n"}) {
-        EXPECT_FALSE(Network::fromRawValue(text)) << '"' << text << '"';
-    }
-}
-
-TEST(Catalogue, OriginsCannotMoveOnceTheTableIsInUse) {
-    const std::string before = OndoChannel::allChannels()[3].streamURL().toString();
-    EXPECT_FALSE(OndoChannel::configureStreamOrigins(
-        {{"icecast.ndr.de", *StreamOrigin::parse("http://127.0.0.1:1")}}));
-    EXPECT_EQ(OndoChannel::allChannels()[3].streamURL().toString(), before);
-}
-
 } // namespace
 } // namespace tunora

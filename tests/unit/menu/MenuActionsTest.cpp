@@ -65,29 +65,27 @@ TEST_F(MenuActions, HotkeysOfEmptyUnknownOrMissingSlotsDoNothing) {
     EXPECT_EQ(hotkeyEvents->registrations, 5);
 }
 
-TEST_F(MenuActions, LaunchAtLoginIsCheckedOnlyWhenEnabled) {
-    for (int status : {2, 3}) { // requires approval, not found
-        loginItems->currentStatus = status;
-        start();
-        EXPECT_EQ(find(menu(), "[launch_at_login]").state(), MenuItem::stateOff) << status;
-    }
-}
-
-TEST_F(MenuActions, AnItemWithoutButtonStillGetsItsMenu) {
-    statusItem = std::make_shared<fakes::FakeStatusItem>(/*withButton=*/false);
+TEST_F(MenuActions, BothEndsOfTheTablePlayFromTheMenuAndFromSlotFive) {
     start();
-    EXPECT_EQ(statusItem->menusSet, 1);
-    chooseStation("Fritz");
-    EXPECT_EQ(player->currentChannel()->id(), "fritz");
-}
+    const auto& table = OndoChannel::allChannels();
+    chooseStation(table.front().name());
+    EXPECT_EQ(player->currentChannel()->id(), table.front().id());
+    chooseStation(table.back().name());
+    EXPECT_EQ(player->currentChannel()->id(), table.back().id());
 
-TEST_F(MenuActions, CallbacksDoNothingOnceTheManagerIsGone) {
-    start();
-    manager.reset();
-    player->play(OndoChannel::allChannels()[0]);
-    press(1);
-    EXPECT_EQ(player->currentChannel()->id(), "ondo");
-    EXPECT_EQ(statusItem->menusSet, 1);
+    choose(*slotMenu(4).items()[2]); // the first station on slot 5
+    EXPECT_EQ(stored()[4], table.front().id());
+    press(4);
+    EXPECT_EQ(player->currentChannel()->id(), table.front().id());
+
+    choose(*slotMenu(4).items().back()); // the last station on slot 5
+    EXPECT_EQ(stored()[4], table.back().id());
+    EXPECT_EQ(shortcuts().items()[4]->title(), "\u23255: " + table.back().name());
+    EXPECT_EQ(slotMenu(4).items().back()->state(), MenuItem::stateOn);
+    EXPECT_EQ(find(menu(), table.back().name()).keyEquivalent(), "5");
+    press(4);
+    EXPECT_EQ(player->currentChannel()->id(), table.back().id());
+    EXPECT_TRUE(player->isPlaying());
 }
 
 } // namespace
