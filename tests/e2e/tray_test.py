@@ -76,6 +76,18 @@ class MenuLayoutTest(DesktopTestCase):
         self.assertEqual(self.desktop.label(), "")
         self.assertTrue(os.path.exists(self.desktop.item_property("IconName")))
 
+    def test_a_flood_of_calls_that_make_a_library_warn_leaves_stderr_readable(self):
+        d = self.desktop
+        d.start_tunora()
+        leaf, menu = d.find("Ondoria")["id"], d.item_property("Menu")
+        for _ in range(2000):  # libdbusmenu warns about each: a leaf has no submenu
+            d.bus.call(d.item[0], menu, "com.canonical.dbusmenu", "AboutToShow",
+                       GLib.Variant("(i)", (leaf,)), None, Gio.DBusCallFlags.NONE, 30000, None,
+                       None)
+        d.layout()  # answered after them all
+        self.assertIn("About to Show", d.stderr())
+        self.assertLess(len(d.stderr().splitlines()), 12)
+
     def test_german_from_lang_or_from_language_under_a_non_c_locale(self):
         for env in ({"LANG": "de_DE.UTF-8"}, {"LANG": "C.UTF-8", "LANGUAGE": "de"}):
             self.desktop.start_tunora(env)
