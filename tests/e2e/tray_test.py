@@ -1,4 +1,5 @@
 """End-to-end tests of the built program, driven as a desktop panel drives it."""
+import json
 import os
 import shutil
 import socket
@@ -365,6 +366,31 @@ class SettingsTest(DesktopTestCase):
         self.write_settings(b'{"hotkeyChannels": ["wdr2"]}')  # a hand edit, while running
         d.xdotool("key", "alt+1")
         wait_for(lambda: d.label() == " WDR 2", 15, "the edited binding")
+
+    def test_keys_another_program_writes_while_ours_is_written_are_kept(self):
+        d = self.desktop
+        d.start_tunora()
+        armed, done, foreign = threading.Event(), threading.Event(), []
+
+        def other_program():  # adds a key of its own while one of ours is on its way
+            while not done.is_set():
+                if armed.is_set() and any(".tmp-" in n for n in os.listdir(self.folder())):
+                    armed.clear()
+                    foreign.append("other%d" % len(foreign))
+                    self.write_settings(json.dumps(dict(d.settings(), **{foreign[-1]: 1})).encode())
+        writer = threading.Thread(target=other_program)
+        writer.start()
+        try:
+            for step in range(1, 6):
+                armed.set()
+                d.bus.call_sync(*MPRIS, "org.freedesktop.DBus.Properties", "Set", GLib.Variant(
+                    "(ssv)", (MPRIS_PLAYER, "Volume", GLib.Variant("d", step / 10))), None,
+                    Gio.DBusCallFlags.NONE, 5000, None)
+        finally:
+            done.set()
+            writer.join()
+        self.assertTrue(foreign, "no write raced")
+        self.assertEqual([key for key in foreign if key not in d.settings()], [])
 
     def test_bad_files_are_kept_aside_and_never_waited_on(self):
         d = self.desktop
