@@ -478,11 +478,14 @@ class ApplicationTest(DesktopTestCase):
 
     def test_launch_at_login_that_cannot_be_written_is_told_with_its_reason(self):
         d = self.desktop
-        folder = os.path.join(d.root, "a\x01b")
-        os.makedirs(folder)
+        folders = [os.path.join(d.root, name) for name in ("a\x01b", "100%")]
+        for folder in folders:
+            os.makedirs(folder)
         with open(os.path.join(d.config, "autostart"), "w") as file:
             file.write("a file, not a folder")
-        for binary, reason in ((shutil.copy(TUNORA, folder), "control characters"),
+        # GLib's launcher would not load an entry for a path with a % (written as %%).
+        for binary, reason in ((shutil.copy(TUNORA, folders[0]), "control characters"),
+                               (shutil.copy(TUNORA, folders[1]), "100%/tunora cannot be started"),
                                (TUNORA, os.path.join(d.config, "autostart"))):
             d.notifications.clear()
             d.start_tunora(binary=binary)
