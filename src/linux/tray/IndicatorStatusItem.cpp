@@ -125,8 +125,8 @@ void IndicatorStatusItem::setMenu(std::unique_ptr<Menu> menu) {
         show(std::move(menu)); // the first menu: the item registers with it
         return;
     }
-    // Called from inside an activation of the shown menu, whose items must live
-    // on until it returns; a menu replaced before it was shown goes at once.
+    // This may run inside an activation of the shown menu, whose items must
+    // live on until it returns; a menu replaced before it was shown goes at once.
     pending_ = std::move(menu);
     if (!showSource_) {
         // At the priority of the D-Bus calls that cause rebuilds: a plain idle
