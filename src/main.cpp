@@ -6,6 +6,7 @@
 #include "linux/app/SingleInstanceLock.h"
 #include "linux/config/StreamOriginConfig.h"
 #include "linux/glib/GObjectPtr.h"
+#include "linux/glib/LogLimit.h"
 #include "linux/notifications/FreedesktopNotifications.h"
 #include "linux/strings/GettextStrings.h"
 #include "linux/system/ExecutablePaths.h"
@@ -92,6 +93,7 @@ int runTrayApplication() {
     // at start-up to choose visuals, which costs time and memory. A user's own
     // setting wins.
     g_setenv("GDK_GL", "disable", FALSE);
+    limitRepeatedLogMessages(); // anyone on the bus can make a library warn
     if (!gtk_init_check(nullptr, nullptr)) {
         std::cerr << "tunora: cannot open a display (is DISPLAY or WAYLAND_DISPLAY set?)\n";
         return 1;

@@ -13,7 +13,11 @@ import argparse, os, http.server, json, socketserver, ssl, sys, threading, time
 
 BITRATE_BYTES = 128000 // 8
 ICY_METAINT = 8192
-_title = b"StreamTitle='Tunora Test Song';"
+# A title as a careless or hostile server sends it: control characters and
+# 4,065 characters, as long as an ICY block can hold; and a long icy-name
+# (libsoup refuses headers of 64 KiB and more).
+_title = b"StreamTitle='Tunora\x1b Test\r\nSong\x07\x7f " + b"x" * 4044 + b"';"
+ICY_NAME = "Station\x1b\x07 " + "n" * 16384
 ICY_TITLE_BLOCK = bytes([(len(_title) + 15) // 16]) + _title.ljust((len(_title) + 15) // 16 * 16, b"\0")
 counts = {}
 lock = threading.Lock()
@@ -56,7 +60,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         # Connections that die after 1.5 s of audio (the first; of
         # /dead-after-one every later request gets a 404) or 1 s (every one), or
-        # fall silent; /icy carries the title "Tunora Test Song".
+        # fall silent; /icy carries a title and a name (see _title).
         limit = None
         if path in ("/drop-once", "/dead-after-one") and nth == 1:
             limit = int(BITRATE_BYTES * 1.5)
@@ -69,6 +73,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Type", "audio/mpeg")
         if icy:
             self.send_header("icy-metaint", str(ICY_METAINT))
+            self.send_header("icy-name", ICY_NAME)
         self.end_headers()
         self.count("open:" + requested)
         try:

@@ -23,7 +23,7 @@ std::shared_ptr<MenuManager> MenuManager::create(std::shared_ptr<StatusItem> sta
     // Both callbacks hold the manager weakly: neither keeps it alive.
     manager->audioPlayer_->onStateChange = [weak = manager->self_] {
         if (auto strong = weak.lock()) {
-            strong->rebuildMenu();
+            strong->setNeedsRebuild();
         }
     };
     // The mouse wheel over the item changes the volume in steps of 5 %.
@@ -111,6 +111,25 @@ void MenuManager::rebuildMenu() {
         std::make_unique<MenuItem>(services_.strings->localizedString("quit"), "terminate:", "q"));
 
     statusItem_->setMenu(std::move(menu));
+}
+
+// A menu that a later change replaces before anyone could see it is not built:
+// a flood of media commands or menu events costs one rebuild, not one each.
+void MenuManager::setNeedsRebuild() {
+    if (!services_.runWhenIdle) {
+        rebuildMenu();
+        return;
+    }
+    if (rebuildPending_) {
+        return;
+    }
+    rebuildPending_ = true;
+    services_.runWhenIdle([weak = self_] {
+        if (auto strong = weak.lock()) {
+            strong->rebuildPending_ = false;
+            strong->rebuildMenu();
+        }
+    });
 }
 
 std::unique_ptr<MenuItem> MenuManager::hotkeySubmenuItem() {
@@ -208,7 +227,7 @@ void MenuManager::assignHotkey(const MenuItem& sender) {
     if (!hotkeyManager_->setChannelForSlot(id, slot)) {
         reportNotSaved("shortcut_not_saved", services_.settings->lastWriteProblem());
     }
-    rebuildMenu(); // shows what is really stored
+    setNeedsRebuild(); // shows what is really stored
 }
 
 void MenuManager::hotkeyTriggered(int slot) {
@@ -231,7 +250,7 @@ void MenuManager::toggleLaunchAtLogin() {
     if (!changed) {
         reportNotSaved("login_item_not_changed", loginItems.lastProblem());
     }
-    rebuildMenu(); // the check mark shows what the service reports
+    setNeedsRebuild(); // the check mark shows what the service reports
 }
 
 void MenuManager::reportNotSaved(const std::string& whatKey, const std::string& problem) {

@@ -34,6 +34,9 @@ class MenuManager : public ActionTarget {
         std::shared_ptr<NotificationCenter> notifications;
         // Makes the update controller, which starts its updater when made.
         std::function<std::shared_ptr<UpdateController>()> makeUpdateController;
+        // Runs work once the event loop has handled what is already waiting;
+        // absent: at once. Changes that come in a burst rebuild the menu once.
+        std::function<void(std::function<void()>)> runWhenIdle = {};
     };
 
     static constexpr int slotTagMultiplier = 100000;
@@ -58,6 +61,7 @@ class MenuManager : public ActionTarget {
                 Services services);
 
     void rebuildMenu();
+    void setNeedsRebuild();
     std::unique_ptr<MenuItem> channelMenuItem(const OndoChannel& channel);
     std::unique_ptr<MenuItem> hotkeySubmenuItem();
     void updateStatusIcon();
@@ -77,6 +81,7 @@ class MenuManager : public ActionTarget {
     std::shared_ptr<UpdateController> updaterController_;
     Services services_;
     std::weak_ptr<MenuManager> self_;
+    bool rebuildPending_ = false;
 };
 
 } // namespace tunora

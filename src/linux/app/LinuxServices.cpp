@@ -27,6 +27,23 @@ LinuxServiceOptions LinuxServiceOptions::forThisUser(std::filesystem::path runti
     };
 }
 
+namespace {
+
+// At the priority of the D-Bus calls and menu events that ask for the work: a
+// plain idle would starve while they keep coming.
+void runWhenIdle(std::function<void()> work) {
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer data) -> gboolean {
+            (*static_cast<std::function<void()>*>(data))();
+            return G_SOURCE_REMOVE;
+        },
+        new std::function<void()>(std::move(work)),
+        [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+}
+
+} // namespace
+
 AppDelegate::Services makeLinuxServices(ActionTarget& application,
                                         const LinuxServiceOptions& options) {
     auto mpris = std::make_shared<MprisService>();
@@ -65,6 +82,7 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
                     std::make_shared<XdgAutostart>(options.autostartEntry, paths::executable()),
                 .notifications = notifications,
                 .makeUpdateController = makeUpdateController,
+                .runWhenIdle = runWhenIdle,
             },
     };
 }

@@ -32,8 +32,10 @@ std::filesystem::path XdgAutostart::defaultEntry() {
 std::optional<std::string> XdgAutostart::execValue(const std::string& program) {
     // Inside the quotes ", `, $ and \ are escaped with a backslash; the value as a
     // whole is a string, where a backslash is written twice and a newline, tab or
-    // carriage return as \n, \t, \r; % is doubled for Exec. Other control
-    // characters and text that is not UTF-8 cannot be expressed at all.
+    // carriage return as \n, \t, \r. Other control characters and text that is
+    // not UTF-8 cannot be expressed at all. Nor can %: the rules write it as %%,
+    // but GLib looks for the program before it turns %% into %, finds no such
+    // file and does not load the entry, so GNOME would never start it.
     if (!g_utf8_validate(program.data(), static_cast<gssize>(program.size()), nullptr)) {
         return std::nullopt;
     }
@@ -43,7 +45,7 @@ std::optional<std::string> XdgAutostart::execValue(const std::string& program) {
             quoted += c == '\n' ? "\\n" : c == '\t' ? "\\t" : "\\r";
             continue;
         }
-        if ((static_cast<unsigned char>(c) < 0x20) || c == 0x7f) {
+        if ((static_cast<unsigned char>(c) < 0x20) || c == 0x7f || c == '%') {
             return std::nullopt;
         }
         if (c == '"' || c == '`' || c == '$') {
@@ -51,8 +53,6 @@ std::optional<std::string> XdgAutostart::execValue(const std::string& program) {
         } else if (c == '\\') {
             quoted += "\\\\\\\\";
             continue;
-        } else if (c == '%') {
-            quoted += '%';
         }
         quoted += c;
     }
@@ -89,8 +89,12 @@ int XdgAutostart::status() {
 bool XdgAutostart::registerApplication() {
     const std::optional<std::string> exec = execValue(program_.string());
     if (!exec) {
+        const bool percent = program_.string().find('%') != std::string::npos;
         return failed("the path " + program_.string() +
-                      " cannot be written into a desktop entry (it holds control characters)");
+                      (percent ? " cannot be started from a desktop entry (GLib skips entries "
+                                 "whose program holds a %)"
+                               : " cannot be written into a desktop entry (it holds control "
+                                 "characters)"));
     }
     const std::string contents = "[Desktop Entry]\n"
                                  "Type=Application\n"

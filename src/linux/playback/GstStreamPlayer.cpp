@@ -4,6 +4,7 @@
 #include "linux/playback/NetworkWatch.h"
 #include "linux/playback/SleepMonitor.h"
 #include "linux/playback/StreamFailureClassifier.h"
+#include "linux/strings/UntrustedText.h"
 
 #include <algorithm>
 #include <vector>
@@ -355,6 +356,8 @@ void GstStreamPlayer::fail(StreamFailure failure) {
         failure.reason = Reason::noNetwork;
     }
     failureReason_ = failure.reason;
+    // The server's own words (a reason phrase, a redirect target) go to the log.
+    failure.technical = untrustedText(failure.technical, 1000);
     g_debug("%s failed: %s", url_.c_str(), failure.technical.c_str());
     emit(StreamEvent::Kind::failed, std::move(failure));
 }
@@ -385,7 +388,8 @@ void GstStreamPlayer::emit(StreamEvent::Kind kind, StreamFailure failure, std::s
 }
 
 // Radio streams name the song in their ICY metadata, which GStreamer hands on
-// as the title tag.
+// as the title tag: up to 4 KiB of whatever the server sends, control
+// characters included.
 void GstStreamPlayer::announceTitle(GstMessage* message) {
     GstTagList* rawTags = nullptr;
     gst_message_parse_tag(message, &rawTags);
@@ -393,7 +397,7 @@ void GstStreamPlayer::announceTitle(GstMessage* message) {
     gchar* rawTitle = nullptr;
     if (tags && gst_tag_list_get_string(tags.get(), GST_TAG_TITLE, &rawTitle)) {
         GCharPtr title(rawTitle);
-        emit(StreamEvent::Kind::titled, {}, g_strstrip(title.get()));
+        emit(StreamEvent::Kind::titled, {}, untrustedText(title.get()));
     }
 }
 

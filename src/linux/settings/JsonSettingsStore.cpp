@@ -127,13 +127,36 @@ bool JsonSettingsStore::writeNumber(std::string_view key, double value) {
 }
 
 bool JsonSettingsStore::writeValue(std::string_view key, nlohmann::json value) {
-    refresh();
-    if (state_ == FileState::unusable && !moveUnusableFileAside()) {
-        return false; // never overwrite what we could not read and could not keep
+    // Another program may write the file as well: the key goes into what is on
+    // disk now, and once more into what is there if it changed in the meantime.
+    bool changedMeanwhile = false;
+    for (const bool lastRound : {false, true}) {
+        refresh();
+        if (state_ == FileState::unusable) {
+            if (!moveUnusableFileAside()) {
+                return false; // never overwrite what we could not read and could not keep
+            }
+            state_ = FileState::missing;
+        }
+        nlohmann::json document = document_;
+        document[std::string(key)] = value;
+        if (writeDocument(document, lastRound ? nullptr : &changedMeanwhile)) {
+            return true;
+        }
+        if (!changedMeanwhile) {
+            return false;
+        }
     }
-    nlohmann::json document = document_;
-    document[std::string(key)] = std::move(value);
-    return writeDocument(document);
+    return false;
+}
+
+// Whether the file is still the one refresh() last read (or still missing).
+bool JsonSettingsStore::unchangedOnDisk() const {
+    struct stat info {};
+    if (::stat(file_.c_str(), &info) != 0) {
+        return state_ == FileState::missing && errno == ENOENT;
+    }
+    return cachedIdentity_ && *cachedIdentity_ == FileIdentity::of(info);
 }
 
 bool JsonSettingsStore::moveUnusableFileAside() {
@@ -152,11 +175,21 @@ bool JsonSettingsStore::moveUnusableFileAside() {
     return false;
 }
 
-bool JsonSettingsStore::writeDocument(const nlohmann::json& document) {
+// With changedMeanwhile, the file is replaced only if it is still the one read.
+bool JsonSettingsStore::writeDocument(const nlohmann::json& document, bool* changedMeanwhile) {
     const std::string contents =
         document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     struct stat written {};
-    if (!files::replaceFile(file_, contents, 0600, lastWriteProblem_, &written)) {
+    std::function<bool()> stillCurrent;
+    if (changedMeanwhile != nullptr) {
+        stillCurrent = [this, changedMeanwhile] {
+            *changedMeanwhile = !unchangedOnDisk();
+            return !*changedMeanwhile;
+        };
+    }
+    const bool replaced =
+        files::replaceFile(file_, contents, 0600, lastWriteProblem_, &written, stillCurrent);
+    if (!replaced) {
         return false; // the cache keeps what is really stored
     }
     lastWriteProblem_.clear();

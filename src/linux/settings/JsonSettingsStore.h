@@ -14,9 +14,11 @@ namespace tunora {
 //
 // Reads are served from a cache that is trusted only while the file's inode,
 // size and modification time are unchanged, so hand edits show at the next read.
-// Writes are atomic and keep every other key. A file that cannot be understood
-// reads as empty and is moved aside (defaults.json.bad-<timestamp>) before the
-// first write replaces it, so nothing the user had is lost.
+// Writes are atomic and keep every other key, also those another program
+// wrote a moment before: a write changes only its key in what is on disk, and
+// starts once more from the file if it changed while being written. A file that cannot be
+// understood reads as empty and is moved aside (defaults.json.bad-<timestamp>) before the first
+// write replaces it, so nothing the user had is lost.
 class JsonSettingsStore : public SettingsStore {
   public:
     static constexpr std::uintmax_t maximumFileSize = 1024 * 1024;
@@ -49,7 +51,8 @@ class JsonSettingsStore : public SettingsStore {
     void load(const struct stat& info);
     bool writeValue(std::string_view key, nlohmann::json value);
     bool moveUnusableFileAside();
-    bool writeDocument(const nlohmann::json& document);
+    bool writeDocument(const nlohmann::json& document, bool* changedMeanwhile);
+    bool unchangedOnDisk() const;
 
     std::filesystem::path file_;
     nlohmann::json document_ = nlohmann::json::object();

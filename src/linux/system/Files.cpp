@@ -112,7 +112,8 @@ bool makePrivateFolders(const std::filesystem::path& folder, std::string& proble
 }
 
 bool replaceFile(const std::filesystem::path& file, std::string_view contents, mode_t mode,
-                 std::string& problem, struct stat* written) {
+                 std::string& problem, struct stat* written,
+                 const std::function<bool()>& stillCurrent) {
     const std::filesystem::path folder = file.parent_path();
     if (!makePrivateFolders(folder, problem)) {
         return false;
@@ -129,6 +130,11 @@ bool replaceFile(const std::filesystem::path& file, std::string_view contents, m
                           ::fsync(fd.get()) == 0 && ::fstat(fd.get(), &status) == 0;
     const int writeError = errno;
     fd.reset();
+    if (complete && stillCurrent && !stillCurrent()) {
+        ::unlink(temporary.c_str());
+        problem.clear();
+        return false;
+    }
     if (!complete || ::rename(temporary.c_str(), file.c_str()) != 0) {
         const int error = complete ? errno : writeError;
         ::unlink(temporary.c_str());

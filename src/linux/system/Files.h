@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -31,8 +32,11 @@ bool makePrivateFolders(const std::filesystem::path& folder, std::string& proble
 // removed first. Missing folders are made private. On failure `problem` names
 // the file and the reason, and `file` is as it was. `written`, when given,
 // receives the new file's status as it was written: a stat of `file` afterwards
-// could already see someone else's file.
+// could already see someone else's file. `stillCurrent`, when given, is asked
+// once the new contents are safely beside `file`, right before they replace
+// it; false leaves `file` as it is and the call fails with an empty `problem`.
 bool replaceFile(const std::filesystem::path& file, std::string_view contents, mode_t mode,
-                 std::string& problem, struct stat* written = nullptr);
+                 std::string& problem, struct stat* written = nullptr,
+                 const std::function<bool()>& stillCurrent = {});
 
 } // namespace tunora::files

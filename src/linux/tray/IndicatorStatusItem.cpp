@@ -51,8 +51,7 @@ IndicatorStatusItem::IndicatorStatusItem(ActionTarget& application,
 }
 
 IndicatorStatusItem::~IndicatorStatusItem() {
-    releaseSource_.reset();
-    releaseRetired(this);
+    showSource_.reset();
     // The indicator lets go of the menu first; the menu's widgets then go while
     // the accelerator group they are bound to still exists.
     indicator_.reset();
@@ -122,50 +121,50 @@ void IndicatorStatusItem::setToolTip(const std::string& toolTip) {
 }
 
 void IndicatorStatusItem::setMenu(std::unique_ptr<Menu> menu) {
+    if (!gtkMenu_) {
+        show(std::move(menu)); // the first menu: the item registers with it
+        return;
+    }
+    // This may run inside an activation of the shown menu, whose items must
+    // live on until it returns; a menu replaced before it was shown goes at once.
+    pending_ = std::move(menu);
+    if (!showSource_) {
+        // At the priority of the D-Bus calls that cause rebuilds: a plain idle
+        // would starve while media commands keep coming.
+        showSource_.reset(
+            g_idle_add_full(G_PRIORITY_DEFAULT, &IndicatorStatusItem::showPending, this, nullptr));
+    }
+}
+
+gboolean IndicatorStatusItem::showPending(gpointer self) {
+    auto* item = static_cast<IndicatorStatusItem*>(self);
+    item->showSource_.forget();
+    if (item->pending_) {
+        item->show(std::move(item->pending_));
+    }
+    return G_SOURCE_REMOVE;
+}
+
+// Runs with no activation under way, so what the new menu replaces goes now.
+void IndicatorStatusItem::show(std::unique_ptr<Menu> menu) {
     if (gtkMenu_ && canUpdateGtkMenu(gtkMenu_.get(), *menu)) {
         // Most changes touch only texts and check marks: the widgets stay, and
         // so do their D-Bus export and the panel's copy of it.
         for (auto& widget :
              updateGtkMenu(gtkMenu_.get(), *menu, application_, accelerators_.get())) {
-            retire(nullptr, std::move(widget));
+            gtk_widget_destroy(widget.get());
         }
-        retire(std::move(menu_), nullptr);
         menu_ = std::move(menu);
         return;
     }
     GtkWidget* gtkMenu = buildGtkMenu(*menu, application_, accelerators_.get());
     g_object_ref_sink(gtkMenu);
     app_indicator_set_menu(indicator_.get(), GTK_MENU(gtkMenu));
-    retire(std::move(menu_), std::move(gtkMenu_));
-    menu_ = std::move(menu);
+    if (gtkMenu_) {
+        gtk_widget_destroy(gtkMenu_.get());
+    }
     gtkMenu_.reset(gtkMenu);
-}
-
-// A menu (or one of its items) is replaced while one of its items is still being
-// activated: the model and the replaced widgets live until the loop is back.
-void IndicatorStatusItem::retire(std::unique_ptr<Menu> menu, GObjectPtr<GtkWidget> widget) {
-    if (!menu && !widget) {
-        return;
-    }
-    retired_.emplace_back(std::move(menu), std::move(widget));
-    if (!releaseSource_) {
-        // At the priority of the D-Bus calls that cause rebuilds: a plain idle
-        // would starve while media commands keep coming.
-        releaseSource_.reset(g_idle_add_full(G_PRIORITY_DEFAULT,
-                                             &IndicatorStatusItem::releaseRetired, this, nullptr));
-    }
-}
-
-gboolean IndicatorStatusItem::releaseRetired(gpointer self) {
-    auto* item = static_cast<IndicatorStatusItem*>(self);
-    item->releaseSource_.forget();
-    for (auto& [menu, widget] : item->retired_) {
-        if (widget) {
-            gtk_widget_destroy(widget.get());
-        }
-    }
-    item->retired_.clear();
-    return G_SOURCE_REMOVE;
+    menu_ = std::move(menu);
 }
 
 IndicatorStatusBar::IndicatorStatusBar(ActionTarget& application, std::filesystem::path iconFolder,

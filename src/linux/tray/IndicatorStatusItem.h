@@ -10,7 +10,6 @@
 #include <gtk/gtk.h>
 #include <libayatana-appindicator/app-indicator.h>
 #include <memory>
-#include <vector>
 
 namespace tunora {
 
@@ -30,8 +29,10 @@ class IndicatorStatusItem : public StatusItem, private StatusButton {
     ~IndicatorStatusItem() override;
 
     StatusButton* button() override { return this; }
+    // The newest menu is shown once the loop is back: a burst of changes (a
+    // flood of media commands or menu events) builds widgets only once.
     void setMenu(std::unique_ptr<Menu> menu) override;
-    const Menu* menu() const override { return menu_.get(); }
+    const Menu* menu() const override { return pending_ ? pending_.get() : menu_.get(); }
     void setScrollHandler(std::function<void(int)> handler) override;
 
     AppIndicator* indicator() const { return indicator_.get(); }
@@ -41,8 +42,8 @@ class IndicatorStatusItem : public StatusItem, private StatusButton {
     void setTitle(const std::string& title) override;
     void setFont(Font) override {} // the panel draws labels in its own font
     void setToolTip(const std::string& toolTip) override;
-    void retire(std::unique_ptr<Menu> menu, GObjectPtr<GtkWidget> widget);
-    static gboolean releaseRetired(gpointer self);
+    void show(std::unique_ptr<Menu> menu);
+    static gboolean showPending(gpointer self);
     static void onScroll(AppIndicator*, gint delta, GdkScrollDirection direction, gpointer self);
     std::function<void(int)> onScroll_;
 
@@ -50,11 +51,10 @@ class IndicatorStatusItem : public StatusItem, private StatusButton {
     std::filesystem::path iconFolder_;
     GObjectPtr<AppIndicator> indicator_;
     GObjectPtr<GtkAccelGroup> accelerators_;
-    std::unique_ptr<Menu> menu_;
+    std::unique_ptr<Menu> menu_; // what the widgets show; their activations point into it
     GObjectPtr<GtkWidget> gtkMenu_;
-    // A menu replaced while one of its items is being activated lives until idle.
-    std::vector<std::pair<std::unique_ptr<Menu>, GObjectPtr<GtkWidget>>> retired_;
-    GSourceId releaseSource_;
+    std::unique_ptr<Menu> pending_; // set, not shown yet
+    GSourceId showSource_;
     std::filesystem::path iconFile_;
     std::unique_ptr<TrayPresence> trayPresence_;
 };
