@@ -64,7 +64,9 @@ bool chooseCommand(CommandLine& commandLine) {
     if (commandLine.slot != nullptr) {
         const std::string slot = commandLine.slot;
         if (slot.size() != 1 || slot[0] < '1' || slot[0] > '5') {
-            return usageError("--slot takes a number from 1 to 5, not \"" + slot + "\"");
+            return usageError(tunora::GettextStrings::translate(
+                                  tunora::N_("--slot takes a number from 1 to 5, not")) +
+                              " \"" + slot + "\"");
         }
         given.push_back({Kind::slot, "", slot[0] - '0'});
     }
@@ -78,7 +80,8 @@ bool chooseCommand(CommandLine& commandLine) {
         }
     }
     if (given.size() + (commandLine.listStations ? 1 : 0) + (commandLine.version ? 1 : 0) > 1) {
-        return usageError("give one option at a time");
+        return usageError(
+            tunora::GettextStrings::translate(tunora::N_("give one option at a time")));
     }
     if (!given.empty()) {
         commandLine.command = given.front();
