@@ -1,7 +1,9 @@
-// Process entry: reads the command line, hands the platform's configuration to
+// Process entry: reads the command line, hands a command to the running
+// program or hands the platform's configuration to
 // the core, wires the Linux adapters to the program's logic and runs the loop.
 
 #include "core/catalogue/OndoChannel.h"
+#include "linux/app/CommandLine.h"
 #include "linux/app/InstanceClient.h"
 #include "linux/app/LinuxServices.h"
 #include "linux/app/SingleInstanceLock.h"
@@ -22,124 +24,6 @@
 #endif
 
 namespace {
-
-struct CommandLine {
-    gboolean listStations = FALSE;
-    gboolean version = FALSE;
-    // Started by a command that found no Tunora: quiet when one runs after all.
-    gboolean service = FALSE;
-    gchar* station = nullptr;
-    gchar* slot = nullptr;
-    gboolean toggle = FALSE;
-    gboolean play = FALSE;
-    gboolean pause = FALSE;
-    gboolean next = FALSE;
-    gboolean previous = FALSE;
-    gboolean status = FALSE;
-    std::optional<tunora::ForwardedCommand> command;
-
-    CommandLine() = default;
-    CommandLine(const CommandLine&) = delete;
-    CommandLine& operator=(const CommandLine&) = delete;
-    ~CommandLine() {
-        g_free(station);
-        g_free(slot);
-    }
-};
-
-bool usageError(const std::string& problem) {
-    std::cerr << "tunora: " << problem << "\n"
-              << "Try \"tunora --help\".\n";
-    return false;
-}
-
-// The one command for the running program the options name, if any; false
-// (after saying why) when they name more than one or a slot that does not exist.
-bool chooseCommand(CommandLine& commandLine) {
-    using Kind = tunora::ForwardedCommand::Kind;
-    std::vector<tunora::ForwardedCommand> given;
-    if (commandLine.station != nullptr) {
-        given.push_back({Kind::station, commandLine.station, 0});
-    }
-    if (commandLine.slot != nullptr) {
-        const std::string slot = commandLine.slot;
-        if (slot.size() != 1 || slot[0] < '1' || slot[0] > '5') {
-            return usageError(tunora::GettextStrings::translate(
-                                  tunora::N_("--slot takes a number from 1 to 5, not")) +
-                              " \"" + slot + "\"");
-        }
-        given.push_back({Kind::slot, "", slot[0] - '0'});
-    }
-    for (const auto& [flag, kind] :
-         {std::pair{commandLine.toggle, Kind::toggle}, std::pair{commandLine.play, Kind::play},
-          std::pair{commandLine.pause, Kind::pause}, std::pair{commandLine.next, Kind::next},
-          std::pair{commandLine.previous, Kind::previous},
-          std::pair{commandLine.status, Kind::status}}) {
-        if (flag) {
-            given.push_back({kind, "", 0});
-        }
-    }
-    if (given.size() + (commandLine.listStations ? 1 : 0) + (commandLine.version ? 1 : 0) > 1) {
-        return usageError(
-            tunora::GettextStrings::translate(tunora::N_("give one option at a time")));
-    }
-    if (!given.empty()) {
-        commandLine.command = given.front();
-    }
-    return true;
-}
-
-// Parses the options; false (after saying why on stderr) when they make no sense.
-bool parseCommandLine(int& argc, char**& argv, CommandLine& commandLine) {
-    using tunora::N_;
-    const GOptionEntry entries[] = {
-        {"station", 0, 0, G_OPTION_ARG_STRING, &commandLine.station,
-         N_("Choose the station ID in the running Tunora, as in its menu"), "ID"},
-        {"slot", 0, 0, G_OPTION_ARG_STRING, &commandLine.slot,
-         N_("Play or pause the station of shortcut N (1 to 5), as Alt+N does"), "N"},
-        {"toggle", 0, 0, G_OPTION_ARG_NONE, &commandLine.toggle,
-         N_("Pause or resume the current station"), nullptr},
-        {"play", 0, 0, G_OPTION_ARG_NONE, &commandLine.play, N_("Play the current station"),
-         nullptr},
-        {"pause", 0, 0, G_OPTION_ARG_NONE, &commandLine.pause, N_("Pause"), nullptr},
-        {"next", 0, 0, G_OPTION_ARG_NONE, &commandLine.next,
-         N_("Play the next station of the shortcuts"), nullptr},
-        {"previous", 0, 0, G_OPTION_ARG_NONE, &commandLine.previous,
-         N_("Play the previous station of the shortcuts"), nullptr},
-        {"status", 0, 0, G_OPTION_ARG_NONE, &commandLine.status,
-         N_("Print the state, station id, station name and song title, tab-separated"), nullptr},
-        {"list-stations", 0, 0, G_OPTION_ARG_NONE, &commandLine.listStations,
-         N_("Print every station with its stream address and exit"), nullptr},
-        {"version", 0, 0, G_OPTION_ARG_NONE, &commandLine.version, N_("Print the version and exit"),
-         nullptr},
-        {"service", 0, G_OPTION_FLAG_HIDDEN, G_OPTION_ARG_NONE, &commandLine.service, nullptr,
-         nullptr},
-        {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr},
-    };
-    std::unique_ptr<GOptionContext, decltype(&g_option_context_free)> context(
-        g_option_context_new(nullptr), &g_option_context_free);
-    g_option_context_set_translation_domain(context.get(), tunora::GettextStrings::domain);
-    g_option_context_set_summary(context.get(),
-                                 tunora::GettextStrings::translate(
-                                     N_("Plays German public radio stations from the system tray."))
-                                     .c_str());
-    g_option_context_set_description(
-        context.get(),
-        tunora::GettextStrings::translate(
-            N_("The options from --station to --status go to the Tunora running in this "
-               "session, which is started first when none runs (not for --status).\n"
-               "Exit status: 0 done, 1 it cannot be done, 2 wrong options, "
-               "3 no Tunora runs (--status)."))
-            .c_str());
-    g_option_context_add_main_entries(context.get(), entries, tunora::GettextStrings::domain);
-    GError* rawError = nullptr;
-    const bool parsed = g_option_context_parse(context.get(), &argc, &argv, &rawError);
-    tunora::GErrorPtr error(rawError);
-    if (!parsed || argc > 1) {
-        return usageError(error ? error->message : "unexpected argument " + std::string(argv[1]));
-    }
-    return chooseCommand(commandLine);
-}
 
 void listStations() {
     for (const tunora::OndoChannel& channel : tunora::OndoChannel::allChannels()) {
@@ -197,10 +81,11 @@ int runTrayApplication(bool service) {
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     tunora::GettextStrings::bindDomain(tunora::paths::localeDirectory());
-    CommandLine commandLine;
-    if (!parseCommandLine(argc, argv, commandLine)) {
+    const std::optional<tunora::CommandLine> parsed = tunora::parseCommandLine(argc, argv);
+    if (!parsed) {
         return 2;
     }
+    const tunora::CommandLine& commandLine = *parsed;
     if (commandLine.version) {
         std::cout << "tunora " << TUNORA_VERSION << '\n';
         return 0;
