@@ -10,7 +10,9 @@ median [min-max] of RUNS runs, and each anchor's ratio to Tunora:
   (Tunora, Goodvibes), to the IPC socket answering (mpv);
 - resident memory idle and after 10 s of playing, CPU time over 20 s of playing,
   context switches over 5 s paused (wake-ups);
-- Tunora's menu: from the click to LayoutUpdated on the bus.
+- Tunora's menu: from the click to LayoutUpdated on the bus;
+- Tunora's command line: from the exec of `tunora --station ID` to sound, with
+  Tunora running, and of `tunora --slot 1` with none running (it starts one).
 With --tunora-only, the anchors are left out.
 """
 import math
@@ -24,10 +26,11 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
-from desktop import Desktop, wait_for  # noqa: E402
+from desktop import TUNORA, Desktop, wait_for  # noqa: E402
 from gi.repository import Gio, GLib  # noqa: E402
 
 RUNS = 7
+COMMAND_STATIONS = ["ondo", "ondo_kultur", "ondo_nova", "ndr2", "wdr2", "bayern1", "fritz"]
 STATIONS = [("Ondoria",), ("Ondo Kultur",), ("Ondo Nova",), ("NDR", "NDR 2"), ("WDR", "WDR 2"),
             ("BR", "Bayern 1"), ("rbb", "Fritz")]
 
@@ -136,6 +139,13 @@ def bench_tunora(d, sink):
         figures["click to LayoutUpdated (ms)"].append((updates[0] - start) * 1000)
         d.click(*station)  # pause
         sink.wait_for_silence()
+    figures["tunora --station to sound (ms)"] = []
+    for station in COMMAND_STATIONS[:RUNS]:
+        start = time.monotonic()
+        subprocess.run([TUNORA, "--station", station], env=d.env, check=True)
+        figures["tunora --station to sound (ms)"].append(sink.ms_to_sound(start))
+        subprocess.run([TUNORA, "--station", station], env=d.env, check=True)  # pause
+        sink.wait_for_silence()
     d.click(*STATIONS[0])
     sink.ms_to_sound(time.monotonic())
     rss, cpu = while_playing(pid)
@@ -144,7 +154,25 @@ def bench_tunora(d, sink):
     sink.wait_for_silence()
     figures["context switches in 5 s paused"] = [switches_paused(pid)]
     d.stop_tunora()
+    bench_command_start(d, sink, figures)
     return figures
+
+
+def bench_command_start(d, sink, figures):
+    """`tunora --slot 1` with no Tunora running: it starts one, then hands the press over."""
+    figures["tunora --slot 1, none running, to sound (ms)"] = []
+    wait_for(lambda: not d.name_owned("org.tunora.Tunora"), 10, "the old one gone")
+    for _ in range(3):
+        start = time.monotonic()
+        subprocess.run([TUNORA, "--slot", "1"], env=d.env, check=True)
+        figures["tunora --slot 1, none running, to sound (ms)"].append(sink.ms_to_sound(start))
+        pid = d.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                              "org.freedesktop.DBus", "GetConnectionUnixProcessID",
+                              GLib.Variant("(s)", ("org.tunora.Tunora",)), None,
+                              Gio.DBusCallFlags.NONE, 5000, None).unpack()[0]
+        os.kill(pid, 15)
+        wait_for(lambda: not d.name_owned("org.tunora.Tunora"), 10, "exit")
+        sink.wait_for_silence()
 
 
 def measure_running_player(figures, sink, pid, play, stop):

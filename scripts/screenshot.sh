@@ -51,11 +51,14 @@ dbus-run-session -- sh -c '
         busctl --user status org.kde.StatusNotifierWatcher >/dev/null 2>&1 && break
         sleep 0.1
     done
-    "$0/build/tunora" 2>/dev/null &
+    # Streams lead nowhere (port 9 on this machine): the picture needs no network.
+    TUNORA_STREAM_ORIGIN=http://127.0.0.1:9 "$0/build/tunora" 2>/dev/null &
     for _ in $(seq 100); do
         busctl --user list 2>/dev/null | grep -q org.mpris.MediaPlayer2.tunora && break
         sleep 0.1
     done
+    # A current station, so that the menu shows its check mark.
+    "$0/build/tunora" --station ondo_kultur 2>/dev/null || true
     sleep 2  # let the panel draw the new item
     # Click the first item of the panel (the widest xfce4-panel window).
     set -- $(for w in $(xdotool search --class xfce4-panel); do

@@ -1,7 +1,10 @@
-// Process entry: reads the command line, hands the platform's configuration to
+// Process entry: reads the command line, hands a command to the running
+// program or hands the platform's configuration to
 // the core, wires the Linux adapters to the program's logic and runs the loop.
 
 #include "core/catalogue/OndoChannel.h"
+#include "linux/app/CommandLine.h"
+#include "linux/app/InstanceClient.h"
 #include "linux/app/LinuxServices.h"
 #include "linux/app/SingleInstanceLock.h"
 #include "linux/config/StreamOriginConfig.h"
@@ -23,41 +26,6 @@
 
 namespace {
 
-struct CommandLine {
-    gboolean listStations = FALSE;
-    gboolean version = FALSE;
-};
-
-// Parses the options; false (after saying why on stderr) when they make no sense.
-bool parseCommandLine(int& argc, char**& argv, CommandLine& commandLine) {
-    const GOptionEntry entries[] = {
-        {"list-stations", 0, 0, G_OPTION_ARG_NONE, &commandLine.listStations,
-         tunora::N_("Print every station with its stream address and exit"), nullptr},
-        {"version", 0, 0, G_OPTION_ARG_NONE, &commandLine.version,
-         tunora::N_("Print the version and exit"), nullptr},
-        {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr},
-    };
-    std::unique_ptr<GOptionContext, decltype(&g_option_context_free)> context(
-        g_option_context_new(nullptr), &g_option_context_free);
-    g_option_context_set_translation_domain(context.get(), tunora::GettextStrings::domain);
-    g_option_context_set_summary(
-        context.get(), tunora::GettextStrings::translate(
-                           tunora::N_("Plays German public radio stations from the system tray."))
-                           .c_str());
-    g_option_context_add_main_entries(context.get(), entries, tunora::GettextStrings::domain);
-    GError* rawError = nullptr;
-    const bool parsed = g_option_context_parse(context.get(), &argc, &argv, &rawError);
-    tunora::GErrorPtr error(rawError);
-    if (!parsed || argc > 1) {
-        std::cerr << "tunora: "
-                  << (error ? error->message : "unexpected argument " + std::string(argv[1]))
-                  << "\n"
-                  << "Try \"tunora --help\".\n";
-        return false;
-    }
-    return true;
-}
-
 void listStations() {
     for (const tunora::OndoChannel& channel : tunora::OndoChannel::allChannels()) {
         std::cout << channel.id() << '\t' << channel.name() << '\t' << channel.network().rawValue()
@@ -73,7 +41,7 @@ void applyStreamOriginConfig() {
     tunora::OndoChannel::configureStreamOrigins(config.overrides);
 }
 
-int runTrayApplication() {
+int runTrayApplication(bool service) {
     using namespace tunora;
     std::string problem;
     const std::optional<std::filesystem::path> runtimeFolder = xdg::privateRuntimeFolder(problem);
@@ -83,6 +51,9 @@ int runTrayApplication() {
     }
     const SingleInstanceLock lock(*runtimeFolder);
     if (!lock.acquired()) {
+        if (service) {
+            return 0; // the command that started this one reaches the running Tunora
+        }
         // Started again from a launcher, the user would otherwise see nothing at all.
         const std::string message = GettextStrings::translate(N_("Tunora is already running"));
         std::cerr << "tunora: " << message << "\n";
@@ -112,18 +83,31 @@ int runTrayApplication() {
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     tunora::GettextStrings::bindDomain(tunora::paths::localeDirectory());
-    CommandLine commandLine;
-    if (!parseCommandLine(argc, argv, commandLine)) {
+    const std::optional<tunora::CommandLine> parsed = tunora::parseCommandLine(argc, argv);
+    if (!parsed) {
         return 2;
     }
+    const tunora::CommandLine& commandLine = *parsed;
     if (commandLine.version) {
         std::cout << "tunora " << TUNORA_VERSION << '\n';
         return 0;
+    }
+    if (commandLine.command) {
+        if (commandLine.command->kind == tunora::ForwardedCommand::Kind::station &&
+            !tunora::findChannelIndex(tunora::OndoChannel::allChannels(),
+                                      commandLine.command->station)) {
+            // Known here already: no Tunora is started for it.
+            std::cerr << "tunora: "
+                      << tunora::GettextStrings::translate(tunora::N_("no station has this id"))
+                      << ": " << commandLine.command->station << '\n';
+            return tunora::commandFailed;
+        }
+        return tunora::forwardCommand(*commandLine.command);
     }
     applyStreamOriginConfig();
     if (commandLine.listStations) {
         listStations();
         return 0;
     }
-    return runTrayApplication();
+    return runTrayApplication(commandLine.service);
 }

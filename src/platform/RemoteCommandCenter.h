@@ -4,7 +4,8 @@
 
 namespace tunora {
 
-enum class RemoteCommand { play, pause, togglePlayPause };
+// Next and Previous step through the listener's preset stations.
+enum class RemoteCommand { play, pause, togglePlayPause, nextTrack, previousTrack };
 
 // What a handler reports back to the desktop.
 enum class RemoteCommandHandlerStatus { success = 0, commandFailed = 200 };

@@ -1,5 +1,6 @@
 #include "core/menu/MenuManager.h"
 
+#include "core/menu/StationStep.h"
 #include "core/playback/StreamFailureText.h"
 
 #include <cmath>
@@ -38,6 +39,7 @@ std::shared_ptr<MenuManager> MenuManager::create(std::shared_ptr<StatusItem> sta
             strong->hotkeyTriggered(slot);
         }
     };
+    manager->installRemoteCommands();
     return manager;
 }
 
@@ -52,6 +54,7 @@ void MenuManager::start() {
     }
     hotkeyManager_->setDefaults({"ondo", "ondo_kultur", "ondo_nova"});
     rebuildMenu();
+    openInstanceCommands();
 }
 
 void MenuManager::performAction(const std::string& action, const MenuItem& sender) {
@@ -240,6 +243,107 @@ void MenuManager::hotkeyTriggered(int slot) {
         return;
     }
     playOrToggle(channels_[*index]);
+}
+
+// --- Commands from outside the menu --------------------------------------------
+
+void MenuManager::installRemoteCommands() {
+    if (!services_.remoteCommands) {
+        return;
+    }
+    using Status = RemoteCommandHandlerStatus;
+    for (const auto& [command, step] :
+         {std::pair{RemoteCommand::nextTrack, 1}, std::pair{RemoteCommand::previousTrack, -1}}) {
+        services_.remoteCommands->addHandler(command, [weak = self_, step = step] {
+            auto strong = weak.lock();
+            return strong && strong->stepStation(step) ? Status::success : Status::commandFailed;
+        });
+    }
+}
+
+void MenuManager::openInstanceCommands() {
+    if (!services_.instanceCommands) {
+        return;
+    }
+    using Status = RemoteCommandHandlerStatus;
+    auto result = [](bool done) { return done ? Status::success : Status::commandFailed; };
+    services_.instanceCommands->open({
+        .selectChannel =
+            [weak = self_, result](const std::string& id) {
+                auto strong = weak.lock();
+                return result(strong && strong->selectChannel(id));
+            },
+        .pressSlot =
+            [weak = self_, result](int slot) {
+                auto strong = weak.lock();
+                return result(strong && strong->pressSlot(slot));
+            },
+        .status =
+            [weak = self_] {
+                auto strong = weak.lock();
+                return strong ? strong->playerStatus() : PlayerStatus{};
+            },
+    });
+}
+
+// As choosing the station's item in the menu.
+bool MenuManager::selectChannel(const std::string& id) {
+    const std::optional<std::size_t> index = findChannelIndex(channels_, id);
+    if (!index) {
+        return false;
+    }
+    playOrToggle(channels_[*index]);
+    return true;
+}
+
+// As pressing the slot's hot key; false when the press would find no station.
+bool MenuManager::pressSlot(int slot) {
+    if (slot < 0 || slot >= HotkeyManager::slotCount) {
+        return false;
+    }
+    const std::optional<std::string> id = hotkeyManager_->channelIdForSlot(slot);
+    if (!id || !findChannelIndex(channels_, *id)) {
+        return false;
+    }
+    hotkeyManager_->handleHotkey(slot);
+    return true;
+}
+
+// Next and Previous: from the current station to the one steppedChannelIndex
+// names, as choosing it in the menu. A step always ends with the target playing:
+// a step that lands on the current station (one preset) resumes it when paused
+// and leaves it playing rather than pausing it as a second click would.
+bool MenuManager::stepStation(int step) {
+    const auto& current = audioPlayer_->currentChannel();
+    if (!current) {
+        return false; // nothing to step from
+    }
+    std::vector<std::optional<std::string>> slotIds;
+    for (int slot = 0; slot < HotkeyManager::slotCount; ++slot) {
+        slotIds.push_back(hotkeyManager_->channelIdForSlot(slot));
+    }
+    const std::optional<std::size_t> target =
+        steppedChannelIndex(channels_, slotIds, current->id(), step);
+    if (!target) {
+        return false;
+    }
+    if (channels_[*target].id() == current->id() && audioPlayer_->isPlaying()) {
+        return true;
+    }
+    playOrToggle(channels_[*target]);
+    return true;
+}
+
+PlayerStatus MenuManager::playerStatus() const {
+    PlayerStatus status;
+    if (const auto& current = audioPlayer_->currentChannel()) {
+        status.state =
+            audioPlayer_->isPlaying() ? PlayerStatus::State::playing : PlayerStatus::State::paused;
+        status.channelId = current->id();
+        status.channelName = current->name();
+        status.songTitle = audioPlayer_->streamTitle();
+    }
+    return status;
 }
 
 void MenuManager::toggleLaunchAtLogin() {

@@ -3,9 +3,11 @@
 #include "core/catalogue/OndoChannel.h"
 #include "core/hotkeys/HotkeyManager.h"
 #include "core/playback/AudioPlayer.h"
+#include "platform/InstanceCommandCenter.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/LoginItemService.h"
 #include "platform/NotificationCenter.h"
+#include "platform/RemoteCommandCenter.h"
 #include "platform/UpdateController.h"
 #include "platform/toolkit/Image.h"
 #include "platform/toolkit/StatusItem.h"
@@ -34,6 +36,10 @@ class MenuManager : public ActionTarget {
         std::shared_ptr<NotificationCenter> notifications;
         // Makes the update controller, which starts its updater when made.
         std::function<std::shared_ptr<UpdateController>()> makeUpdateController;
+        // Where Next and Previous come from; none: no such commands.
+        std::shared_ptr<RemoteCommandCenter> remoteCommands;
+        // Later starts of the program in this session; none: they are not heard.
+        std::shared_ptr<InstanceCommandCenter> instanceCommands;
         // Runs work once the event loop has handled what is already waiting;
         // absent: at once. Changes that come in a burst rebuild the menu once.
         std::function<void(std::function<void()>)> runWhenIdle = {};
@@ -47,7 +53,8 @@ class MenuManager : public ActionTarget {
                                                std::shared_ptr<AudioPlayer> audioPlayer,
                                                Services services);
 
-    // Shows the first picture, seeds the default hot keys and builds the first menu.
+    // Shows the first picture, seeds the default hot keys, builds the first menu
+    // and from then on takes the commands of later starts.
     void start();
 
     // Menu actions: "channelSelected:", "assignHotkey:", "toggleLaunchAtLogin".
@@ -72,6 +79,12 @@ class MenuManager : public ActionTarget {
     void toggleLaunchAtLogin();
     void reportNotSaved(const std::string& whatKey, const std::string& problem);
     void playOrToggle(const OndoChannel& channel);
+    void installRemoteCommands();
+    void openInstanceCommands();
+    bool selectChannel(const std::string& id);
+    bool pressSlot(int slot);
+    bool stepStation(int step);
+    PlayerStatus playerStatus() const;
     std::weak_ptr<ActionTarget> weakSelf();
 
     std::shared_ptr<HotkeyManager> hotkeyManager_;

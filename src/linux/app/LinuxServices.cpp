@@ -1,5 +1,7 @@
 #include "linux/app/LinuxServices.h"
 
+#include "linux/app/InstanceCommandServer.h"
+#include "linux/app/RemoteCommandFanOut.h"
 #include "linux/hotkeys/ShortcutBackend.h"
 #include "linux/login/XdgAutostart.h"
 #include "linux/mpris/MprisService.h"
@@ -47,6 +49,9 @@ void runWhenIdle(std::function<void()> work) {
 AppDelegate::Services makeLinuxServices(ActionTarget& application,
                                         const LinuxServiceOptions& options) {
     auto mpris = std::make_shared<MprisService>();
+    auto instanceCommands = std::make_shared<InstanceCommandServer>();
+    auto remoteCommands = std::make_shared<RemoteCommandFanOut>(
+        std::vector<std::shared_ptr<RemoteCommandCenter>>{mpris, instanceCommands});
     auto settings = std::make_shared<JsonSettingsStore>(options.settingsFile);
     auto notifications = std::make_shared<FreedesktopNotifications>();
     const PlaybackSettings playback = PlaybackSettings::fromEnvironment();
@@ -60,7 +65,7 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
     return {
         .streams = std::make_shared<GstStreamPlayerFactory>(playback),
         .nowPlaying = mpris,
-        .remoteCommands = mpris,
+        .remoteCommands = remoteCommands,
         .statusBar = std::make_shared<IndicatorStatusBar>(
             application, options.runtimeFolder,
             [notifications] {
@@ -82,6 +87,8 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
                     std::make_shared<XdgAutostart>(options.autostartEntry, paths::executable()),
                 .notifications = notifications,
                 .makeUpdateController = makeUpdateController,
+                .remoteCommands = remoteCommands,
+                .instanceCommands = instanceCommands,
                 .runWhenIdle = runWhenIdle,
             },
     };

@@ -99,9 +99,14 @@ void MprisService::onBusAcquired(GDBusConnection* connection, const gchar*, gpoi
 }
 
 void MprisService::setNowPlayingInfo(const NowPlayingInfo& info) {
+    const bool first = !info_;
     info_ = info;
     ++publication_;
-    emitPlayerPropertiesChanged({"Metadata"});
+    if (first) { // a station is current from now on: Next and Previous have somewhere to go
+        emitPlayerPropertiesChanged({"Metadata", "CanGoNext", "CanGoPrevious"});
+    } else {
+        emitPlayerPropertiesChanged({"Metadata"});
+    }
 }
 
 void MprisService::setPlaybackState(PlaybackState state) {
@@ -122,7 +127,7 @@ void MprisService::callCommand(RemoteCommand command, GDBusMethodInvocation* inv
     }
     if (status == RemoteCommandHandlerStatus::commandFailed) {
         g_dbus_method_invocation_return_dbus_error(invocation, commandFailedError,
-                                                   "No station to play");
+                                                   "No station to play or step from");
         return;
     }
     g_dbus_method_invocation_return_value(invocation, nullptr);
@@ -143,8 +148,14 @@ void MprisService::onMethodCall(GDBusConnection*, const gchar*, const gchar*,
         if (name == "PlayPause") {
             return service->callCommand(RemoteCommand::togglePlayPause, invocation);
         }
+        if (name == "Next") {
+            return service->callCommand(RemoteCommand::nextTrack, invocation);
+        }
+        if (name == "Previous") {
+            return service->callCommand(RemoteCommand::previousTrack, invocation);
+        }
     }
-    // Raise, Quit, Next, Previous, Stop, Seek, SetPosition, OpenUri: nothing to do.
+    // Raise, Quit, Stop, Seek, SetPosition, OpenUri: nothing to do.
     g_dbus_method_invocation_return_value(invocation, nullptr);
 }
 
@@ -242,7 +253,14 @@ GVariant* MprisService::playerProperty(const std::string& name) const {
     if (name == "CanPlay" || name == "CanPause" || name == "CanControl") {
         return g_variant_new_boolean(TRUE);
     }
-    if (name == "CanGoNext" || name == "CanGoPrevious" || name == "CanSeek") {
+    if (name == "CanGoNext" || name == "CanGoPrevious") {
+        const auto command =
+            name == "CanGoNext" ? RemoteCommand::nextTrack : RemoteCommand::previousTrack;
+        const auto handlers = handlers_.find(command);
+        return g_variant_new_boolean(info_ && handlers != handlers_.end() &&
+                                     !handlers->second.empty());
+    }
+    if (name == "CanSeek") {
         return g_variant_new_boolean(FALSE);
     }
     return nullptr;

@@ -14,8 +14,9 @@ namespace tunora {
 
 // The desktop's now-playing display and media commands over MPRIS2: owns
 // org.mpris.MediaPlayer2.tunora on the session bus, publishes what plays and
-// turns Play, Pause and PlayPause into the installed command handlers. Without
-// a session bus it does nothing and the program plays all the same.
+// turns Play, Pause, PlayPause, Next and Previous into the installed command
+// handlers. Without a session bus it does nothing and the program plays all the
+// same.
 class MprisService : public NowPlayingCenter, public RemoteCommandCenter {
   public:
     static constexpr const char* busName = "org.mpris.MediaPlayer2.tunora";

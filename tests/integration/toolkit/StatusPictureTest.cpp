@@ -23,12 +23,12 @@ class StatusPictureTest : public ::testing::Test {
                                           std::make_shared<fakes::FakeNowPlayingCenter>(log),
                                           std::make_shared<fakes::FakeRemoteCommandCenter>());
         graphics = std::make_shared<CairoGraphics>(icons);
-        auto manager =
-            MenuManager::create(std::make_shared<fakes::FakeStatusItem>(), player,
-                                {std::make_shared<fakes::FakeSettingsStore>(),
-                                 std::make_shared<fakes::FakeHotkeyEventServices>(), graphics,
-                                 std::make_shared<fakes::FakeStrings>(),
-                                 std::make_shared<fakes::FakeLoginItems>(), nullptr, nullptr});
+        auto manager = MenuManager::create(std::make_shared<fakes::FakeStatusItem>(), player,
+                                           {std::make_shared<fakes::FakeSettingsStore>(),
+                                            std::make_shared<fakes::FakeHotkeyEventServices>(),
+                                            graphics, std::make_shared<fakes::FakeStrings>(),
+                                            std::make_shared<fakes::FakeLoginItems>(), nullptr,
+                                            nullptr, nullptr, nullptr});
         return std::dynamic_pointer_cast<CairoImage>(manager->menuBarIcon(MenuManager::flag));
     }
 

@@ -21,7 +21,8 @@ class AppDelegateTest : public ::testing::Test {
                 {settings, std::make_shared<fakes::FakeHotkeyEventServices>(),
                  std::make_shared<fakes::FakeGraphics>(), std::make_shared<fakes::FakeStrings>(),
                  std::make_shared<fakes::FakeLoginItems>(), notifications,
-                 [] { return std::make_shared<fakes::FakeUpdateController>(); }}};
+                 [] { return std::make_shared<fakes::FakeUpdateController>(); }, commands,
+                 nullptr}};
     }
 
     fakes::CallLog log = std::make_shared<std::vector<std::string>>();

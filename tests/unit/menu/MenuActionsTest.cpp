@@ -65,6 +65,47 @@ TEST_F(MenuActions, HotkeysOfEmptyUnknownOrMissingSlotsDoNothing) {
     EXPECT_EQ(hotkeyEvents->registrations, 5);
 }
 
+TEST_F(MenuActions, NextAndPreviousStepThroughThePresetsOrElseTheMenu) {
+    start();
+    EXPECT_EQ(commands->send(RemoteCommand::nextTrack), 200) << "no station to step from";
+    EXPECT_FALSE(player->currentChannel());
+    const Strings presets{"ndr2", "", "gone_station", "wdr2", "swr3"};
+    const Strings one{"", "fritz", "", "", ""};
+    const Strings none(5, "");
+    const struct {
+        const Strings& slots;
+        const char* from;
+        int step;
+        const char* to;
+    } cases[] = {
+        {presets, "ndr2", 1, "wdr2"},   {presets, "swr3", 1, "ndr2"},
+        {presets, "ndr2", -1, "swr3"},  {presets, "fritz", 1, "ndr2"},
+        {presets, "fritz", -1, "swr3"}, {one, "ondo", -1, "fritz"},
+        {one, "fritz", 1, "fritz"},     {none, "ondo", -1, "inforadio"},
+        {none, "inforadio", 1, "ondo"}, {none, "ndr_schlager", 1, "1live"},
+    };
+    for (const auto& c : cases) {
+        settings->arrays["hotkeyChannels"] = {c.slots.begin(), c.slots.end()};
+        const auto& all = OndoChannel::allChannels();
+        player->play(all[*findChannelIndex(all, c.from)]);
+        const int streams = streamFactory->made;
+        EXPECT_EQ(
+            commands->send(c.step > 0 ? RemoteCommand::nextTrack : RemoteCommand::previousTrack),
+            0);
+        EXPECT_EQ(player->currentChannel()->id(), c.to) << c.from << " " << c.step;
+        EXPECT_TRUE(player->isPlaying()) << c.from << " " << c.step;
+        EXPECT_EQ(streamFactory->made, streams + (c.from == std::string(c.to) ? 0 : 1));
+    }
+    settings->arrays["hotkeyChannels"] = {one.begin(), one.end()};
+    chooseStation("Fritz");
+    player->pause(); // a step onto the paused only preset resumes it
+    const int streams = streamFactory->made;
+    EXPECT_EQ(commands->send(RemoteCommand::previousTrack), 0);
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_EQ(streamFactory->made, streams);
+    EXPECT_EQ(find(menu(), "Fritz").state(), MenuItem::stateOn);
+}
+
 TEST_F(MenuActions, BothEndsOfTheTablePlayFromTheMenuAndFromSlotFive) {
     start();
     const auto& table = OndoChannel::allChannels();

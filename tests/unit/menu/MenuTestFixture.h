@@ -21,11 +21,18 @@ class MenuTestFixture : public ::testing::Test {
     }
 
     void start() {
-        MenuManager::Services services{
-            settings, hotkeyEvents, graphics, strings, loginItems, notifications, [this] {
-                ++updateControllersMade;
-                return updater;
-            }};
+        MenuManager::Services services{settings,
+                                       hotkeyEvents,
+                                       graphics,
+                                       strings,
+                                       loginItems,
+                                       notifications,
+                                       [this] {
+                                           ++updateControllersMade;
+                                           return updater;
+                                       },
+                                       commands,
+                                       nullptr};
         manager = MenuManager::create(statusItem, player, services);
         manager->start();
     }
