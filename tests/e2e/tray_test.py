@@ -12,7 +12,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from desktop import TUNORA, DesktopTestCase, interface_info, wait_for  # noqa: E402
 from gi.repository import Gio, GLib
 
-OPTION = "\u2325"
+ALT = "Alt+"
 NDR2 = "/ndr/ndr2/hamburg/mp3/128/stream.mp3"
 ONDORIA = "/ondo/01/128/mp3/stream.mp3"
 MPRIS = ("org.mpris.MediaPlayer2.tunora", "/org/mpris/MediaPlayer2")
@@ -67,9 +67,9 @@ class MenuLayoutTest(DesktopTestCase):
         self.assertEqual(self.desktop.find("Quit")["props"]["shortcut"], [["Control", "q"]])
         self.assertNotIn("shortcut", self.desktop.find("NDR", "NDR 2")["props"])
         slots = [c["label"] for c in self.desktop.find("Keyboard Shortcuts")["children"]]
-        self.assertEqual(slots, [OPTION + "1: Ondoria", OPTION + "2: Ondo Kultur",
-                                 OPTION + "3: Ondo Nova", OPTION + "4: None", OPTION + "5: None"])
-        slot4 = self.desktop.find("Keyboard Shortcuts", OPTION + "4: None")["children"]
+        self.assertEqual(slots, [ALT + "1: Ondoria", ALT + "2: Ondo Kultur",
+                                 ALT + "3: Ondo Nova", ALT + "4: None", ALT + "5: None"])
+        slot4 = self.desktop.find("Keyboard Shortcuts", ALT + "4: None")["children"]
         self.assertEqual(len(slot4), 2 + 49)
         self.assertEqual((slot4[0]["label"], slot4[0]["props"]["toggle-state"]), ("None", 1))
         self.assertEqual(slot4[1]["props"].get("type"), "separator")
@@ -83,7 +83,7 @@ class MenuLayoutTest(DesktopTestCase):
                            "Nach Updates suchen\u2026", "Beenden"):
                 self.assertIn(german, self.top_labels(), env)
             slots = [c["label"] for c in self.desktop.find("Tastenk\u00fcrzel")["children"]]
-            self.assertEqual(slots[3], OPTION + "4: Keine")
+            self.assertEqual(slots[3], ALT + "4: Keine")
             self.desktop.stop_tunora()
 
 
@@ -99,7 +99,7 @@ class PlaybackTest(DesktopTestCase):
         self.assertEqual(checked_stations(d), ["NDR 2"])
         self.assertEqual(toggles(station_items(d.layout())), ["NDR 2"],
                          "only the current station has a toggle")
-        slot3 = d.find("Keyboard Shortcuts", OPTION + "3: Ondo Nova")["children"]
+        slot3 = d.find("Keyboard Shortcuts", ALT + "3: Ondo Nova")["children"]
         self.assertEqual(toggles(slot3), ["Ondo Nova"])
 
         d.click("NDR", "NDR 2")
@@ -291,10 +291,10 @@ class HotkeyTest(DesktopTestCase):
     def test_bind_press_clear_and_restart(self):
         d = self.desktop
         d.start_tunora()
-        d.click("Keyboard Shortcuts", OPTION + "4: None", "Fritz")
+        d.click("Keyboard Shortcuts", ALT + "4: None", "Fritz")
         wait_for(lambda: d.settings()["hotkeyChannels"][3] == "fritz", message="the binding")
         self.assertEqual(d.find("rbb", "Fritz")["props"]["shortcut"], [["Alt", "4"]])
-        self.assertIn(OPTION + "4: Fritz",
+        self.assertIn(ALT + "4: Fritz",
                       [c["label"] for c in d.find("Keyboard Shortcuts")["children"]])
 
         d.xdotool("key", "alt+4")
@@ -304,15 +304,15 @@ class HotkeyTest(DesktopTestCase):
         d.xdotool("key", "alt+1")
         wait_for(lambda: d.label() == " Ondoria", message="Alt+1")
 
-        d.click("Keyboard Shortcuts", OPTION + "2: Ondo Kultur", "None")
+        d.click("Keyboard Shortcuts", ALT + "2: Ondo Kultur", "None")
         wait_for(lambda: d.settings()["hotkeyChannels"][1] == "", message="the cleared slot")
 
         d.stop_tunora()
         d.start_tunora()
         slots = [c["label"] for c in d.find("Keyboard Shortcuts")["children"]]
-        self.assertEqual(slots, [OPTION + "1: Ondoria", OPTION + "2: None",
-                                 OPTION + "3: Ondo Nova", OPTION + "4: Fritz",
-                                 OPTION + "5: None"])
+        self.assertEqual(slots, [ALT + "1: Ondoria", ALT + "2: None",
+                                 ALT + "3: Ondo Nova", ALT + "4: Fritz",
+                                 ALT + "5: None"])
 
 
 class SettingsTest(DesktopTestCase):
@@ -339,7 +339,7 @@ class SettingsTest(DesktopTestCase):
         self.write_settings(b'{"hotkeyChannels": ["ndr2"], "nested": {"a": [1, 2]}}')
         self.write_settings(b'{"half', "defaults.json.tmp-AbC123")  # an interrupted write
         d.start_tunora()
-        d.click("Keyboard Shortcuts", OPTION + "3: None", "Fritz")
+        d.click("Keyboard Shortcuts", ALT + "3: None", "Fritz")
         wait_for(lambda: d.settings()["hotkeyChannels"] == ["ndr2", "", "fritz", "", ""])
         self.assertEqual(d.settings()["nested"], {"a": [1, 2]})
         self.assertEqual(os.listdir(self.folder()), ["defaults.json"])
@@ -378,12 +378,12 @@ class SettingsTest(DesktopTestCase):
         with open(os.path.join(d.config, "tunora"), "w") as file:
             file.write("a file where the folder should be")
         d.start_tunora()
-        d.click("Keyboard Shortcuts", OPTION + "4: None", "Fritz")
+        d.click("Keyboard Shortcuts", ALT + "4: None", "Fritz")
         wait_for(lambda: d.notifications, message="the notification")
         summary, body = d.notifications[0]
         self.assertEqual(summary, "Tunora could not save the shortcut")
         self.assertIn(os.path.join(d.config, "tunora"), body)
-        self.assertEqual(d.find("Keyboard Shortcuts")["children"][3]["label"], OPTION + "4: None")
+        self.assertEqual(d.find("Keyboard Shortcuts")["children"][3]["label"], ALT + "4: None")
 
 
 class ApplicationTest(DesktopTestCase):
