@@ -81,20 +81,16 @@ struct PortalHotkeyEventServices::Shortcut : OpaqueEventHotKey {
     EventTargetRef target;
 };
 
-PortalHotkeyEventServices::PortalHotkeyEventServices()
-    : cancellable_(g_cancellable_new()), ownerCalls_(g_cancellable_new()) {
+PortalHotkeyEventServices::PortalHotkeyEventServices() : ownerCalls_(g_cancellable_new()) {
     nameWatch_ =
         g_bus_watch_name(G_BUS_TYPE_SESSION, portalName, G_BUS_NAME_WATCHER_FLAGS_AUTO_START,
                          &onPortalAppeared, &onPortalVanished, this, nullptr);
 }
 
 PortalHotkeyEventServices::~PortalHotkeyEventServices() {
-    g_cancellable_cancel(cancellable_.get());
     g_cancellable_cancel(ownerCalls_.get());
     pending_.reset();
-    if (signalSubscription_ != 0) {
-        g_dbus_connection_signal_unsubscribe(bus_.get(), signalSubscription_);
-    }
+    dropConnection();
     g_bus_unwatch_name(nameWatch_);
 }
 
@@ -139,8 +135,8 @@ void PortalHotkeyEventServices::editHotKeyBindings() {
 
 // --- One owner of the portal's name ------------------------------------------
 
-void PortalHotkeyEventServices::onPortalAppeared(GDBusConnection* bus, const gchar*,
-                                                 const gchar* owner, gpointer self) {
+void PortalHotkeyEventServices::onPortalAppeared(GDBusConnection*, const gchar*, const gchar* owner,
+                                                 gpointer self) {
     auto* services = static_cast<PortalHotkeyEventServices*>(self);
     services->portalSeen_ = true;
     if (services->refused_ || services->portalOwner_ == owner) {
@@ -148,18 +144,47 @@ void PortalHotkeyEventServices::onPortalAppeared(GDBusConnection* bus, const gch
     }
     services->forgetPortal();
     services->portalOwner_ = owner;
-    if (!services->bus_) {
-        services->bus_.reset(G_DBUS_CONNECTION(g_object_ref(bus)));
-        // Activated and ShortcutsChanged, from the portal only.
-        services->signalSubscription_ = g_dbus_connection_signal_subscribe(
-            bus, portalName, shortcutsInterface, nullptr, portalPath, nullptr,
-            G_DBUS_SIGNAL_FLAGS_NONE, &onSignal, services, nullptr);
+    // A connection of our own for each owner: its new unique name gives the
+    // session a path that no stale session of an earlier portal holds (the
+    // desktop's backend outlives the portal), and no other part of the program
+    // can have called the portal on it before we say who we are.
+    GError* rawError = nullptr;
+    const GCharPtr address(g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &rawError));
+    const GErrorPtr error(rawError);
+    if (!address) {
+        services->giveUp(std::string("no session bus (") + error->message + ")", false);
+        return;
     }
-    // Who we are comes first: the portal names our session after it.
-    g_dbus_connection_call(bus, portalName, portalPath, registryInterface, "Register",
-                           g_variant_new("(sa{sv})", applicationId, nullptr), G_VARIANT_TYPE("()"),
-                           G_DBUS_CALL_FLAGS_NO_AUTO_START, plainCallTimeoutMs,
-                           services->ownerCalls_.get(), &onRegistered, services);
+    g_dbus_connection_new_for_address(
+        address.get(),
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, services->ownerCalls_.get(), &onConnected, services);
+}
+
+void PortalHotkeyEventServices::onConnected(GObject*, GAsyncResult* result, gpointer self) {
+    GError* rawError = nullptr;
+    GObjectPtr<GDBusConnection> bus(g_dbus_connection_new_for_address_finish(result, &rawError));
+    const GErrorPtr error(rawError);
+    if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+        return; // another owner, or the services are gone
+    }
+    auto* services = static_cast<PortalHotkeyEventServices*>(self);
+    if (!bus) {
+        services->giveUp(std::string("no session bus (") + error->message + ")", false);
+        return;
+    }
+    services->bus_ = std::move(bus);
+    // Activated and ShortcutsChanged, from the portal only.
+    services->signalSubscription_ = g_dbus_connection_signal_subscribe(
+        services->bus_.get(), portalName, shortcutsInterface, nullptr, portalPath, nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, &onSignal, services, nullptr);
+    // Who we are comes first: the portal keys our session on it.
+    g_dbus_connection_call(services->bus_.get(), portalName, portalPath, registryInterface,
+                           "Register", g_variant_new("(sa{sv})", applicationId, nullptr),
+                           G_VARIANT_TYPE("()"), G_DBUS_CALL_FLAGS_NO_AUTO_START,
+                           plainCallTimeoutMs, services->ownerCalls_.get(), &onRegistered,
+                           services);
 }
 
 void PortalHotkeyEventServices::onPortalVanished(GDBusConnection*, const gchar*, gpointer self) {
@@ -176,7 +201,8 @@ void PortalHotkeyEventServices::onPortalVanished(GDBusConnection*, const gchar*,
 void PortalHotkeyEventServices::forgetPortal() {
     g_cancellable_cancel(ownerCalls_.get());
     ownerCalls_.reset(g_cancellable_new());
-    pending_.reset();
+    pending_.reset(); // closes its request while the connection is there
+    dropConnection();
     presses_.clear();
     pressSource_.reset();
     portalOwner_.clear();
@@ -190,6 +216,15 @@ void PortalHotkeyEventServices::forgetPortal() {
     }
     if (changed) {
         bindingsChanged();
+    }
+}
+
+void PortalHotkeyEventServices::dropConnection() {
+    if (bus_) {
+        g_dbus_connection_signal_unsubscribe(bus_.get(), signalSubscription_);
+        signalSubscription_ = 0;
+        g_dbus_connection_close(bus_.get(), nullptr, nullptr, nullptr);
+        bus_.reset();
     }
 }
 

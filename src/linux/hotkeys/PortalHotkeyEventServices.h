@@ -54,10 +54,12 @@ class PortalHotkeyEventServices : public HotkeyDispatch {
     static void onSignal(GDBusConnection* bus, const gchar* sender, const gchar* path,
                          const gchar* interface, const gchar* signal, GVariant* parameters,
                          gpointer self);
+    static void onConnected(GObject* source, GAsyncResult* result, gpointer self);
     static void onRegistered(GObject* bus, GAsyncResult* result, gpointer self);
     static void onVersion(GObject* bus, GAsyncResult* result, gpointer self);
 
     void forgetPortal();
+    void dropConnection();
     void createSession();
     void listShortcuts(bool afterBinding, guint32 bindResponse);
     void bindShortcuts();
@@ -73,9 +75,8 @@ class PortalHotkeyEventServices : public HotkeyDispatch {
     void pressQueued();
 
     std::vector<std::unique_ptr<Shortcut>> shortcuts_;
-    GObjectPtr<GCancellable> cancellable_; // for the life of the services
-    GObjectPtr<GCancellable> ownerCalls_;  // for the life of one portal owner
-    GObjectPtr<GDBusConnection> bus_;
+    GObjectPtr<GCancellable> ownerCalls_; // for the life of one portal owner
+    GObjectPtr<GDBusConnection> bus_;     // our own, for one portal owner
     guint nameWatch_ = 0;
     guint signalSubscription_ = 0;
     std::unique_ptr<PortalRequest> pending_; // one request at a time
