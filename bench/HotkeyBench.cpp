@@ -25,21 +25,12 @@ void report(const char* name, std::vector<double> samples, const char* unit) {
                 samples[samples.size() * 9 / 10], samples.back(), samples.size());
 }
 
-class NoHotkeys : public tunora::HotkeyEventServices {
+class NoHotkeys : public tunora::HotkeyDispatch {
   public:
-    tunora::EventTargetRef applicationEventTarget() override { return nullptr; }
-    tunora::OSStatus installEventHandler(tunora::EventTargetRef, tunora::EventHandlerProcPtr,
-                                         std::span<const tunora::EventTypeSpec>, void*) override {
-        return tunora::noErr;
-    }
     tunora::OSStatus registerEventHotKey(std::uint32_t, std::uint32_t, tunora::EventHotKeyID,
                                          tunora::EventTargetRef, std::uint32_t,
                                          tunora::EventHotKeyRef*) override {
         return tunora::eventInternalErr;
-    }
-    tunora::OSStatus getEventParameter(tunora::EventRef, std::uint32_t, std::uint32_t,
-                                       tunora::EventHotKeyID&) override {
-        return tunora::eventParameterNotFoundErr;
     }
 };
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <string>
 
 namespace tunora {
 
@@ -41,6 +43,17 @@ struct EventHotKeyID {
 };
 static_assert(sizeof(EventHotKeyID) == 8);
 
+// The key a registered hot key really answers to, as the desktop reports it.
+struct HotKeyBinding {
+    // What the user reads: "Alt+1", "Ctrl+Alt+1", "Press <Alt>1"; empty when
+    // the desktop bound no key.
+    std::string description;
+    // The same as one key and hot-key modifier bits, when it can be said so
+    // (key empty otherwise).
+    std::string key;
+    std::uint32_t modifiers = 0;
+};
+
 struct EventTypeSpec {
     std::uint32_t eventClass;
     std::uint32_t eventKind;
@@ -75,6 +88,15 @@ class HotkeyEventServices {
     // Reads a parameter of an event as a hot-key id (name and type as four-char codes).
     virtual OSStatus getEventParameter(EventRef event, std::uint32_t name,
                                        std::uint32_t desiredType, EventHotKeyID& out) = 0;
+
+    // What the desktop bound for a registration; nothing for a null reference.
+    virtual HotKeyBinding hotKeyBinding(EventHotKeyRef ref) = 0;
+    // Called on the main thread whenever a binding, or whether the desktop
+    // can edit them, changes.
+    virtual void setHotKeyBindingsChangedHandler(std::function<void()> handler) = 0;
+    // Whether the desktop has settings of its own for these keys, and opening them.
+    virtual bool canEditHotKeyBindings() = 0;
+    virtual void editHotKeyBindings() = 0;
 };
 
 } // namespace tunora

@@ -3,6 +3,7 @@
 #include "platform/HotkeyEventServices.h"
 
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tunora::fakes {
@@ -28,12 +29,23 @@ class FakeHotkeyEventServices : public HotkeyEventServices {
         handlers.push_back({handler, userData});
         return noErr;
     }
-    OSStatus registerEventHotKey(std::uint32_t, std::uint32_t, EventHotKeyID, EventTargetRef,
+    // Slot n is bound to Alt+(n+1) until a test says otherwise.
+    OSStatus registerEventHotKey(std::uint32_t, std::uint32_t, EventHotKeyID id, EventTargetRef,
                                  std::uint32_t, EventHotKeyRef* outRef) override {
         ++registrations;
-        *outRef = reinterpret_cast<EventHotKeyRef>(&refTokens[registrations % 8]);
+        const std::string digit = std::to_string(id.id + 1);
+        bindings[id.id % 8] = {"Alt+" + digit, digit, optionKey};
+        *outRef = reinterpret_cast<EventHotKeyRef>(&bindings[id.id % 8]);
         return noErr;
     }
+    HotKeyBinding hotKeyBinding(EventHotKeyRef ref) override {
+        return ref ? *reinterpret_cast<HotKeyBinding*>(ref) : HotKeyBinding{};
+    }
+    void setHotKeyBindingsChangedHandler(std::function<void()> handler) override {
+        changed = std::move(handler);
+    }
+    bool canEditHotKeyBindings() override { return editable; }
+    void editHotKeyBindings() override { ++edits; }
     OSStatus getEventParameter(EventRef event, std::uint32_t name, std::uint32_t desiredType,
                                EventHotKeyID& out) override {
         const auto* synthesized = reinterpret_cast<Event*>(event);
@@ -53,10 +65,13 @@ class FakeHotkeyEventServices : public HotkeyEventServices {
 
     std::vector<Installed> handlers;
     int registrations = 0;
+    HotKeyBinding bindings[8];
+    std::function<void()> changed;
+    bool editable = false;
+    int edits = 0;
 
   private:
     int targetToken = 0;
-    int refTokens[8] = {};
 };
 
 } // namespace tunora::fakes

@@ -323,6 +323,10 @@ class Desktop:
     def label(self):
         return self.item_property("XAyatanaLabel")
 
+    def anonymous_kib(self):
+        with open("/proc/%d/status" % self.tunora.popen.pid) as status:
+            return int(next(line for line in status if line.startswith("RssAnon")).split()[1])
+
     def settings(self):
         with open(os.path.join(self.config, "tunora", "defaults.json")) as file:
             return json.load(file)

@@ -47,6 +47,12 @@ std::shared_ptr<HotkeyManager> HotkeyManager::create(std::shared_ptr<SettingsSto
     static constexpr EventTypeSpec hotKeyPressed{kEventClassKeyboard, kEventHotKeyPressed};
     events->installEventHandler(events->applicationEventTarget(), &hotkeyEventHandler,
                                 std::span(&hotKeyPressed, 1), nullptr);
+    // Held weakly, like every callback.
+    events->setHotKeyBindingsChangedHandler([weak = std::weak_ptr<HotkeyManager>(manager)] {
+        if (auto strong = weak.lock(); strong && strong->onHotkeysChanged) {
+            strong->onHotkeysChanged();
+        }
+    });
     manager->registerAllHotkeys();
     return manager;
 }
@@ -66,6 +72,21 @@ void HotkeyManager::handleHotkey(int slot) {
     if (onHotkeyPressed) {
         onHotkeyPressed(slot);
     }
+}
+
+HotKeyBinding HotkeyManager::keyBindingForSlot(int slot) {
+    if (slot < 0 || slot >= slotCount) {
+        return {};
+    }
+    return events_->hotKeyBinding(hotKeyRefs_[slot]);
+}
+
+bool HotkeyManager::canEditKeyBindings() {
+    return events_->canEditHotKeyBindings();
+}
+
+void HotkeyManager::editKeyBindings() {
+    events_->editHotKeyBindings();
 }
 
 std::vector<std::string> HotkeyManager::storedIds() {

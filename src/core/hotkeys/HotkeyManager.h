@@ -34,8 +34,18 @@ class HotkeyManager {
     HotkeyManager& operator=(const HotkeyManager&) = delete;
 
     std::function<void(int slot)> onHotkeyPressed;
+    // Called when the desktop binds a slot to another key (or none), or starts
+    // or stops offering its own settings for them.
+    std::function<void()> onHotkeysChanged;
 
     void handleHotkey(int slot);
+
+    // The key that really plays a slot, as the desktop bound it; an empty
+    // description when none does.
+    HotKeyBinding keyBindingForSlot(int slot);
+    // Whether the desktop has settings of its own for the keys, and opening them.
+    bool canEditKeyBindings();
+    void editKeyBindings();
 
     // The station id bound to a slot; none for an empty slot or one outside the list.
     std::optional<std::string> channelIdForSlot(int slot);

@@ -40,6 +40,12 @@ std::shared_ptr<MenuManager> MenuManager::create(std::shared_ptr<StatusItem> sta
         }
     };
     manager->installRemoteCommands();
+    // The menu names the keys the desktop bound, so it follows their changes.
+    manager->hotkeyManager_->onHotkeysChanged = [weak = manager->self_] {
+        if (auto strong = weak.lock()) {
+            strong->setNeedsRebuild();
+        }
+    };
     return manager;
 }
 
@@ -64,6 +70,8 @@ void MenuManager::performAction(const std::string& action, const MenuItem& sende
         assignHotkey(sender);
     } else if (action == "toggleLaunchAtLogin") {
         toggleLaunchAtLogin();
+    } else if (action == "editHotkeyBindings") {
+        hotkeyManager_->editKeyBindings();
     }
 }
 
@@ -146,9 +154,8 @@ std::unique_ptr<MenuItem> MenuManager::hotkeySubmenuItem() {
             id ? findChannelIndex(channels_, *id) : std::nullopt;
         const std::string slotName = bound ? channels_[*bound].name() : none;
 
-        // "⌥1: NDR 2": the Option sign, the slot as the user counts it, the station.
-        auto slotItem = std::make_unique<MenuItem>(
-            "\u2325" + std::to_string(slot + 1) + ": " + slotName, std::nullopt, "");
+        auto slotItem =
+            std::make_unique<MenuItem>(slotKeyName(slot) + ": " + slotName, std::nullopt, "");
         auto slotMenu = std::make_unique<Menu>();
 
         auto clear = std::make_unique<MenuItem>(none, "assignHotkey:", "");
@@ -172,8 +179,28 @@ std::unique_ptr<MenuItem> MenuManager::hotkeySubmenuItem() {
         slotItem->setSubmenu(std::move(slotMenu));
         shortcuts->addItem(std::move(slotItem));
     }
+    if (hotkeyManager_->canEditKeyBindings()) {
+        auto edit = std::make_unique<MenuItem>(
+            services_.strings->localizedString("edit_hotkey_bindings"), "editHotkeyBindings", "");
+        edit->setTarget(weakSelf());
+        shortcuts->addItem(std::move(edit));
+    }
     shortcutsItem->setSubmenu(std::move(shortcuts));
     return shortcutsItem;
+}
+
+// The key that plays a slot as the desktop names it ("Alt+1", "Ctrl+Alt+1"), or
+// "Shortcut 1" while no key does.
+std::string MenuManager::slotKeyName(int slot) {
+    const HotKeyBinding binding = hotkeyManager_->keyBindingForSlot(slot);
+    if (!binding.description.empty()) {
+        return binding.description;
+    }
+    std::string text = services_.strings->localizedString("hotkey_slot");
+    if (const auto at = text.find("{}"); at != std::string::npos) {
+        text.replace(at, 2, std::to_string(slot + 1));
+    }
+    return text;
 }
 
 std::unique_ptr<MenuItem> MenuManager::channelMenuItem(const OndoChannel& channel) {
@@ -187,10 +214,27 @@ std::unique_ptr<MenuItem> MenuManager::channelMenuItem(const OndoChannel& channe
         item->setState(MenuItem::stateOn);
     }
     if (const std::optional<int> slot = hotkeyManager_->slotForChannelId(channel.id())) {
-        item->setKeyEquivalent(std::to_string(*slot + 1));
-        item->setKeyEquivalentModifierMask(optionKeyMask);
+        setKeyEquivalent(*item, hotkeyManager_->keyBindingForSlot(*slot));
     }
     return item;
+}
+
+// The bound key as the item's key hint, when a menu can show it: menus have no
+// sign for the Super key, and no hint beats a wrong one.
+void MenuManager::setKeyEquivalent(MenuItem& item, const HotKeyBinding& binding) {
+    if (binding.key.empty() || (binding.modifiers & cmdKey)) {
+        return;
+    }
+    std::uint32_t mask = 0;
+    const std::pair<std::uint32_t, std::uint32_t> masks[] = {
+        {optionKey, optionKeyMask}, {controlKey, controlKeyMask}, {shiftKey, shiftKeyMask}};
+    for (const auto& [bit, keyMask] : masks) {
+        if (binding.modifiers & bit) {
+            mask |= keyMask;
+        }
+    }
+    item.setKeyEquivalent(binding.key);
+    item.setKeyEquivalentModifierMask(mask);
 }
 
 // --- Actions ----------------------------------------------------------------

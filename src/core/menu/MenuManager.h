@@ -57,7 +57,8 @@ class MenuManager : public ActionTarget {
     // and from then on takes the commands of later starts.
     void start();
 
-    // Menu actions: "channelSelected:", "assignHotkey:", "toggleLaunchAtLogin".
+    // Menu actions: "channelSelected:", "assignHotkey:", "toggleLaunchAtLogin",
+    // "editHotkeyBindings".
     void performAction(const std::string& action, const MenuItem& sender) override;
 
     // The picture: the flag, a 2-point gap and the 12-point antenna symbol.
@@ -71,6 +72,8 @@ class MenuManager : public ActionTarget {
     void setNeedsRebuild();
     std::unique_ptr<MenuItem> channelMenuItem(const OndoChannel& channel);
     std::unique_ptr<MenuItem> hotkeySubmenuItem();
+    std::string slotKeyName(int slot);
+    static void setKeyEquivalent(MenuItem& item, const HotKeyBinding& binding);
     void updateStatusIcon();
     std::string statusToolTip();
     void channelSelected(const MenuItem& sender);

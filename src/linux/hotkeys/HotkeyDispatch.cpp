@@ -72,4 +72,18 @@ OSStatus HotkeyDispatch::getEventParameter(EventRef event, std::uint32_t name,
     return noErr;
 }
 
+HotKeyBinding HotkeyDispatch::hotKeyBinding(EventHotKeyRef ref) {
+    return ref != nullptr ? ref->binding : HotKeyBinding{};
+}
+
+void HotkeyDispatch::setHotKeyBindingsChangedHandler(std::function<void()> handler) {
+    bindingsChanged_ = std::move(handler);
+}
+
+void HotkeyDispatch::bindingsChanged() const {
+    if (bindingsChanged_) {
+        bindingsChanged_();
+    }
+}
+
 } // namespace tunora

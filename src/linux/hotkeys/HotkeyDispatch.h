@@ -2,6 +2,7 @@
 
 #include "platform/HotkeyEventServices.h"
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -10,7 +11,9 @@ struct tunora::OpaqueEventTarget {};
 struct tunora::OpaqueEvent {
     std::optional<tunora::EventHotKeyID> hotKeyId;
 };
-struct tunora::OpaqueEventHotKey {};
+struct tunora::OpaqueEventHotKey {
+    tunora::HotKeyBinding binding;
+};
 
 namespace tunora {
 
@@ -28,9 +31,14 @@ class HotkeyDispatch : public HotkeyEventServices {
                                  std::span<const EventTypeSpec> types, void* userData) override;
     OSStatus getEventParameter(EventRef event, std::uint32_t name, std::uint32_t desiredType,
                                EventHotKeyID& out) override;
+    HotKeyBinding hotKeyBinding(EventHotKeyRef ref) override;
+    void setHotKeyBindingsChangedHandler(std::function<void()> handler) override;
+    bool canEditHotKeyBindings() override { return false; }
+    void editHotKeyBindings() override {}
 
   protected:
     void dispatch(EventTargetRef target, EventHotKeyID id) const;
+    void bindingsChanged() const;
 
   private:
     struct Installed {
@@ -40,6 +48,7 @@ class HotkeyDispatch : public HotkeyEventServices {
         void* userData;
     };
     std::vector<Installed> handlers_;
+    std::function<void()> bindingsChanged_;
 };
 
 } // namespace tunora

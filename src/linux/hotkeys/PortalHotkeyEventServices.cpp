@@ -1,8 +1,10 @@
 #include "linux/hotkeys/PortalHotkeyEventServices.h"
 
+#include "linux/hotkeys/TriggerDescription.h"
 #include "linux/strings/GettextStrings.h"
 
 #include <algorithm>
+#include <map>
 
 namespace tunora {
 namespace {
@@ -10,6 +12,10 @@ namespace {
 constexpr const char* portalName = "org.freedesktop.portal.Desktop";
 constexpr const char* portalPath = "/org/freedesktop/portal/desktop";
 constexpr const char* shortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
+constexpr const char* registryInterface = "org.freedesktop.host.portal.Registry";
+constexpr gint plainCallTimeoutMs = PortalRequest::deadlineSeconds * 1000;
+// Distinct shortcuts whose presses wait at once; a flood beyond that is dropped.
+constexpr std::size_t queuedPressLimit = 16;
 
 // The trigger in the notation of the XDG shortcuts specification, e.g. "ALT+1".
 std::string triggerFor(std::uint32_t modifiers, char digit) {
@@ -33,14 +39,6 @@ std::string descriptionFor(int number) {
     return text;
 }
 
-// The portal's path for a request of this connection: its unique name without
-// the colon and with dots as underscores, then the token.
-std::string requestPath(GDBusConnection* bus, const std::string& token) {
-    std::string sender = g_dbus_connection_get_unique_name(bus) + 1;
-    std::replace(sender.begin(), sender.end(), '.', '_');
-    return std::string(portalPath) + "/request/" + sender + "/" + token;
-}
-
 // A session handle arrives as an object path, or from some portals as a string.
 std::string sessionHandleIn(GVariant* results) {
     GVariantPtr handle(g_variant_lookup_value(results, "session_handle", nullptr));
@@ -49,6 +47,28 @@ std::string sessionHandleIn(GVariant* results) {
         return g_variant_get_string(handle.get(), nullptr);
     }
     return "";
+}
+
+// The trigger description of each listed shortcut, by id ("" when it has none).
+std::map<std::string, std::string> triggersIn(GVariant* shortcuts) {
+    std::map<std::string, std::string> triggers;
+    GVariantIter iter;
+    g_variant_iter_init(&iter, shortcuts);
+    const gchar* id = nullptr;
+    GVariant* properties = nullptr;
+    while (g_variant_iter_next(&iter, "(&s@a{sv})", &id, &properties)) {
+        const GVariantPtr owned(properties);
+        const gchar* trigger = "";
+        g_variant_lookup(properties, "trigger_description", "&s", &trigger);
+        triggers[id] = trigger;
+    }
+    return triggers;
+}
+
+bool isUnknown(const GError* error) {
+    return g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD) ||
+           g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_INTERFACE) ||
+           g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_OBJECT);
 }
 
 } // namespace
@@ -61,68 +81,16 @@ struct PortalHotkeyEventServices::Shortcut : OpaqueEventHotKey {
     EventTargetRef target;
 };
 
-// A portal request in flight: listens for its Response from the moment before
-// the call, so that a fast answer is never missed.
-class PortalHotkeyEventServices::Request {
-  public:
-    Request(GDBusConnection* bus, unsigned number, std::string path, ResponseHandler onResponse)
-        : bus_(bus), number_(number), path_(std::move(path)), onResponse_(std::move(onResponse)) {
-        subscribe();
-    }
-    ~Request() { g_dbus_connection_signal_unsubscribe(bus_, subscription_); }
-    Request(const Request&) = delete;
-    Request& operator=(const Request&) = delete;
-
-    unsigned number() const { return number_; }
-
-    // Older portals may answer on another path than the one asked for.
-    void answeredOn(const std::string& path) {
-        if (path != path_) {
-            g_dbus_connection_signal_unsubscribe(bus_, subscription_);
-            path_ = path;
-            subscribe();
-        }
-    }
-
-  private:
-    void subscribe() {
-        subscription_ = g_dbus_connection_signal_subscribe(
-            bus_, portalName, "org.freedesktop.portal.Request", "Response", path_.c_str(), nullptr,
-            G_DBUS_SIGNAL_FLAGS_NONE, &Request::onResponse, this, nullptr);
-    }
-    static void onResponse(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-                           GVariant* parameters, gpointer self) {
-        if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})"))) {
-            return;
-        }
-        guint32 response = 2;
-        GVariant* results = nullptr;
-        g_variant_get(parameters, "(u@a{sv})", &response, &results);
-        GVariantPtr owned(results);
-        // The handler may end this request (and start the next): take it first.
-        ResponseHandler handler = std::move(static_cast<Request*>(self)->onResponse_);
-        handler(response, results);
-    }
-
-    GDBusConnection* bus_;
-    unsigned number_;
-    std::string path_;
-    ResponseHandler onResponse_;
-    guint subscription_ = 0;
-};
-
-PortalHotkeyEventServices::PortalHotkeyEventServices() : cancellable_(g_cancellable_new()) {
+PortalHotkeyEventServices::PortalHotkeyEventServices() : ownerCalls_(g_cancellable_new()) {
     nameWatch_ =
         g_bus_watch_name(G_BUS_TYPE_SESSION, portalName, G_BUS_NAME_WATCHER_FLAGS_AUTO_START,
                          &onPortalAppeared, &onPortalVanished, this, nullptr);
 }
 
 PortalHotkeyEventServices::~PortalHotkeyEventServices() {
-    g_cancellable_cancel(cancellable_.get());
+    g_cancellable_cancel(ownerCalls_.get());
     pending_.reset();
-    if (activatedSubscription_ != 0) {
-        g_dbus_connection_signal_unsubscribe(bus_.get(), activatedSubscription_);
-    }
+    dropConnection();
     g_bus_unwatch_name(nameWatch_);
 }
 
@@ -144,128 +112,231 @@ OSStatus PortalHotkeyEventServices::registerEventHotKey(std::uint32_t keyCode,
     shortcut->id = id;
     shortcut->target = target;
     std::erase_if(shortcuts_, [&](const auto& other) { return other->name == shortcut->name; });
+    presses_.clear(); // they may name the shortcut just replaced
     *outRef = shortcut.get();
     shortcuts_.push_back(std::move(shortcut));
     bindSoon();
     return noErr;
 }
 
-void PortalHotkeyEventServices::onPortalAppeared(GDBusConnection* bus, const gchar*,
-                                                 const gchar* owner, gpointer self) {
-    auto* services = static_cast<PortalHotkeyEventServices*>(self);
-    services->portalSeen_ = true;
-    if (services->gaveUp_ || services->portalOwner_ == owner) {
+bool PortalHotkeyEventServices::canEditHotKeyBindings() {
+    return version_ >= 2 && !session_.empty();
+}
+
+void PortalHotkeyEventServices::editHotKeyBindings() {
+    if (!canEditHotKeyBindings()) {
         return;
     }
-    services->portalOwner_ = owner;
-    if (!services->bus_) {
-        services->bus_.reset(G_DBUS_CONNECTION(g_object_ref(bus)));
-        services->activatedSubscription_ = g_dbus_connection_signal_subscribe(
-            bus, portalName, shortcutsInterface, "Activated", portalPath, nullptr,
-            G_DBUS_SIGNAL_FLAGS_NONE, &onActivated, services, nullptr);
+    g_dbus_connection_call(
+        bus_.get(), portalName, portalPath, shortcutsInterface, "ConfigureShortcuts",
+        g_variant_new("(osa{sv})", session_.c_str(), "", nullptr), nullptr,
+        G_DBUS_CALL_FLAGS_NO_AUTO_START, plainCallTimeoutMs, nullptr, nullptr, nullptr);
+}
+
+// --- One owner of the portal's name ------------------------------------------
+
+void PortalHotkeyEventServices::onPortalAppeared(GDBusConnection*, const gchar*, const gchar* owner,
+                                                 gpointer self) {
+    auto* services = static_cast<PortalHotkeyEventServices*>(self);
+    services->portalSeen_ = true;
+    if (services->refused_ || services->portalOwner_ == owner) {
+        return;
     }
-    services->createSession();
+    services->forgetPortal();
+    services->portalOwner_ = owner;
+    // A connection of our own for each owner: its new unique name gives the
+    // session a path that no stale session of an earlier portal holds (the
+    // desktop's backend outlives the portal), and no other part of the program
+    // can have called the portal on it before we say who we are.
+    GError* rawError = nullptr;
+    const GCharPtr address(g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &rawError));
+    const GErrorPtr error(rawError);
+    if (!address) {
+        services->giveUp(std::string("no session bus (") + error->message + ")", false);
+        return;
+    }
+    g_dbus_connection_new_for_address(
+        address.get(),
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, services->ownerCalls_.get(), &onConnected, services);
+}
+
+void PortalHotkeyEventServices::onConnected(GObject*, GAsyncResult* result, gpointer self) {
+    GError* rawError = nullptr;
+    GObjectPtr<GDBusConnection> bus(g_dbus_connection_new_for_address_finish(result, &rawError));
+    const GErrorPtr error(rawError);
+    if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+        return; // another owner, or the services are gone
+    }
+    auto* services = static_cast<PortalHotkeyEventServices*>(self);
+    if (!bus) {
+        services->giveUp(std::string("no session bus (") + error->message + ")", false);
+        return;
+    }
+    services->bus_ = std::move(bus);
+    // Activated and ShortcutsChanged, from the portal only.
+    services->signalSubscription_ = g_dbus_connection_signal_subscribe(
+        services->bus_.get(), portalName, shortcutsInterface, nullptr, portalPath, nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, &onSignal, services, nullptr);
+    // Who we are comes first: the portal keys our session on it.
+    g_dbus_connection_call(services->bus_.get(), portalName, portalPath, registryInterface,
+                           "Register", g_variant_new("(sa{sv})", applicationId, nullptr),
+                           G_VARIANT_TYPE("()"), G_DBUS_CALL_FLAGS_NO_AUTO_START,
+                           plainCallTimeoutMs, services->ownerCalls_.get(), &onRegistered,
+                           services);
 }
 
 void PortalHotkeyEventServices::onPortalVanished(GDBusConnection*, const gchar*, gpointer self) {
     auto* services = static_cast<PortalHotkeyEventServices*>(self);
-    if (!services->portalSeen_ && !services->gaveUp_) {
-        g_message("global shortcuts are off: no desktop portal is running "
-                  "(the package xdg-desktop-portal provides it)");
+    if (!services->portalSeen_ && !services->refused_) {
+        services->say("global shortcuts are off: no desktop portal is running "
+                      "(the package xdg-desktop-portal provides it)");
     }
     services->portalSeen_ = true;
-    // Its sessions and requests went with it; a new owner gets a new session.
-    services->portalOwner_.clear();
-    services->session_.clear();
-    services->pending_.reset();
+    services->forgetPortal();
 }
 
-void PortalHotkeyEventServices::onActivated(GDBusConnection*, const gchar*, const gchar*,
-                                            const gchar*, const gchar*, GVariant* parameters,
-                                            gpointer self) {
-    auto* services = static_cast<PortalHotkeyEventServices*>(self);
-    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(osta{sv})"))) {
-        return;
+// Its sessions and requests go with an owner; the next one starts afresh.
+void PortalHotkeyEventServices::forgetPortal() {
+    g_cancellable_cancel(ownerCalls_.get());
+    ownerCalls_.reset(g_cancellable_new());
+    pending_.reset(); // closes its request while the connection is there
+    dropConnection();
+    presses_.clear();
+    pressSource_.reset();
+    portalOwner_.clear();
+    session_.clear();
+    registrationProblem_.clear();
+    version_ = 0;
+    bool changed = false;
+    for (const auto& shortcut : shortcuts_) {
+        changed = changed || !shortcut->binding.description.empty();
+        shortcut->binding = {};
     }
-    const gchar* session = nullptr;
-    const gchar* name = nullptr;
-    g_variant_get(parameters, "(&o&st@a{sv})", &session, &name, nullptr, nullptr);
-    if (services->session_.empty() || services->session_ != session) {
-        return; // another program's session
-    }
-    for (const auto& shortcut : services->shortcuts_) {
-        if (shortcut->name == name) {
-            services->dispatch(shortcut->target, shortcut->id);
-            return;
-        }
+    if (changed) {
+        bindingsChanged();
     }
 }
 
-void PortalHotkeyEventServices::ask(
-    const char* method, const std::function<GVariant*(const std::string& token)>& arguments,
-    ResponseHandler onResponse) {
-    const unsigned number = ++tokens_;
-    const std::string token = "tunora" + std::to_string(number);
-    pending_ = std::make_unique<Request>(bus_.get(), number, requestPath(bus_.get(), token),
-                                         std::move(onResponse));
-    g_dbus_connection_call(bus_.get(), portalName, portalPath, shortcutsInterface, method,
-                           arguments(token), G_VARIANT_TYPE("(o)"), G_DBUS_CALL_FLAGS_NO_AUTO_START,
-                           -1, cancellable_.get(), &PortalHotkeyEventServices::onAsked,
-                           new std::pair<PortalHotkeyEventServices*, unsigned>(this, number));
+void PortalHotkeyEventServices::dropConnection() {
+    if (bus_) {
+        g_dbus_connection_signal_unsubscribe(bus_.get(), signalSubscription_);
+        signalSubscription_ = 0;
+        g_dbus_connection_close(bus_.get(), nullptr, nullptr, nullptr);
+        bus_.reset();
+    }
 }
 
-void PortalHotkeyEventServices::onAsked(GObject* bus, GAsyncResult* result, gpointer data) {
-    const std::unique_ptr<std::pair<PortalHotkeyEventServices*, unsigned>> asked(
-        static_cast<std::pair<PortalHotkeyEventServices*, unsigned>*>(data));
+void PortalHotkeyEventServices::onRegistered(GObject* bus, GAsyncResult* result, gpointer self) {
     GError* rawError = nullptr;
-    GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
-    GErrorPtr error(rawError);
+    const GVariantPtr reply(
+        g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
+    const GErrorPtr error(rawError);
     if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
-        return; // the services are gone
+        return; // another owner, or the services are gone
     }
-    auto* services = asked->first;
-    if (!reply) {
-        // A portal that went away comes back as a new owner; anything else is its answer.
-        if (!g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) &&
-            !g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER) &&
-            !g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_NO_REPLY) &&
-            !g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CLOSED)) {
-            g_dbus_error_strip_remote_error(error.get());
-            services->giveUp(std::string("the desktop portal offers none (") + error->message +
-                             ")");
-        }
+    auto* services = static_cast<PortalHotkeyEventServices*>(self);
+    // Portals before 1.19.3 have no registry: they know us from our scope, or not at all.
+    if (error && !isUnknown(error.get())) {
+        g_dbus_error_strip_remote_error(error.get());
+        services->registrationProblem_ =
+            std::string("not registered as ") + applicationId + ": " + error->message;
+    }
+    g_dbus_connection_call(G_DBUS_CONNECTION(bus), portalName, portalPath,
+                           "org.freedesktop.DBus.Properties", "Get",
+                           g_variant_new("(ss)", shortcutsInterface, "version"),
+                           G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START,
+                           plainCallTimeoutMs, services->ownerCalls_.get(), &onVersion, services);
+}
+
+void PortalHotkeyEventServices::onVersion(GObject* bus, GAsyncResult* result, gpointer self) {
+    GError* rawError = nullptr;
+    const GVariantPtr reply(
+        g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
+    const GErrorPtr error(rawError);
+    if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
         return;
     }
-    const gchar* handle = nullptr;
-    g_variant_get(reply.get(), "(&o)", &handle);
-    if (services->pending_ && services->pending_->number() == asked->second) {
-        services->pending_->answeredOn(handle);
+    auto* services = static_cast<PortalHotkeyEventServices*>(self);
+    if (reply) {
+        GVariant* value = nullptr;
+        g_variant_get(reply.get(), "(v)", &value);
+        const GVariantPtr owned(value);
+        if (g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32)) {
+            services->version_ = g_variant_get_uint32(value);
+        }
     }
+    services->createSession(); // without the interface this is where it says so
+}
+
+// --- The session and its shortcuts -------------------------------------------
+
+void PortalHotkeyEventServices::ask(const char* method, const PortalRequest::Arguments& arguments,
+                                    PortalRequest::Answered answered) {
+    pending_ = std::make_unique<PortalRequest>(
+        bus_.get(), shortcutsInterface, method, arguments, std::move(answered),
+        [this](const std::string& why) { giveUp(why, false); });
 }
 
 void PortalHotkeyEventServices::createSession() {
-    session_.clear();
     ask(
         "CreateSession",
-        [this](const std::string& token) {
+        [](const char* token) {
             GVariantBuilder options;
             g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
-            g_variant_builder_add(&options, "{sv}", "handle_token",
-                                  g_variant_new_string(token.c_str()));
-            g_variant_builder_add(
-                &options, "{sv}", "session_handle_token",
-                g_variant_new_string(("tunora_session" + std::to_string(tokens_)).c_str()));
+            g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token));
+            g_variant_builder_add(&options, "{sv}", "session_handle_token",
+                                  g_variant_new_string(sessionToken));
             return g_variant_new("(a{sv})", &options);
         },
         [this](guint32 response, GVariant* results) {
-            pending_.reset();
             session_ = response == 0 ? sessionHandleIn(results) : "";
             if (session_.empty()) {
                 giveUp(response == 1 ? "the desktop did not allow them"
-                                     : "the desktop portal could not make a session");
+                                     : "the desktop portal could not make a session",
+                       response == 1);
                 return;
             }
-            bindShortcuts();
+            listShortcuts(false, 0);
+        });
+}
+
+// What the desktop holds for our session. Before binding: when it holds all our
+// shortcuts, binding again would only open its dialog or settings once more.
+void PortalHotkeyEventServices::listShortcuts(bool afterBinding, guint32 bindResponse) {
+    ask(
+        "ListShortcuts",
+        [this](const char* token) {
+            GVariantBuilder options;
+            g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
+            g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token));
+            return g_variant_new("(oa{sv})", session_.c_str(), &options);
+        },
+        [this, afterBinding, bindResponse](guint32, GVariant* results) {
+            pending_.reset();
+            GVariantPtr listed(g_variant_lookup_value(results, "shortcuts", nullptr));
+            if (listed && !g_variant_is_of_type(listed.get(), G_VARIANT_TYPE("a(sa{sv})"))) {
+                giveUp(std::string("the desktop portal listed shortcuts of type ") +
+                           g_variant_get_type_string(listed.get()) + " instead of a(sa{sv})",
+                       false);
+                return;
+            }
+            if (!listed) {
+                listed.reset(g_variant_ref_sink(
+                    g_variant_new_array(G_VARIANT_TYPE("(sa{sv})"), nullptr, 0)));
+            }
+            const auto triggers = triggersIn(listed.get());
+            const bool holdsAll =
+                std::all_of(shortcuts_.begin(), shortcuts_.end(), [&](const auto& shortcut) {
+                    return triggers.contains(shortcut->name);
+                });
+            if (!afterBinding && !holdsAll) {
+                bindShortcuts();
+                return;
+            }
+            applyShortcuts(listed.get());
+            report(bindResponse);
         });
 }
 
@@ -283,14 +354,15 @@ void PortalHotkeyEventServices::bindSoon() {
 }
 
 // Binds every registered shortcut at once; a session not made yet binds them
-// when it is.
+// when it is. Whatever the answer says (GNOME answers 2 for keys it did bind),
+// what counts is what the desktop lists afterwards.
 void PortalHotkeyEventServices::bindShortcuts() {
-    if (gaveUp_ || session_.empty() || pending_ || shortcuts_.empty()) {
+    if (refused_ || session_.empty() || pending_ || shortcuts_.empty()) {
         return;
     }
     ask(
         "BindShortcuts",
-        [this](const std::string& token) {
+        [this](const char* token) {
             GVariantBuilder list;
             g_variant_builder_init(&list, G_VARIANT_TYPE("a(sa{sv})"));
             for (const auto& shortcut : shortcuts_) {
@@ -304,26 +376,145 @@ void PortalHotkeyEventServices::bindShortcuts() {
             }
             GVariantBuilder options;
             g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
-            g_variant_builder_add(&options, "{sv}", "handle_token",
-                                  g_variant_new_string(token.c_str()));
+            g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token));
             return g_variant_new("(oa(sa{sv})sa{sv})", session_.c_str(), &list, "", &options);
         },
-        [this](guint32 response, GVariant*) {
-            pending_.reset();
-            if (response == 1) {
-                giveUp("the desktop did not allow them");
-            } else if (response != 0) {
-                giveUp("the desktop portal could not bind them");
-            }
-        });
+        [this](guint32 response, GVariant*) { listShortcuts(true, response); });
 }
 
-void PortalHotkeyEventServices::giveUp(const std::string& why) {
-    if (!gaveUp_) {
-        g_message("global shortcuts are off: %s", why.c_str());
+// A slot is live when the desktop lists its shortcut with a trigger. True when
+// any binding changed; the menu is told.
+bool PortalHotkeyEventServices::applyShortcuts(GVariant* shortcuts) {
+    const auto triggers = triggersIn(shortcuts);
+    bool changed = false;
+    for (const auto& shortcut : shortcuts_) {
+        const auto listed = triggers.find(shortcut->name);
+        const std::string trigger = listed == triggers.end() ? "" : listed->second;
+        HotKeyBinding binding = trigger.empty() ? HotKeyBinding{} : bindingForTrigger(trigger);
+        if (binding.description != shortcut->binding.description) {
+            shortcut->binding = std::move(binding);
+            changed = true;
+        }
     }
-    gaveUp_ = true;
+    if (changed) {
+        bindingsChanged();
+    }
+    return changed;
+}
+
+// "global shortcuts: 1 = Alt+1, 2 = none, ...", or why there are none.
+void PortalHotkeyEventServices::report(guint32 bindResponse) {
+    std::string line;
+    bool any = false;
+    std::vector<const Shortcut*> bySlot;
+    for (const auto& shortcut : shortcuts_) {
+        bySlot.push_back(shortcut.get());
+    }
+    std::sort(bySlot.begin(), bySlot.end(),
+              [](const Shortcut* a, const Shortcut* b) { return a->id.id < b->id.id; });
+    for (const Shortcut* shortcut : bySlot) {
+        const std::string& key = shortcut->binding.description;
+        line += (line.empty() ? "" : ", ") + std::to_string(shortcut->id.id + 1) + " = " +
+                (key.empty() ? "none" : key);
+        any = any || !key.empty();
+    }
+    if (!any) {
+        giveUp(bindResponse == 1 ? "the desktop did not allow them"
+                                 : "the desktop bound none of them",
+               bindResponse == 1);
+        return;
+    }
+    say("global shortcuts: " + line +
+        (registrationProblem_.empty() ? "" : " (" + registrationProblem_ + ")"));
+}
+
+// One line per state: the same line is not said twice in a row.
+void PortalHotkeyEventServices::say(const std::string& line) {
+    if (line != lastLine_) {
+        lastLine_ = line;
+        g_message("%s", line.c_str());
+    }
+}
+
+void PortalHotkeyEventServices::giveUp(const std::string& why, bool final) {
+    if (!refused_) {
+        say("global shortcuts are off: " + why +
+            (registrationProblem_.empty() ? "" : " (" + registrationProblem_ + ")"));
+    }
+    refused_ = refused_ || final;
     pending_.reset();
+}
+
+// --- Signals ----------------------------------------------------------------
+
+void PortalHotkeyEventServices::onSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                         const gchar* signal, GVariant* parameters, gpointer self) {
+    auto* services = static_cast<PortalHotkeyEventServices*>(self);
+    const std::string_view name = signal;
+    if (name == "Activated") {
+        services->activated(parameters);
+    } else if (name == "ShortcutsChanged" &&
+               g_variant_is_of_type(parameters, G_VARIANT_TYPE("(oa(sa{sv}))"))) {
+        const gchar* session = nullptr;
+        GVariant* shortcuts = nullptr;
+        g_variant_get(parameters, "(&o@a(sa{sv}))", &session, &shortcuts);
+        const GVariantPtr owned(shortcuts);
+        if (!services->session_.empty() && services->session_ == session &&
+            services->applyShortcuts(shortcuts)) {
+            services->report(0);
+        }
+    }
+}
+
+void PortalHotkeyEventServices::activated(GVariant* parameters) {
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(osta{sv})"))) {
+        return;
+    }
+    const gchar* session = nullptr;
+    const gchar* name = nullptr;
+    g_variant_get(parameters, "(&o&st@a{sv})", &session, &name, nullptr, nullptr);
+    if (session_.empty() || session_ != session) {
+        return; // another program's session
+    }
+    for (const auto& shortcut : shortcuts_) {
+        if (shortcut->name == name) {
+            queuePress(*shortcut);
+            return;
+        }
+    }
+}
+
+// Presses are handled when the loop has nothing more urgent, so a burst of
+// Activated signals cannot hold up anything else. A press plays or toggles its
+// station: presses of one shortcut in a row do what one (an odd count) or two
+// (an even count) do, and are merged.
+void PortalHotkeyEventServices::queuePress(const Shortcut& shortcut) {
+    if (!presses_.empty() && presses_.back().first == &shortcut) {
+        presses_.back().second = presses_.back().second % 2 + 1;
+    } else if (presses_.size() < queuedPressLimit) {
+        presses_.emplace_back(&shortcut, 1);
+    }
+    if (!pressSource_) {
+        pressSource_.reset(g_idle_add_full(
+            G_PRIORITY_LOW,
+            [](gpointer self) -> gboolean {
+                auto* services = static_cast<PortalHotkeyEventServices*>(self);
+                services->pressSource_.forget();
+                services->pressQueued();
+                return G_SOURCE_REMOVE;
+            },
+            this, nullptr));
+    }
+}
+
+void PortalHotkeyEventServices::pressQueued() {
+    const auto presses = std::move(presses_);
+    presses_.clear();
+    for (const auto& [shortcut, count] : presses) {
+        for (unsigned press = 0; press < count; ++press) {
+            dispatch(shortcut->target, shortcut->id);
+        }
+    }
 }
 
 } // namespace tunora

@@ -2,11 +2,12 @@
 
 #include "linux/glib/GObjectPtr.h"
 #include "linux/hotkeys/HotkeyDispatch.h"
+#include "linux/hotkeys/PortalRequest.h"
 
-#include <functional>
 #include <gio/gio.h>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tunora {
@@ -14,15 +15,24 @@ namespace tunora {
 // Global hot keys through the desktop portal (org.freedesktop.portal.GlobalShortcuts),
 // for Wayland sessions, where no program may grab keys. Registrations become
 // shortcuts "slot1".."slot5" with a preferred trigger ("ALT+1") and a description,
-// bound in one portal session; the desktop decides the keys (and may ask the user
+// in one portal session; the desktop decides the keys (and may ask the user
 // first), and each Activated signal of that session is one hot-key press.
 //
-// Everything is asynchronous: the portal's dialogs never block the main loop.
-// When the portal restarts, a new session is made and bound again; when the user
-// refuses or the portal fails, the program goes without global shortcuts until the
-// next start, and says why in one line on stderr.
+// For each owner of the portal's name: say who we are (the portal's registry,
+// where it has one), make the session under a token that never changes (so a
+// desktop keeps one set of our shortcuts and the user's keys), ask which of
+// them it already holds, and bind only when that is not all of them; then
+// believe what the desktop lists, whatever a bind answered, and follow its
+// ShortcutsChanged. One line on stderr says which keys are bound, or why none.
+//
+// Everything is asynchronous and every request has a deadline: the portal's
+// dialogs never block the main loop. A refusal by the user is final until the
+// next start; other failures wait for a new owner of the portal's name.
 class PortalHotkeyEventServices : public HotkeyDispatch {
   public:
+    static constexpr const char* applicationId = "org.tunora.Tunora";
+    static constexpr const char* sessionToken = "tunora";
+
     PortalHotkeyEventServices();
     ~PortalHotkeyEventServices() override;
     PortalHotkeyEventServices(const PortalHotkeyEventServices&) = delete;
@@ -31,41 +41,56 @@ class PortalHotkeyEventServices : public HotkeyDispatch {
     OSStatus registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers, EventHotKeyID id,
                                  EventTargetRef target, std::uint32_t options,
                                  EventHotKeyRef* outRef) override;
+    // Portals of GlobalShortcuts version 2 and later open the desktop's settings.
+    bool canEditHotKeyBindings() override;
+    void editHotKeyBindings() override;
 
   private:
     struct Shortcut;
-    class Request;
-    using ResponseHandler = std::function<void(guint32 response, GVariant* results)>;
 
     static void onPortalAppeared(GDBusConnection* bus, const gchar* name, const gchar* owner,
                                  gpointer self);
     static void onPortalVanished(GDBusConnection* bus, const gchar* name, gpointer self);
-    static void onActivated(GDBusConnection* bus, const gchar* sender, const gchar* path,
-                            const gchar* interface, const gchar* signal, GVariant* parameters,
-                            gpointer self);
+    static void onSignal(GDBusConnection* bus, const gchar* sender, const gchar* path,
+                         const gchar* interface, const gchar* signal, GVariant* parameters,
+                         gpointer self);
+    static void onConnected(GObject* source, GAsyncResult* result, gpointer self);
+    static void onRegistered(GObject* bus, GAsyncResult* result, gpointer self);
+    static void onVersion(GObject* bus, GAsyncResult* result, gpointer self);
 
-    static void onAsked(GObject* bus, GAsyncResult* result, gpointer data);
+    void forgetPortal();
+    void dropConnection();
     void createSession();
+    void listShortcuts(bool afterBinding, guint32 bindResponse);
     void bindShortcuts();
     void bindSoon();
-    // Calls a portal method that answers through a Request object's Response signal.
-    void ask(const char* method,
-             const std::function<GVariant*(const std::string& token)>& arguments,
-             ResponseHandler onResponse);
-    void giveUp(const std::string& why);
+    void ask(const char* method, const PortalRequest::Arguments& arguments,
+             PortalRequest::Answered answered);
+    bool applyShortcuts(GVariant* shortcuts);
+    void report(guint32 bindResponse);
+    void say(const std::string& line);
+    void giveUp(const std::string& why, bool final);
+    void activated(GVariant* parameters);
+    void queuePress(const Shortcut& shortcut);
+    void pressQueued();
 
     std::vector<std::unique_ptr<Shortcut>> shortcuts_;
-    GObjectPtr<GCancellable> cancellable_;
-    GObjectPtr<GDBusConnection> bus_;
+    GObjectPtr<GCancellable> ownerCalls_; // for the life of one portal owner
+    GObjectPtr<GDBusConnection> bus_;     // our own, for one portal owner
     guint nameWatch_ = 0;
-    guint activatedSubscription_ = 0;
-    std::unique_ptr<Request> pending_; // one request at a time
+    guint signalSubscription_ = 0;
+    std::unique_ptr<PortalRequest> pending_; // one request at a time
     std::string portalOwner_;
     std::string session_;
+    std::string registrationProblem_;
+    std::string lastLine_;
+    guint32 version_ = 0;
     GSourceId bindSource_;
-    unsigned tokens_ = 0;
+    // Presses not handled yet, with repeats of one shortcut merged.
+    std::vector<std::pair<const Shortcut*, unsigned>> presses_;
+    GSourceId pressSource_;
     bool portalSeen_ = false;
-    bool gaveUp_ = false;
+    bool refused_ = false;
 };
 
 } // namespace tunora

@@ -6,9 +6,24 @@
 #include <array>
 #include <glib-unix.h>
 #include <optional>
+#include <string>
+#include <utility>
 
 namespace tunora {
 namespace {
+
+// A grabbed combination as keyboards label it: "Alt+1", "Ctrl+Alt+1".
+std::string describeGrab(std::uint32_t modifiers, char digit) {
+    std::string text;
+    const std::pair<std::uint32_t, const char*> names[] = {
+        {controlKey, "Ctrl+"}, {optionKey, "Alt+"}, {shiftKey, "Shift+"}, {cmdKey, "Super+"}};
+    for (const auto& [bit, name] : names) {
+        if (modifiers & bit) {
+            text += name;
+        }
+    }
+    return text + digit;
+}
 
 constexpr unsigned buttonMasks =
     Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask;
@@ -141,6 +156,7 @@ OSStatus X11HotkeyEventServices::registerEventHotKey(std::uint32_t keyCode, std:
     grab->modifiers = xModifiers;
     grab->id = id;
     grab->target = target;
+    grab->binding = {describeGrab(modifiers, *digit), std::string(1, *digit), modifiers};
     *outRef = grab.get();
     grabs_.push_back(std::move(grab));
     return noErr;

@@ -11,6 +11,8 @@ const std::map<std::string, const char*>& englishTexts() {
         {"launch_at_login", N_("Launch at Login")},
         {"keyboard_shortcuts", N_("Keyboard Shortcuts")},
         {"hotkey_none", N_("None")},
+        {"hotkey_slot", N_("Shortcut {}")},
+        {"edit_hotkey_bindings", N_("Change Keys\u2026")},
         {"check_for_updates", N_("Check for Updates\u2026")},
         {"quit", N_("Quit")},
         {"shortcut_not_saved", N_("Tunora could not save the shortcut")},

@@ -27,8 +27,11 @@ GdkModifierType gdkModifiers(std::uint32_t mask) {
     if (mask & optionKeyMask) {
         modifiers |= GDK_MOD1_MASK; // Alt, the key of the global shortcuts
     }
-    if (mask & commandKeyMask) {
-        modifiers |= GDK_CONTROL_MASK;
+    if (mask & (commandKeyMask | controlKeyMask)) {
+        modifiers |= GDK_CONTROL_MASK; // Command's part on this platform is Ctrl's
+    }
+    if (mask & shiftKeyMask) {
+        modifiers |= GDK_SHIFT_MASK;
     }
     return GdkModifierType(modifiers);
 }

@@ -20,6 +20,8 @@ class ActionTarget {
 // Key-equivalent modifier flags.
 inline constexpr std::uint32_t commandKeyMask = 0x100000;
 inline constexpr std::uint32_t optionKeyMask = 0x80000;
+inline constexpr std::uint32_t controlKeyMask = 0x40000;
+inline constexpr std::uint32_t shiftKeyMask = 0x20000;
 
 class Menu;
 

@@ -35,7 +35,7 @@ TEST_F(MenuActions, AssigningAndClearingSlots) {
     start();
     choose(*slotMenu(0).items()[2 + 4]); // tag 5: slot 0 -> the station at index 4
     EXPECT_EQ(stored()[0], "ndr_info");
-    EXPECT_EQ(shortcuts().items()[0]->title(), "\u23251: NDR Info");
+    EXPECT_EQ(shortcuts().items()[0]->title(), "Alt+1: NDR Info");
     EXPECT_EQ(find(menu(), "NDR Info").keyEquivalent(), "1");
     EXPECT_EQ(find(menu(), "Ondoria").keyEquivalent(), "");
 
@@ -45,6 +45,26 @@ TEST_F(MenuActions, AssigningAndClearingSlots) {
     EXPECT_EQ(stored(), (Strings{"ndr_info", "ondo_kultur", "", "ondo_nova", ""}));
     EXPECT_EQ(find(menu(), "Ondo Nova").keyEquivalent(), "4");
     EXPECT_EQ(slotMenu(2).items()[0]->state(), MenuItem::stateOn);
+}
+
+TEST_F(MenuActions, TheMenuNamesTheKeysTheDesktopReallyBound) {
+    start();
+    hotkeyEvents->bindings[0] = {"Ctrl+Alt+1", "1", controlKey | optionKey};
+    hotkeyEvents->bindings[1] = {"Press F13", "", 0}; // no key hint can say that
+    hotkeyEvents->bindings[2] = {};                   // the desktop bound no key
+    hotkeyEvents->editable = true;
+    hotkeyEvents->changed();
+    EXPECT_EQ(statusItem->menusSet, 2);
+    EXPECT_EQ(shortcuts().items()[0]->title(), "Ctrl+Alt+1: Ondoria");
+    EXPECT_EQ(find(menu(), "Ondoria").keyEquivalentModifierMask(), controlKeyMask | optionKeyMask);
+    EXPECT_EQ(shortcuts().items()[1]->title(), "Press F13: Ondo Kultur");
+    EXPECT_EQ(find(menu(), "Ondo Kultur").keyEquivalent(), "");
+    EXPECT_EQ(shortcuts().items()[2]->title(), "[hotkey_slot]: Ondo Nova");
+    EXPECT_EQ(find(menu(), "Ondo Nova").keyEquivalent(), "");
+
+    ASSERT_EQ(shortcuts().items().size(), 6u);
+    choose(*shortcuts().items()[5]);
+    EXPECT_EQ(hotkeyEvents->edits, 1);
 }
 
 TEST_F(MenuActions, HotkeysOfEmptyUnknownOrMissingSlotsDoNothing) {
@@ -121,7 +141,7 @@ TEST_F(MenuActions, BothEndsOfTheTablePlayFromTheMenuAndFromSlotFive) {
 
     choose(*slotMenu(4).items().back()); // the last station on slot 5
     EXPECT_EQ(stored()[4], table.back().id());
-    EXPECT_EQ(shortcuts().items()[4]->title(), "\u23255: " + table.back().name());
+    EXPECT_EQ(shortcuts().items()[4]->title(), "Alt+5: " + table.back().name());
     EXPECT_EQ(slotMenu(4).items().back()->state(), MenuItem::stateOn);
     EXPECT_EQ(find(menu(), table.back().name()).keyEquivalent(), "5");
     press(4);
