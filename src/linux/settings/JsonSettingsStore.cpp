@@ -41,7 +41,7 @@ std::filesystem::path JsonSettingsStore::defaultPath() {
 }
 
 void JsonSettingsStore::refresh() {
-    struct stat info {};
+    struct stat info{};
     if (::stat(file_.c_str(), &info) != 0) {
         state_ = errno == ENOENT || errno == ENOTDIR ? FileState::missing : FileState::unusable;
         document_ = nlohmann::json::object();
@@ -155,7 +155,7 @@ bool JsonSettingsStore::moveUnusableFileAside() {
 bool JsonSettingsStore::writeDocument(const nlohmann::json& document) {
     const std::string contents =
         document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    struct stat written {};
+    struct stat written{};
     if (!files::replaceFile(file_, contents, 0600, lastWriteProblem_, &written)) {
         return false; // the cache keeps what is really stored
     }
