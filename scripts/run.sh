@@ -1,5 +1,5 @@
 #!/bin/sh
-# Sets up a fresh Debian 12 machine for Tunora, builds it and starts it.
+# Sets up a fresh Debian 12 or 13 machine for Tunora, builds it and starts it.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-packages.sh" build runtime

@@ -1,13 +1,15 @@
 #!/bin/sh
 # Installs what the tests need, then builds and runs the whole suite twice: as
-# shipped, and under AddressSanitizer + UndefinedBehaviorSanitizer.
+# shipped, and under AddressSanitizer + UndefinedBehaviorSanitizer, in the build
+# folders build and build-asan (TUNORA_BUILD_PREFIX names others: PREFIX, PREFIX-asan).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+prefix=${TUNORA_BUILD_PREFIX:-build}
 "$root/scripts/install-packages.sh" build runtime test
 "$root/scripts/prepare-test-machine.sh"
 
 status=0
-for variant in build:OFF build-asan:ON; do
+for variant in "$prefix:OFF" "$prefix-asan:ON"; do
     dir=${variant%%:*}
     sanitize=${variant##*:}
     echo "== $dir (sanitizers $sanitize)"

@@ -47,6 +47,9 @@ class PackageTest(unittest.TestCase):
         depends = run("dpkg-deb", "-f", self.deb, "Depends").stdout
         for package in RUNTIME_DEPENDS + ["libgtk-3-0", "libgstreamer1.0-0"]:
             self.assertIn(package, depends)
+        names = [alternatives.split()[0] for alternatives in depends.split(",")]
+        status = run("dpkg-query", "-W", "-f", "${db:Status-Abbrev}\n", *names).stdout.split()
+        self.assertEqual(status, ["ii"] * len(names), "not all installed as named: " + depends)
         self.assertIn("xdg-desktop-portal", run("dpkg-deb", "-f", self.deb, "Recommends").stdout)
 
     def test_contents(self):
@@ -67,9 +70,12 @@ class PackageTest(unittest.TestCase):
         metainfo = run("appstreamcli", "validate", "--no-net",
                        self.path("usr/share/metainfo/org.tunora.Tunora.metainfo.xml"))
         self.assertEqual(metainfo.returncode, 0, metainfo.stdout)
+        # AppStream 1.0 (Debian 13) wants <developer>, which 0.16 (Debian 12) does not know yet.
+        version = run("appstreamcli", "--version").stdout.split()[-1]
+        unknown = ("unknown-tag developer",) if int(version.split(".")[0]) < 1 else ()
         complaints = [line for line in metainfo.stdout.splitlines()
-                      if line[:2] in ("E:", "W:", "I:")]
-        self.assertEqual(complaints, [])
+                      if line[:2] in ("E:", "W:", "I:") and not line.endswith(unknown)]
+        self.assertEqual(complaints, [], "AppStream " + version)
 
     def test_lintian_reports_no_errors(self):
         result = run("lintian", "--fail-on", "error", "--suppress-tags",

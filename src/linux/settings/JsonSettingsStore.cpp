@@ -41,7 +41,7 @@ std::filesystem::path JsonSettingsStore::defaultPath() {
 }
 
 void JsonSettingsStore::refresh() {
-    struct stat info {};
+    struct stat info{};
     if (::stat(file_.c_str(), &info) != 0) {
         state_ = errno == ENOENT || errno == ENOTDIR ? FileState::missing : FileState::unusable;
         document_ = nlohmann::json::object();

@@ -64,7 +64,7 @@ ReadResult readRegularFile(const std::filesystem::path& file, std::size_t limit)
         return result;
     }
     result.status = ReadResult::Status::unusable;
-    struct stat info {};
+    struct stat info{};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         result.problem = file.string() + " is not a regular file";
         return result;
@@ -103,7 +103,7 @@ bool makePrivateFolders(const std::filesystem::path& folder, std::string& proble
             return false;
         }
     }
-    struct stat info {};
+    struct stat info{};
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         problem = folder.string() + " is not a folder";
         return false;
@@ -125,7 +125,7 @@ bool replaceFile(const std::filesystem::path& file, std::string_view contents, m
         problem = describe(file, "cannot write", errno);
         return false;
     }
-    struct stat status {};
+    struct stat status{};
     const bool complete = ::fchmod(fd.get(), mode) == 0 && writeWhole(fd.get(), contents) &&
                           ::fsync(fd.get()) == 0 && ::fstat(fd.get(), &status) == 0;
     const int writeError = errno;

@@ -53,7 +53,7 @@ std::optional<std::filesystem::path> privateRuntimeFolder(std::string& problem) 
     if (!files::makePrivateFolders(folder, problem)) {
         return std::nullopt;
     }
-    struct stat info {};
+    struct stat info{};
     if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) {
         problem = folder.string() + " is not a folder of this user";
         return std::nullopt;

@@ -33,14 +33,23 @@ cairo_status_t appendPng(void* png, const unsigned char* data, unsigned int leng
     return CAIRO_STATUS_SUCCESS;
 }
 
+// libayatana-appindicator 0.5.94 (Debian 13) marks its constructors deprecated in
+// favour of libayatana-appindicator-glib, which neither Debian 12 nor 13 ships; the
+// library still works, so this one call is let through.
+AppIndicator* newIndicator() {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return app_indicator_new("tunora", "audio-x-generic",
+                             APP_INDICATOR_CATEGORY_APPLICATION_STATUS);
+#pragma GCC diagnostic pop
+}
+
 } // namespace
 
 IndicatorStatusItem::IndicatorStatusItem(ActionTarget& application,
                                          std::filesystem::path iconFolder,
                                          std::function<void()> onNoTray)
-    : application_(application), iconFolder_(std::move(iconFolder)),
-      indicator_(app_indicator_new("tunora", "audio-x-generic",
-                                   APP_INDICATOR_CATEGORY_APPLICATION_STATUS)),
+    : application_(application), iconFolder_(std::move(iconFolder)), indicator_(newIndicator()),
       accelerators_(gtk_accel_group_new()) {
     app_indicator_set_title(indicator_.get(), "Tunora");
     app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);

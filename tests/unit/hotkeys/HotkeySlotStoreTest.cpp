@@ -32,9 +32,7 @@ TEST(HotkeySlotStore, WritesKeepTheRulesOfTheList) {
          {"", "", "", "", "ndr2"}},
         {"every slot cleared: seeded again",
          Stored{"", "", "", "", ""},
-         [](HotkeyManager& m) {
-             m.setDefaults({"a", "b", "c", "d", "e", "f"});
-         },
+         [](HotkeyManager& m) { m.setDefaults({"a", "b", "c", "d", "e", "f"}); },
          {"a", "b", "c", "d", "e"}},
         {"a non-string voids the list",
          Stored{"ndr2", std::nullopt, "fritz"},
