@@ -152,7 +152,7 @@ bool JsonSettingsStore::writeValue(std::string_view key, nlohmann::json value) {
 
 // Whether the file is still the one refresh() last read (or still missing).
 bool JsonSettingsStore::unchangedOnDisk() const {
-    struct stat info {};
+    struct stat info{};
     if (::stat(file_.c_str(), &info) != 0) {
         return state_ == FileState::missing && errno == ENOENT;
     }
@@ -179,7 +179,7 @@ bool JsonSettingsStore::moveUnusableFileAside() {
 bool JsonSettingsStore::writeDocument(const nlohmann::json& document, bool* changedMeanwhile) {
     const std::string contents =
         document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    struct stat written {};
+    struct stat written{};
     std::function<bool()> stillCurrent;
     if (changedMeanwhile != nullptr) {
         stillCurrent = [this, changedMeanwhile] {
