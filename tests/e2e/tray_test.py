@@ -749,6 +749,7 @@ class PortalShortcutTest(DesktopTestCase):
         d = self.desktop
         self.sessions, self.bound, self.answer, self.held = [], [], 0, {}
         self.listing, self.hang, self.waiting, self.closed = None, set(), [], []
+        self.app_ids = []
         d.bus.register_object("/org/freedesktop/portal/desktop", SHORTCUTS_BACKEND,
                               self.backend_call, None, None)
         d.own_name(self.BACKEND)
@@ -757,6 +758,13 @@ class PortalShortcutTest(DesktopTestCase):
         with open(os.path.join(self.portals, "test.portal"), "w") as file:
             file.write("[portal]\nDBusName=%s\nUseIn=test\n"
                        "Interfaces=org.freedesktop.impl.portal.GlobalShortcuts;\n" % self.BACKEND)
+        # Installed as a package installs it: portals with a registry name a host
+        # program only after checking that its desktop entry exists.
+        applications = os.path.join(d.root, ".local", "share", "applications")
+        os.makedirs(applications)
+        with open(os.path.join(applications, "org.tunora.Tunora.desktop"), "w") as file:
+            file.write("[Desktop Entry]\nType=Application\nName=Tunora\nExec=%s\n"
+                       % os.path.abspath(TUNORA))
 
     def held_by(self, session):
         return GLib.Variant("a(sa{sv})", self.held.get(session.rsplit("/", 1)[1], []))
@@ -772,6 +780,7 @@ class PortalShortcutTest(DesktopTestCase):
         response, results = 0, {}
         if method == "CreateSession":  # Debian's 1.16 needs the shortcuts here
             self.sessions.append(args[1])
+            self.app_ids.append(args[2])
             results = {"shortcuts": GLib.Variant("a(sa{sv})", [])}
         elif method == "BindShortcuts":
             self.bound.append(args[1:3])
@@ -893,6 +902,11 @@ class PortalShortcutTest(DesktopTestCase):
         self.restart_portal()
         wait_for(lambda: len(self.sessions) == 2, 10, "a session on the new portal")
         self.assertEqual([s.rsplit("/", 1)[1] for s in self.sessions], ["tunora", "tunora"])
+        desktop = d.bus.call_sync("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                                  "org.freedesktop.DBus.Introspectable", "Introspect", None, None,
+                                  Gio.DBusCallFlags.NONE, 5000, None).unpack()[0]
+        named = "org.tunora.Tunora" if "org.freedesktop.host.portal.Registry" in desktop else ""
+        self.assertEqual(self.app_ids, [named, named], "the name each portal is told")
         self.press("slot2")
         wait_for(lambda: d.label() == " Ondo Kultur", message="slot 2 on the new session")
         with self.assertRaises(AssertionError, msg="bound again what the desktop holds"):
