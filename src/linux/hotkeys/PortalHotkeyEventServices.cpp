@@ -206,6 +206,7 @@ void PortalHotkeyEventServices::forgetPortal() {
     presses_.clear();
     pressSource_.reset();
     portalOwner_.clear();
+    endedWithSession_ = endedWithSession_ || !session_.empty();
     session_.clear();
     registrationProblem_.clear();
     version_ = 0;
@@ -424,8 +425,19 @@ void PortalHotkeyEventServices::report(guint32 bindResponse) {
                bindResponse == 1);
         return;
     }
-    say("global shortcuts: " + line +
-        (registrationProblem_.empty() ? "" : " (" + registrationProblem_ + ")"));
+    // An ended portal leaves its sessions behind, and GNOME 48's backend keeps
+    // them and the keys they grabbed until it ends itself: the new session's
+    // grabs of the same keys fail, yet it lists them, and each press goes to
+    // the dead session. Nothing the portal offers frees them or tells, so the
+    // line says so after every such restart (KDE hands the keys over).
+    std::string notes = registrationProblem_;
+    if (endedWithSession_) {
+        notes = std::string("bound again after the desktop portal restarted; GNOME 48 keeps "
+                            "sending these keys to the ended portal's session until the next "
+                            "login") +
+                (notes.empty() ? "" : "; " + notes);
+    }
+    say("global shortcuts: " + line + (notes.empty() ? "" : " (" + notes + ")"));
 }
 
 // One line per state: the same line is not said twice in a row.

@@ -91,6 +91,8 @@ class PortalHotkeyEventServices : public HotkeyDispatch {
     GSourceId pressSource_;
     bool portalSeen_ = false;
     bool refused_ = false;
+    // A portal ended while we had a session there; see report().
+    bool endedWithSession_ = false;
 };
 
 } // namespace tunora
