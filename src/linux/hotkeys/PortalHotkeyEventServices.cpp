@@ -432,9 +432,9 @@ void PortalHotkeyEventServices::report(guint32 bindResponse) {
     // line says so after every such restart (KDE hands the keys over).
     std::string notes = registrationProblem_;
     if (endedWithSession_) {
-        notes = std::string("bound again after the desktop portal restarted; GNOME 48 keeps "
-                            "sending these keys to the ended portal's session until the next "
-                            "login") +
+        notes = std::string("bound again after the desktop portal restarted; on GNOME 48 "
+                            "these keys may stay with the ended portal's session until the "
+                            "next login") +
                 (notes.empty() ? "" : "; " + notes);
     }
     say("global shortcuts: " + line + (notes.empty() ? "" : " (" + notes + ")"));
