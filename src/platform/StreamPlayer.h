@@ -18,6 +18,7 @@ struct StreamFailure {
         noNetwork,
         gaveUp, // detail: the seconds spent reconnecting
         other,
+        noSound, // the connection stays open, but nothing in it decodes to audio
     };
     Reason reason = Reason::other;
     int detail = 0;

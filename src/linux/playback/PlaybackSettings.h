@@ -20,6 +20,9 @@ struct PlaybackSettings {
     std::chrono::milliseconds steadyPlay = std::chrono::seconds(30);
     // A connection that delivers nothing for this long counts as dropped.
     std::chrono::seconds networkTimeout = std::chrono::seconds(10);
+    // A stream that decodes no audio for this long counts as dropped, even while
+    // its server keeps sending.
+    std::chrono::milliseconds silenceLimit = std::chrono::seconds(5);
 
     static PlaybackSettings fromEnvironment();
 };
