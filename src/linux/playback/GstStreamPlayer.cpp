@@ -262,6 +262,10 @@ gboolean GstStreamPlayer::onStartTimer(gpointer self) {
 }
 
 void GstStreamPlayer::start() {
+    if (isHttps(uri_) && !environment_->tlsProblem.empty()) {
+        fail({Reason::caFileUnusable, 0, environment_->tlsProblem});
+        return;
+    }
     g_object_set(pipeline_.get(), "uri", uri_.c_str(), nullptr);
     running_ = true;
     lastAudio_ = Clock::now().time_since_epoch().count();
@@ -557,7 +561,17 @@ void GstStreamPlayerFactory::startWatches() {
         }
     };
     if (const auto& caFile = environment->settings.tlsCaFile) {
-        environment->tlsDatabase.reset(g_tls_file_database_new(caFile->c_str(), nullptr));
+        GError* rawError = nullptr;
+        environment->tlsDatabase.reset(g_tls_file_database_new(caFile->c_str(), &rawError));
+        GErrorPtr error(rawError);
+        if (!environment->tlsDatabase) {
+            // The listener chose this file instead of the system's certificates:
+            // falling back to those would trust what they did not.
+            environment->tlsProblem = error ? error->message : "cannot be read";
+            g_message(
+                "cannot use TUNORA_TLS_CA_FILE %s for streams (%s); https streams are refused",
+                caFile->c_str(), environment->tlsProblem.c_str());
+        }
     }
     environment->sleepMonitor = std::make_unique<SleepMonitor>(reviveAll);
     environment->network = std::make_unique<NetworkWatch>(

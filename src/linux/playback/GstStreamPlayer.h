@@ -28,6 +28,8 @@ struct StreamPlayerEnvironment {
     std::unique_ptr<NetworkWatch> network;
     // The CA bundle of TUNORA_TLS_CA_FILE, read once; none: the system's.
     GObjectPtr<GTlsDatabase> tlsDatabase;
+    // Why that bundle could not be read; https streams are refused while set.
+    std::string tlsProblem;
 
     bool networkAvailable() const;
 };
