@@ -18,6 +18,8 @@ struct StreamFailure {
         noNetwork,
         gaveUp, // detail: the seconds spent reconnecting
         other,
+        noSound,        // the connection stays open, but nothing in it decodes to audio
+        caFileUnusable, // the certificates the listener chose to trust cannot be read
     };
     Reason reason = Reason::other;
     int detail = 0;

@@ -253,6 +253,11 @@ class FailureTest(DesktopTestCase):
         d = self.desktop
         https = {"TUNORA_STREAM_ORIGIN": d.env["TUNORA_TEST_TLS_ORIGIN"]}
         self.told("the server's certificate is not trusted", https)
+        https["TUNORA_TLS_CA_FILE"] = os.path.join(d.root, "not-a-ca.pem")
+        with open(https["TUNORA_TLS_CA_FILE"], "w") as file:
+            file.write("not a certificate\n")
+        self.told("the certificates of TUNORA_TLS_CA_FILE cannot be read", https)  # no fallback
+        self.assertIn("https streams are refused", d.stderr())
         https["TUNORA_TLS_CA_FILE"] = d.env["TUNORA_TEST_CA_FILE"]
         d.set_faults({"ndr2": "redirect-to-http"})
         self.told("the server redirected to an unencrypted address", https)

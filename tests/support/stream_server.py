@@ -60,13 +60,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         # Connections that die after 1.5 s of audio (the first; of
         # /dead-after-one every later request gets a 404) or 1 s (every one), or
-        # fall silent; /icy carries a title and a name (see _title).
+        # fall silent (/stall: no bytes; /silent: bytes that decode to nothing);
+        # /icy carries a title and a name (see _title).
         limit = None
         if path in ("/drop-once", "/dead-after-one") and nth == 1:
             limit = int(BITRATE_BYTES * 1.5)
         if path == "/drop-always":
             limit = BITRATE_BYTES
-        if path == "/stall":
+        if path in ("/stall", "/silent"):
             limit = int(BITRATE_BYTES * 1.5)
         icy = path == "/icy" and self.headers.get("Icy-MetaData") == "1"
         self.send_response(200)
@@ -77,7 +78,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.count("open:" + requested)
         try:
-            self.stream(limit, stall=(path == "/stall"), icy=icy)
+            self.stream(limit, stall=path[1:] if path in ("/stall", "/silent") else None, icy=icy)
         finally:
             self.count("open:" + requested, -1)
 
@@ -124,6 +125,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(body)
 
     def stream(self, limit, stall, icy=False):
+        """stall: after limit, "stall" (no bytes), "silent" (zeros) or None (close)."""
         data = self.server.mp3
         if icy:  # ICY metadata after every ICY_METAINT bytes of audio
             data = data[:len(data) // ICY_METAINT * ICY_METAINT]
@@ -132,11 +134,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         try:
             while time.monotonic() < self.server.deadline:
                 if limit is not None and sent >= limit:
-                    if stall:
+                    if stall == "stall":
                         time.sleep(min(60, self.server.deadline - time.monotonic()))
-                    return
-                chunk = data[position:position + 4096] or data[:4096]
-                position = (position + len(chunk)) % len(data)
+                    if stall != "silent":
+                        return
+                    chunk = bytes(4096)  # no MPEG frame in it: decodes to nothing
+                else:
+                    chunk = data[position:position + 4096] or data[:4096]
+                    position = (position + len(chunk)) % len(data)
                 self.wfile.write(chunk)
                 if icy and position % ICY_METAINT == 0:
                     self.wfile.write(ICY_TITLE_BLOCK)

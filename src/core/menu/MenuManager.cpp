@@ -27,6 +27,14 @@ std::shared_ptr<MenuManager> MenuManager::create(std::shared_ptr<StatusItem> sta
             strong->setNeedsRebuild();
         }
     };
+    // A song title shows only in the hover text: no menu, picture or settings read.
+    manager->audioPlayer_->onTitleChange = [weak = manager->self_] {
+        if (auto strong = weak.lock()) {
+            if (StatusButton* button = strong->statusItem_->button()) {
+                button->setToolTip(strong->statusToolTip());
+            }
+        }
+    };
     // The mouse wheel over the item changes the volume in steps of 5 %.
     manager->statusItem_->setScrollHandler([weak = manager->self_](int steps) {
         if (auto strong = weak.lock()) {

@@ -125,7 +125,9 @@ void AudioPlayer::streamEventOccurred(const StreamEvent& event) {
     case StreamEvent::Kind::titled:
         if (event.title != title_) {
             title_ = event.title;
-            notifyStateChange(); // for the hover text; the now-playing entries stay
+            if (onTitleChange) {
+                onTitleChange(); // the now-playing entries stay
+            }
         }
         return;
     case StreamEvent::Kind::flowing:

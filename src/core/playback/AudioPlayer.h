@@ -50,6 +50,9 @@ class AudioPlayer {
     // Called synchronously, once, by every play, pause and resume; and when the
     // current stream's condition changes by itself.
     std::function<void()> onStateChange;
+    // Called when the current stream names something new. Not a state change:
+    // songs change every few minutes and touch nothing but the hover text.
+    std::function<void()> onTitleChange;
     // 0.0 to 1.0; applies to the current stream and every later one.
     double volume() const { return volume_; }
     void setVolume(double volume);

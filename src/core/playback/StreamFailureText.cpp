@@ -30,6 +30,10 @@ const char* keyFor(StreamFailure::Reason reason) {
         return "failure_no_network";
     case Reason::gaveUp:
         return "failure_gave_up";
+    case Reason::noSound:
+        return "failure_no_sound";
+    case Reason::caFileUnusable:
+        return "failure_ca_file_unusable";
     case Reason::other:
         break;
     }

@@ -121,6 +121,7 @@ GstStreamPlayer::~GstStreamPlayer() {
     reconnectTimer_.reset();
     failedToStart_.reset();
     startTimer_.reset();
+    silenceCheck_.reset();
     busWatch_.reset();
     if (pipeline_) {
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL); // joins its threads, closes sockets
@@ -143,6 +144,13 @@ void GstStreamPlayer::buildPipeline() {
         g_signal_connect(playbin, "element-setup", G_CALLBACK(&sizeSinkBuffer), nullptr);
     }
     g_signal_connect(playbin, "source-setup", G_CALLBACK(&GstStreamPlayer::onSourceSetup), this);
+    // Decoded audio passes this filter: where it stops, the stream fell silent.
+    if (GstElement* tap = gst_element_factory_make("identity", nullptr)) {
+        GObjectPtr<GstPad> pad(gst_element_get_static_pad(tap, "src"));
+        gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, &GstStreamPlayer::onDecodedAudio,
+                          this, nullptr);
+        g_object_set(playbin, "audio-filter", tap, nullptr);
+    }
     GObjectPtr<GstBus> bus(gst_element_get_bus(playbin));
     gst_bus_set_sync_handler(bus.get(), &dropBufferingLevels, nullptr, nullptr);
     busWatch_.reset(gst_bus_add_watch(bus.get(), &GstStreamPlayer::onBusMessage, this));
@@ -254,8 +262,15 @@ gboolean GstStreamPlayer::onStartTimer(gpointer self) {
 }
 
 void GstStreamPlayer::start() {
+    if (isHttps(uri_) && !environment_->tlsProblem.empty()) {
+        fail({Reason::caFileUnusable, 0, environment_->tlsProblem});
+        return;
+    }
     g_object_set(pipeline_.get(), "uri", uri_.c_str(), nullptr);
     running_ = true;
+    lastAudio_ = Clock::now().time_since_epoch().count();
+    // A connection gets its network timeout to deliver the first sound.
+    scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
     if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         // Reported from the loop, as every other failure is, never from inside play().
         failedToStart_.reset(g_idle_add(&GstStreamPlayer::onFailedToStart, this));
@@ -286,6 +301,7 @@ void GstStreamPlayer::followRedirect(const std::string& target) {
 void GstStreamPlayer::disconnect() {
     failedToStart_.reset();
     startTimer_.reset();
+    silenceCheck_.reset();
     if (pipeline_ && running_) {
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
         running_ = false;
@@ -304,14 +320,14 @@ void GstStreamPlayer::startedFlowing() {
 void GstStreamPlayer::streamDropped(StreamFailure failure) {
     disconnect();
     const auto now = Clock::now();
-    if (phase_ == Phase::flowing) {
+    const bool wasFlowing = phase_ == Phase::flowing;
+    if (wasFlowing) {
         // Only a stream that played steadily since the last drop opens a new
         // window; one that breaks again soon after each start is still failing.
         if (droppedAt_ == Clock::time_point{} || now - flowingSince_ >= settings().steadyPlay) {
             droppedAt_ = now;
             nextDelay_ = settings().firstReconnectDelay;
         }
-        emit(StreamEvent::Kind::reconnecting);
     } else if (droppedAt_ == Clock::time_point{}) {
         if (failure.reason == Reason::other && environment_->networkAvailable()) {
             diagnose(std::move(failure)); // the source did not say why
@@ -321,9 +337,16 @@ void GstStreamPlayer::streamDropped(StreamFailure failure) {
         return;
     }
     if (now - droppedAt_ >= settings().reconnectGiveUp) {
+        if (failure.reason == Reason::noSound) {
+            fail(std::move(failure)); // says more than that it did not come back
+            return;
+        }
         const auto seconds = std::chrono::round<std::chrono::seconds>(settings().reconnectGiveUp);
         fail({Reason::gaveUp, static_cast<int>(seconds.count()), failure.technical});
         return;
+    }
+    if (wasFlowing) {
+        emit(StreamEvent::Kind::reconnecting);
     }
     scheduleReconnect();
 }
@@ -372,6 +395,41 @@ void GstStreamPlayer::scheduleReconnect() {
     nextDelay_ = std::min(nextDelay_ * 2, settings().longestReconnectDelay);
     reconnectTimer_.reset(
         g_timeout_add(static_cast<guint>(delay.count()), &GstStreamPlayer::onReconnectTimer, this));
+}
+
+GstPadProbeReturn GstStreamPlayer::onDecodedAudio(GstPad*, GstPadProbeInfo*, gpointer self) {
+    static_cast<GstStreamPlayer*>(self)->lastAudio_ = Clock::now().time_since_epoch().count();
+    return GST_PAD_PROBE_OK;
+}
+
+// One wake-up per silence limit while sound flows, none in between.
+void GstStreamPlayer::scheduleSilenceCheck(std::chrono::milliseconds delay) {
+    silenceCheck_.reset(g_timeout_add(
+        static_cast<guint>(std::max<std::chrono::milliseconds::rep>(delay.count(), 1)),
+        [](gpointer self) -> gboolean {
+            auto* player = static_cast<GstStreamPlayer*>(self);
+            player->silenceCheck_.forget();
+            player->checkForSilence();
+            return G_SOURCE_REMOVE;
+        },
+        this));
+}
+
+void GstStreamPlayer::checkForSilence() {
+    if (phase_ != Phase::connecting && phase_ != Phase::flowing) {
+        return;
+    }
+    const auto limit = phase_ == Phase::flowing
+                           ? settings().silenceLimit
+                           : settings().silenceLimit + settings().networkTimeout;
+    const auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(
+        Clock::now() - Clock::time_point(Clock::duration(lastAudio_.load())));
+    if (silent < limit) {
+        scheduleSilenceCheck(limit - silent);
+        return;
+    }
+    streamDropped(
+        {Reason::noSound, 0, "no audio decoded for " + std::to_string(silent.count()) + " ms"});
 }
 
 gboolean GstStreamPlayer::onReconnectTimer(gpointer self) {
@@ -503,7 +561,17 @@ void GstStreamPlayerFactory::startWatches() {
         }
     };
     if (const auto& caFile = environment->settings.tlsCaFile) {
-        environment->tlsDatabase.reset(g_tls_file_database_new(caFile->c_str(), nullptr));
+        GError* rawError = nullptr;
+        environment->tlsDatabase.reset(g_tls_file_database_new(caFile->c_str(), &rawError));
+        GErrorPtr error(rawError);
+        if (!environment->tlsDatabase) {
+            // The listener chose this file instead of the system's certificates:
+            // falling back to those would trust what they did not.
+            environment->tlsProblem = error ? error->message : "cannot be read";
+            g_message(
+                "cannot use TUNORA_TLS_CA_FILE %s for streams (%s); https streams are refused",
+                caFile->c_str(), environment->tlsProblem.c_str());
+        }
     }
     environment->sleepMonitor = std::make_unique<SleepMonitor>(reviveAll);
     environment->network = std::make_unique<NetworkWatch>(

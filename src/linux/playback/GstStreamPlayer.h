@@ -4,6 +4,7 @@
 #include "linux/playback/PlaybackSettings.h"
 #include "platform/StreamPlayer.h"
 
+#include <atomic>
 #include <chrono>
 #include <gio/gio.h>
 #include <gst/gst.h>
@@ -27,6 +28,8 @@ struct StreamPlayerEnvironment {
     std::unique_ptr<NetworkWatch> network;
     // The CA bundle of TUNORA_TLS_CA_FILE, read once; none: the system's.
     GObjectPtr<GTlsDatabase> tlsDatabase;
+    // Why that bundle could not be read; https streams are refused while set.
+    std::string tlsProblem;
 
     bool networkAvailable() const;
 };
@@ -37,7 +40,8 @@ struct StreamPlayerEnvironment {
 // behind it. A stream that never delivered audio fails at once. One that drops
 // after audio flowed is reconnected with backoff, rate staying 1, until the
 // give-up window closes; playing briefly between drops does not reopen that
-// window, so a server that keeps breaking is given up on. Failures are reported
+// window, so a server that keeps breaking is given up on. A connection that
+// stays open but decodes to no audio counts as a drop. Failures are reported
 // to the owner with their reason. Pausing lets the connection go, so resuming
 // starts at the live edge. A stream that failed for lack of network, or is
 // waiting to reconnect, starts again when the network returns or the machine
@@ -74,6 +78,8 @@ class GstStreamPlayer : public StreamPlayer {
     void diagnose(StreamFailure failure);
     void cancelDiagnosis();
     void scheduleReconnect();
+    void scheduleSilenceCheck(std::chrono::milliseconds delay);
+    void checkForSilence();
     void handleMessage(GstMessage* message);
     void emit(StreamEvent::Kind kind, StreamFailure failure = {}, std::string title = {});
     void announceTitle(GstMessage* message);
@@ -84,6 +90,7 @@ class GstStreamPlayer : public StreamPlayer {
     static gboolean onReconnectTimer(gpointer self);
     static gboolean onFailedToStart(gpointer self);
     static gboolean onStartTimer(gpointer self);
+    static GstPadProbeReturn onDecodedAudio(GstPad* pad, GstPadProbeInfo* info, gpointer self);
 
     std::string url_;
     std::string uri_; // what is being fetched: the station's address or where it redirected
@@ -95,6 +102,10 @@ class GstStreamPlayer : public StreamPlayer {
     GSourceId reconnectTimer_;
     GSourceId failedToStart_;
     GSourceId startTimer_;
+    GSourceId silenceCheck_;
+    // When decoded audio last passed, or the connection started; written on the
+    // streaming thread.
+    std::atomic<std::chrono::steady_clock::rep> lastAudio_{0};
     GObjectPtr<GCancellable> diagnosis_; // while finding out why a stream failed
     bool running_ = false;               // the pipeline is on its way to playing (not NULL)
     std::chrono::steady_clock::time_point stoppedAt_{};

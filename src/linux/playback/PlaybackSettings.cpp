@@ -29,11 +29,6 @@ PlaybackSettings PlaybackSettings::fromEnvironment() {
     PlaybackSettings settings;
     settings.audioSink = nonEmptyVariable("TUNORA_AUDIO_SINK");
     settings.tlsCaFile = nonEmptyVariable("TUNORA_TLS_CA_FILE");
-    if (settings.tlsCaFile && !g_file_test(settings.tlsCaFile->c_str(), G_FILE_TEST_IS_REGULAR)) {
-        g_message(
-            "TUNORA_TLS_CA_FILE \"%s\" is not a readable file; using the system's certificates",
-            settings.tlsCaFile->c_str());
-    }
     if (auto giveUp = nonEmptyVariable("TUNORA_RECONNECT_GIVE_UP_SECONDS")) {
         if (auto window = parseSeconds(*giveUp)) {
             settings.reconnectGiveUp = *window;

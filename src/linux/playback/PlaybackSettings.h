@@ -10,7 +10,8 @@ namespace tunora {
 struct PlaybackSettings {
     // TUNORA_AUDIO_SINK: a gst-launch description of the audio output; none: automatic.
     std::optional<std::string> audioSink;
-    // TUNORA_TLS_CA_FILE: a CA bundle to trust instead of the system's.
+    // TUNORA_TLS_CA_FILE: a CA bundle to trust instead of the system's; when it
+    // cannot be read, https streams are refused rather than trusted to the system.
     std::optional<std::string> tlsCaFile;
     // TUNORA_RECONNECT_GIVE_UP_SECONDS: how long a dropped stream is retried.
     std::chrono::milliseconds reconnectGiveUp = std::chrono::seconds(120);
@@ -20,6 +21,9 @@ struct PlaybackSettings {
     std::chrono::milliseconds steadyPlay = std::chrono::seconds(30);
     // A connection that delivers nothing for this long counts as dropped.
     std::chrono::seconds networkTimeout = std::chrono::seconds(10);
+    // A stream that decodes no audio for this long counts as dropped, even while
+    // its server keeps sending.
+    std::chrono::milliseconds silenceLimit = std::chrono::seconds(5);
 
     static PlaybackSettings fromEnvironment();
 };

@@ -27,6 +27,8 @@ const std::map<std::string, const char*>& englishTexts() {
         {"failure_insecure_redirect", N_("the server redirected to an unencrypted address")},
         {"failure_no_network", N_("there is no network connection")},
         {"failure_gave_up", N_("the stream dropped and did not come back within {} s")},
+        {"failure_no_sound", N_("the station sends no sound")},
+        {"failure_ca_file_unusable", N_("the certificates of TUNORA_TLS_CA_FILE cannot be read")},
         {"failure_other", N_("the stream could not be played")},
     };
     return texts;

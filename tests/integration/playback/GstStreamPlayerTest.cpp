@@ -171,6 +171,20 @@ TEST_F(GstStreamPlayerTest, AStalledServerNeitherFreezesTheLoopNorEndsPlayback) 
     EXPECT_EQ(player->rate(), 1.0f);
 }
 
+TEST_F(GstStreamPlayerTest, AServerSendingWhatDecodesToNothingIsADropUntilItHasNoSound) {
+    settings.silenceLimit = 2s;
+    settings.reconnectGiveUp = 1s;
+    settings.firstReconnectDelay = 50ms;
+    auto player = makePlayer(testing::streamUrl("/silent"));
+    player->play();
+    ASSERT_TRUE(
+        waitFor([&] { return !events.empty() && events.back().starts_with("failed"); }, 20s));
+    EXPECT_EQ(events, (std::vector<std::string>{"flowing", "reconnecting", "flowing",
+                                                failed(Reason::noSound)}));
+    EXPECT_EQ(testing::streamRequests("/silent"), 2);
+    EXPECT_EQ(player->rate(), 0.0f);
+}
+
 TEST_F(GstStreamPlayerTest, WakingFromSuspendReconnectsAPlayingStream) {
     auto player = makePlayer(testing::streamUrl("/tone.mp3"));
     player->play();

@@ -39,17 +39,20 @@ class AppDelegateTest : public ::testing::Test {
         std::make_shared<fakes::FakeSettingsStore>();
 };
 
-TEST_F(AppDelegateTest, HoverShowsTheSongOrThatTheStreamIsReconnectingUntilASwitch) {
+TEST_F(AppDelegateTest, HoverShowsTheSongWithoutAMenuOrThatTheStreamIsReconnectingUntilASwitch) {
     AppDelegate delegate(services());
     fakes::FakeApplication application;
     application.setDelegate(&delegate);
     application.run();
     delegate.audioPlayer()->play(OndoChannel::allChannels()[0]);
     auto& button = statusBar->item->statusButton;
+    const int menus = statusBar->item->menusSet;
     streams->latest->report(StreamEvent::Kind::titled, {}, "Song");
     EXPECT_EQ(button.toolTip, "Ondoria \u2013 Song");
+    EXPECT_EQ(statusBar->item->menusSet, menus) << "a song is not a menu change";
     streams->latest->report(StreamEvent::Kind::reconnecting);
     EXPECT_EQ(button.toolTip, "Ondoria \u2013 [reconnecting]");
+    EXPECT_EQ(statusBar->item->menusSet, menus + 1);
     EXPECT_EQ(button.title, " Ondoria") << "the station stays beside the icon";
 
     streams->latest->report(StreamEvent::Kind::failed, {StreamFailure::Reason::httpError, 404, ""});
