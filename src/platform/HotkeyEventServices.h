@@ -45,7 +45,7 @@ static_assert(sizeof(EventHotKeyID) == 8);
 
 // The key a registered hot key really answers to, as the desktop reports it.
 struct HotKeyBinding {
-    // What the user reads: "Alt+1", "Ctrl+Alt+1", "Press <Alt>1"; empty when
+    // What the user reads: "Alt+1", "Ctrl+Alt+1", or the desktop's own words; empty when
     // the desktop bound no key.
     std::string description;
     // The same as one key and hot-key modifier bits, when it can be said so

@@ -5,6 +5,7 @@
 #include <glib.h>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace tunora {
 namespace {
@@ -86,11 +87,29 @@ HotKeyBinding bindingForTrigger(const std::string& description) {
     if (text.starts_with("Press ")) {
         text.remove_prefix(6);
     }
-    if (!parseTrigger(text, binding)) {
+    if (parseTrigger(text, binding)) {
+        // GNOME says "Press <Control><Alt>1"; the menu names every key alike.
+        binding.description = keyLabel(binding.modifiers, binding.key);
+    } else {
         binding.key.clear();
         binding.modifiers = 0;
     }
     return binding;
+}
+
+std::string keyLabel(std::uint32_t modifiers, const std::string& key) {
+    std::string text;
+    const std::pair<std::uint32_t, const char*> names[] = {
+        {controlKey, "Ctrl+"}, {optionKey, "Alt+"}, {shiftKey, "Shift+"}, {cmdKey, "Super+"}};
+    for (const auto& [bit, name] : names) {
+        if (modifiers & bit) {
+            text += name;
+        }
+    }
+    for (const char c : key) {
+        text += g_ascii_toupper(c);
+    }
+    return text;
 }
 
 } // namespace tunora

@@ -1,5 +1,7 @@
 #include "linux/hotkeys/X11HotkeyEventServices.h"
 
+#include "linux/hotkeys/TriggerDescription.h"
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
@@ -11,19 +13,6 @@
 
 namespace tunora {
 namespace {
-
-// A grabbed combination as keyboards label it: "Alt+1", "Ctrl+Alt+1".
-std::string describeGrab(std::uint32_t modifiers, char digit) {
-    std::string text;
-    const std::pair<std::uint32_t, const char*> names[] = {
-        {controlKey, "Ctrl+"}, {optionKey, "Alt+"}, {shiftKey, "Shift+"}, {cmdKey, "Super+"}};
-    for (const auto& [bit, name] : names) {
-        if (modifiers & bit) {
-            text += name;
-        }
-    }
-    return text + digit;
-}
 
 constexpr unsigned buttonMasks =
     Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask;
@@ -156,7 +145,8 @@ OSStatus X11HotkeyEventServices::registerEventHotKey(std::uint32_t keyCode, std:
     grab->modifiers = xModifiers;
     grab->id = id;
     grab->target = target;
-    grab->binding = {describeGrab(modifiers, *digit), std::string(1, *digit), modifiers};
+    grab->binding = {keyLabel(modifiers, std::string(1, *digit)), std::string(1, *digit),
+                     modifiers};
     *outRef = grab.get();
     grabs_.push_back(std::move(grab));
     return noErr;
