@@ -4,7 +4,7 @@
 // memory of a player that switched stations 500 times.
 
 #include "linux/glib/GObjectPtr.h"
-#include "linux/playback/GstStreamPlayer.h"
+#include "linux/playback/GstStreamPlayerFactory.h"
 #include "support/TestDesktop.h"
 
 #include <algorithm>
