@@ -145,7 +145,7 @@ void StreamPipeline::start(const void* stream, bool mpeg, Events events) {
     if (!usable()) {
         return;
     }
-    reset();
+    reset(!decoder_.empty() && mpegDecoder_ == mpeg && !ended_);
     if (owner_ != nullptr && owner_ != stream && events_.taken) {
         Events previous = std::move(events_);
         owner_ = nullptr;
@@ -173,20 +173,29 @@ void StreamPipeline::start(const void* stream, bool mpeg, Events events) {
 
 void StreamPipeline::stop(const void* stream) {
     if (owns(stream)) {
-        reset();
+        reset(true);
         owner_ = nullptr;
         events_ = {};
     }
 }
 
 // Silence at once, and nothing of the stream before is left: not in the
-// queue, not in the sink, not on the bus.
-void StreamPipeline::reset() {
-    if (!running_) {
+// queue, not in the sink, not on the bus. A flush does that and keeps the sink
+// and its stream on the sound server; only a change of decoder, or a source
+// that was told the stream ended (a flush does not take that back), stops
+// the pipeline.
+void StreamPipeline::reset(bool keepDecoder) {
+    if (!running_ && keepDecoder) {
         return;
     }
+    if (keepDecoder) {
+        gst_element_send_event(source_, gst_event_new_flush_start());
+        gst_element_send_event(source_, gst_event_new_flush_stop(TRUE));
+    } else {
+        gst_element_set_state(pipeline_.get(), GST_STATE_READY);
+        ended_ = false;
+    }
     running_ = false;
-    gst_element_set_state(pipeline_.get(), GST_STATE_READY);
     GObjectPtr<GstBus> bus(gst_element_get_bus(pipeline_.get()));
     gst_bus_set_flushing(bus.get(), TRUE);
     gst_bus_set_flushing(bus.get(), FALSE);
@@ -205,6 +214,7 @@ bool StreamPipeline::hasRoom() const {
 void StreamPipeline::endOfStream() {
     if (running_) {
         gst_app_src_end_of_stream(GST_APP_SRC(source_));
+        ended_ = true;
     }
 }
 

@@ -52,7 +52,7 @@ class StreamPipeline {
   private:
     void build(const PlaybackSettings& settings);
     void useDecoder(bool mpeg);
-    void reset();
+    void reset(bool keepDecoder);
     void handleMessage(GstMessage* message);
     static gboolean onBusMessage(GstBus* bus, GstMessage* message, gpointer self);
     static void onDecoderPad(GstElement* decoder, GstPad* pad, gpointer self);
@@ -64,7 +64,8 @@ class StreamPipeline {
     GstElement* volume_ = nullptr;
     std::vector<GstElement*> decoder_; // parser and decoder, or decodebin
     bool mpegDecoder_ = false;
-    bool running_ = false;
+    bool running_ = false; // a stream is being given to it
+    bool ended_ = false;   // the source was told its stream ended
     GSourceId busWatch_;
     const void* owner_ = nullptr;
     Events events_;
