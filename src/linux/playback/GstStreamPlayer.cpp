@@ -133,7 +133,7 @@ void GstStreamPlayer::start() {
         .audio =
             [this](GBytes* audio) {
                 audioGiven_ = true;
-                pipeline().push(audio);
+                pipeline().push(this, audio);
             },
         .titled =
             [this](std::string title) {
@@ -189,7 +189,7 @@ void GstStreamPlayer::bodyEnded(std::string why) {
         return;
     }
     endedBecause_ = std::move(why);
-    pipeline().endOfStream();
+    pipeline().endOfStream(this);
 }
 
 void GstStreamPlayer::disconnect() {

@@ -81,7 +81,8 @@ void StreamPipeline::build(const PlaybackSettings& settings) {
         g_signal_connect(pipeline.get(), "deep-element-added", G_CALLBACK(&sizeSinkBuffer),
                          nullptr);
     }
-    // A live radio stream: read in order, never seeked; the reader never waits
+    // A radio stream: bytes without caps (the parser finds the frames, decodebin
+    // the type), read in order, never seeked; the reader never waits
     // on a full queue, it asks hasRoom() first.
     g_object_set(source, "stream-type", GST_APP_STREAM_TYPE_STREAM, "format", GST_FORMAT_BYTES,
                  "max-bytes", mostQueuedBytes, "block", FALSE, nullptr);
@@ -154,12 +155,6 @@ void StreamPipeline::start(const void* stream, bool mpeg, Events events) {
     owner_ = stream;
     events_ = std::move(events);
     useDecoder(mpeg);
-    GstCaps* caps =
-        mpeg && mpegDecoder_ ? gst_caps_from_string("audio/mpeg, mpegversion=(int)1") : nullptr;
-    gst_app_src_set_caps(GST_APP_SRC(source_), caps);
-    if (caps != nullptr) {
-        gst_caps_unref(caps);
-    }
     lastAudio_ = Clock::now().time_since_epoch().count();
     running_ = true;
     if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
@@ -201,8 +196,8 @@ void StreamPipeline::reset(bool keepDecoder) {
     gst_bus_set_flushing(bus.get(), FALSE);
 }
 
-void StreamPipeline::push(GBytes* audio) {
-    if (running_) {
+void StreamPipeline::push(const void* stream, GBytes* audio) {
+    if (running_ && owns(stream)) {
         gst_app_src_push_buffer(GST_APP_SRC(source_), gst_buffer_new_wrapped_bytes(audio));
     }
 }
@@ -211,8 +206,8 @@ bool StreamPipeline::hasRoom() const {
     return !running_ || gst_app_src_get_current_level_bytes(GST_APP_SRC(source_)) < mostQueuedBytes;
 }
 
-void StreamPipeline::endOfStream() {
-    if (running_) {
+void StreamPipeline::endOfStream(const void* stream) {
+    if (running_ && owns(stream)) {
         gst_app_src_end_of_stream(GST_APP_SRC(source_));
         ended_ = true;
     }

@@ -42,9 +42,10 @@ class StreamPipeline {
     // Stops `stream`'s sound at once, if it is the one that plays.
     void stop(const void* stream);
 
-    void push(GBytes* audio);
+    // Only the stream that plays gives audio; what others give is dropped.
+    void push(const void* stream, GBytes* audio);
     bool hasRoom() const;
-    void endOfStream();
+    void endOfStream(const void* stream);
     void setVolume(double volume);
     // When decoded audio last passed.
     Clock::time_point lastAudio() const { return Clock::time_point(Clock::duration(lastAudio_)); }
