@@ -8,6 +8,7 @@
 #include "linux/strings/UntrustedText.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tunora {
 namespace {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <gst/gst.h>
+#include <vector>
 
 namespace tunora {
 
