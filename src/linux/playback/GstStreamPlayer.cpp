@@ -100,6 +100,11 @@ void GstStreamPlayer::revive() {
         (phase_ == Phase::failed && !mayBeTheNetwork(failureReason_))) {
         return;
     }
+    // The network and logind announce a return in bursts: a connection made
+    // after the first announcement is not torn down by the next.
+    if (phase_ == Phase::connecting && Clock::now() - connectedAt_ < std::chrono::seconds(1)) {
+        return;
+    }
     policy_.revived(Clock::now());
     reconnectTimer_.reset();
     connect();
