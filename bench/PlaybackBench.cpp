@@ -4,7 +4,7 @@
 // memory of a player that switched stations 500 times.
 
 #include "linux/glib/GObjectPtr.h"
-#include "linux/playback/GstStreamPlayer.h"
+#include "linux/playback/GstStreamPlayerFactory.h"
 #include "support/TestDesktop.h"
 
 #include <algorithm>
@@ -126,7 +126,9 @@ void benchSwitchMemory(testing::SoundRecorder& recorder) {
     msUntilSound(recorder, Clock::now());
     const long afterFirst = residentKiB();
     constexpr int warmUpSwitches = 100; // caches and allocator pools fill during these
-    constexpr int measuredSwitches = 500;
+    // BENCH_SWITCHES: how many switches are measured
+    const char* switches = std::getenv("BENCH_SWITCHES");
+    const int measuredSwitches = switches != nullptr ? std::atoi(switches) : 500;
     long afterWarmUp = 0;
     for (int i = 1; i <= warmUpSwitches + measuredSwitches; ++i) {
         player =
@@ -136,7 +138,12 @@ void benchSwitchMemory(testing::SoundRecorder& recorder) {
             spin(recorder);
         }
         if (i == warmUpSwitches) {
+            // measured as at the end: with a station playing
+            msUntilSound(recorder, Clock::now());
             afterWarmUp = residentKiB();
+        } else if (i > warmUpSwitches && i % 100 == 0) {
+            std::printf("  %+ld KiB after %d switches\n", residentKiB() - afterWarmUp,
+                        i - warmUpSwitches);
         }
     }
     msUntilSound(recorder, Clock::now());

@@ -6,7 +6,7 @@
 #include "linux/login/XdgAutostart.h"
 #include "linux/mpris/MprisService.h"
 #include "linux/notifications/FreedesktopNotifications.h"
-#include "linux/playback/GstStreamPlayer.h"
+#include "linux/playback/GstStreamPlayerFactory.h"
 #include "linux/settings/JsonSettingsStore.h"
 #include "linux/strings/GettextStrings.h"
 #include "linux/system/ExecutablePaths.h"

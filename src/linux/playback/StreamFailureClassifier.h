@@ -6,9 +6,9 @@
 
 namespace tunora {
 
-// Turns a GStreamer error message of a stream into a reason a listener
-// understands. souphttpsrc puts the HTTP status, or libsoup's transport status
-// below 100, into the message's details; both are independent of the locale.
+// Turns a GStreamer error message of a stream's decoding into a reason a
+// listener understands. The network's failures never get here: the program's
+// own HTTP reader names those (see HttpStreamReader).
 StreamFailure classifyStreamError(GstMessage* error);
 
 } // namespace tunora

@@ -1,18 +1,10 @@
 #include "linux/update/HttpFetcher.h"
 
+#include "linux/net/HttpsRules.h"
 #include "linux/strings/GettextStrings.h"
 #include <glib.h>
 
 namespace tunora {
-namespace {
-
-constexpr int mostRedirects = 5;
-
-bool isHttps(const char* url) {
-    return url != nullptr && g_ascii_strncasecmp(url, "https://", 8) == 0;
-}
-
-} // namespace
 
 // One fetch in flight. The asynchronous calls hold it, not the fetcher, so a
 // fetcher that goes away first only has to let it know.
@@ -40,14 +32,12 @@ SoupSession* HttpFetcher::session() {
     }
     session_.reset(soup_session_new_with_options("user-agent", "Tunora", nullptr));
     if (!caFile_.empty()) {
-        const std::string& caFile = caFile_;
-        GError* rawError = nullptr;
-        GObjectPtr<GTlsDatabase> database(g_tls_file_database_new(caFile.c_str(), &rawError));
-        GErrorPtr error(rawError);
+        std::string problem;
+        GObjectPtr<GTlsDatabase> database = loadTrustedCertificates(caFile_, problem);
         if (database) {
-            g_object_set(session_.get(), "tls-database", database.get(), nullptr);
+            soup_session_set_tls_database(session_.get(), database.get());
         } else {
-            g_message("cannot use %s for update checks: %s", caFile.c_str(), error->message);
+            g_message("cannot use %s for update checks: %s", caFile_.c_str(), problem.c_str());
         }
     }
     return session_.get();
@@ -78,7 +68,7 @@ bool HttpFetcher::fetch(const std::string& url, Completion completion) {
 
 void HttpFetcher::send(const std::string& url) {
     pending_->url = url;
-    pending_->message.reset(isHttps(url.c_str()) ? soup_message_new("GET", url.c_str()) : nullptr);
+    pending_->message.reset(isHttps(url) ? soup_message_new("GET", url.c_str()) : nullptr);
     if (!pending_->message) {
         finish({std::nullopt, N_("The update address is not a secure (https) address.")});
         return;
@@ -115,18 +105,17 @@ void HttpFetcher::received(GInputStream* stream) {
     SoupMessage* message = pending_->message.get();
     const guint status = soup_message_get_status(message);
     if (SOUP_STATUS_IS_REDIRECTION(status)) {
-        const char* location =
-            soup_message_headers_get_one(soup_message_get_response_headers(message), "Location");
-        GCharPtr target(location ? g_uri_resolve_relative(pending_->url.c_str(), location,
-                                                          G_URI_FLAGS_NONE, nullptr)
-                                 : nullptr);
-        if (!isHttps(target.get())) {
-            finish({std::nullopt, N_("The update server redirected to an address that is not "
-                                     "secure (https).")});
-        } else if (++pending_->redirects > mostRedirects) {
+        const RedirectCheck check = checkRedirect(
+            pending_->url,
+            soup_message_headers_get_one(soup_message_get_response_headers(message), "Location"),
+            pending_->redirects++);
+        if (check.verdict == RedirectCheck::Verdict::follow) {
+            send(check.target);
+        } else if (check.verdict == RedirectCheck::Verdict::tooMany) {
             finish({std::nullopt, N_("The update server redirected too often.")});
         } else {
-            send(target.get());
+            finish({std::nullopt, N_("The update server redirected to an address that is not "
+                                     "secure (https).")});
         }
         return;
     }

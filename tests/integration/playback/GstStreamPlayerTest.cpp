@@ -1,4 +1,4 @@
-#include "linux/playback/GstStreamPlayer.h"
+#include "linux/playback/GstStreamPlayerFactory.h"
 
 #include "support/TestDesktop.h"
 

@@ -1,0 +1,94 @@
+#include "linux/playback/GstStreamPlayerFactory.h"
+
+#include "linux/net/HttpsRules.h"
+#include "linux/playback/NetworkWatch.h"
+#include "linux/playback/SleepMonitor.h"
+#include "linux/playback/StreamPipeline.h"
+
+#include <vector>
+
+namespace tunora {
+
+GstStreamPlayerFactory::GstStreamPlayerFactory(PlaybackSettings settings,
+                                               GNetworkMonitor* networkMonitor)
+    : environment_(std::make_shared<StreamPlayerEnvironment>()),
+      networkMonitor_(networkMonitor ? G_NETWORK_MONITOR(g_object_ref(networkMonitor)) : nullptr) {
+    environment_->settings = std::move(settings);
+    // GStreamer and the plugins a station needs load a moment after the program
+    // starts, on a thread of their own: not with the program, so the tray item
+    // shows up sooner, and not on the first click, so the first station plays
+    // as fast as the next ones.
+    warmUp_.reset(g_timeout_add(
+        warmUpDelay,
+        [](gpointer self) -> gboolean {
+            auto* factory = static_cast<GstStreamPlayerFactory*>(self);
+            factory->warmUp_.forget();
+            factory->loader_ = std::thread(&GstStreamPlayerFactory::loadGStreamer);
+            return G_SOURCE_REMOVE;
+        },
+        this));
+}
+
+GstStreamPlayerFactory::~GstStreamPlayerFactory() {
+    if (loader_.joinable()) {
+        loader_.join();
+    }
+}
+
+void GstStreamPlayerFactory::loadGStreamer() {
+    gst_init(nullptr, nullptr);
+    // What the pipeline loads when it is made: appsrc, MP3, sound.
+    for (const char* name : {"app", "audioparsers", "mpg123", "pulseaudio", "autodetect",
+                             "audioconvert", "audioresample", "volume"}) {
+        if (GstPlugin* plugin = gst_plugin_load_by_name(name)) {
+            gst_object_unref(plugin);
+        }
+    }
+}
+
+std::unique_ptr<StreamPlayer> GstStreamPlayerFactory::makePlayer(const std::string& url) {
+    warmUp_.reset();
+    if (loader_.joinable()) {
+        loader_.join(); // a click before the loading is done waits for it
+    }
+    if (!environment_->sleepMonitor) {
+        gst_init(nullptr, nullptr);
+        startWatches();
+    }
+    return std::make_unique<GstStreamPlayer>(url, environment_);
+}
+
+void GstStreamPlayerFactory::startWatches() {
+    // The environment outlives its watches, which it owns.
+    StreamPlayerEnvironment* environment = environment_.get();
+    auto reviveAll = [environment] {
+        const std::vector<GstStreamPlayer*> players(environment->players.begin(),
+                                                    environment->players.end());
+        for (GstStreamPlayer* player : players) {
+            player->revive();
+        }
+    };
+    const PlaybackSettings& settings = environment->settings;
+    // One session on the main loop for every stream: its connections are
+    // opened, read and closed on the main thread only.
+    environment->session.reset(soup_session_new_with_options(
+        "user-agent", "Tunora", "timeout", guint(settings.networkTimeout.count()), nullptr));
+    if (const auto& caFile = settings.tlsCaFile) {
+        GObjectPtr<GTlsDatabase> database =
+            loadTrustedCertificates(*caFile, environment->tlsProblem);
+        if (database) {
+            soup_session_set_tls_database(environment->session.get(), database.get());
+        } else {
+            // The listener chose this file instead of the system's certificates:
+            // falling back to those would trust what they did not.
+            g_message(
+                "cannot use TUNORA_TLS_CA_FILE %s for streams (%s); https streams are refused",
+                caFile->c_str(), environment->tlsProblem.c_str());
+        }
+    }
+    environment->sleepMonitor = std::make_unique<SleepMonitor>(reviveAll);
+    environment->network = std::make_unique<NetworkWatch>(
+        networkMonitor_ ? networkMonitor_.get() : g_network_monitor_get_default(), reviveAll);
+}
+
+} // namespace tunora

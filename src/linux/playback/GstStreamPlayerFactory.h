@@ -1,0 +1,33 @@
+#pragma once
+
+#include "linux/glib/GObjectPtr.h"
+#include "linux/playback/GstStreamPlayer.h"
+
+#include <thread>
+
+namespace tunora {
+
+// Makes GStreamer stream players that share the settings, the HTTP session,
+// the pipeline and the watches. The network monitor is GLib's default unless
+// one is given.
+class GstStreamPlayerFactory : public StreamPlayerFactory {
+  public:
+    explicit GstStreamPlayerFactory(PlaybackSettings settings,
+                                    GNetworkMonitor* networkMonitor = nullptr);
+    ~GstStreamPlayerFactory() override;
+    GstStreamPlayerFactory(const GstStreamPlayerFactory&) = delete;
+    GstStreamPlayerFactory& operator=(const GstStreamPlayerFactory&) = delete;
+    std::unique_ptr<StreamPlayer> makePlayer(const std::string& url) override;
+
+  private:
+    static constexpr guint warmUpDelay = 1000; // ms after the program starts
+    static void loadGStreamer();
+    void startWatches();
+
+    std::shared_ptr<StreamPlayerEnvironment> environment_;
+    GObjectPtr<GNetworkMonitor> networkMonitor_;
+    GSourceId warmUp_;
+    std::thread loader_;
+};
+
+} // namespace tunora
