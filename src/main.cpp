@@ -46,7 +46,7 @@ int runTrayApplication(bool service) {
     std::string problem;
     const std::optional<std::filesystem::path> runtimeFolder = xdg::privateRuntimeFolder(problem);
     if (!runtimeFolder) {
-        std::cerr << "tunora: " << problem << " (needed for the tray picture and the lock)\n";
+        std::cerr << "tunora: " << problem << " (needed for the single-instance lock)\n";
         return 1;
     }
     const SingleInstanceLock lock(*runtimeFolder);

@@ -239,10 +239,7 @@ class Desktop:
     def _watcher_call(self, connection, sender, path, interface, method, params, invocation):
         if method == "RegisterStatusNotifierItem":
             service = params.unpack()[0]
-            if service.startswith("/"):  # libayatana sends its object path
-                self.item = (sender, service)
-            else:
-                self.item = (service, "/StatusNotifierItem")
+            self.item = (service, "/StatusNotifierItem")
         invocation.return_value(None)
 
     def _watcher_property(self, connection, sender, path, interface, name):
@@ -279,6 +276,18 @@ class Desktop:
                                                                 name)),
                                    None, Gio.DBusCallFlags.NONE, 5000, None)
         return reply.unpack()[0]
+
+    def item_call(self, method, signature, *args):
+        self.bus.call_sync(self.item[0], self.item[1], "org.kde.StatusNotifierItem", method,
+                           GLib.Variant(signature, args), None, Gio.DBusCallFlags.NONE, 5000, None)
+
+    def restart_watcher(self):
+        """The panel's watcher ends and a new one starts, as when Plasma restarts."""
+        self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                           "ReleaseName", GLib.Variant("(s)", ("org.kde.StatusNotifierWatcher",)),
+                           None, Gio.DBusCallFlags.NONE, 5000, None)
+        self.item = None
+        self.own_name("org.kde.StatusNotifierWatcher")
 
     def _menu_call(self, method, params):
         return self.bus.call_sync(self.item[0], self.item_property("Menu"),
