@@ -116,6 +116,7 @@ class PlaybackTest(DesktopTestCase):
     def test_choose_pause_resume_and_switch(self):
         d = self.desktop
         d.start_tunora()
+        revision, ndr2 = d.menu_revision(), d.find("NDR", "NDR 2")["id"]
         d.click("NDR", "NDR 2")
         wait_for(lambda: d.label() == "NDR 2", message="the station label")
         wait_for(lambda: d.sound_level() > 0.05, 15, "sound at the sink")
@@ -151,6 +152,8 @@ class PlaybackTest(DesktopTestCase):
         d.item_call("SecondaryActivate", "(ii)", 0, 0)
         wait_for(lambda: d.playerctl("status") == "Playing", message="and plays again")
         self.assertEqual(d.label(), "WDR 2")
+        self.assertEqual((d.menu_revision(), d.find("NDR", "NDR 2")["id"]), (revision, ndr2),
+                         "checks and texts change in place: the panel keeps its layout")
 
     @unittest.skipIf(os.environ.get("TUNORA_SANITIZED") == "1",
                      "AddressSanitizer keeps freed memory in quarantine; leaks.* checks there")

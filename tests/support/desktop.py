@@ -2,9 +2,9 @@
 """The private desktop every test that needs one runs in: Xvfb, a session bus,
 PulseAudio with a null sink and loopback stream servers (plain, and TLS when
 asked). For the end-to-end tests it also plays the panel: it owns
-org.kde.StatusNotifierWatcher, reads the item's menu over com.canonical.dbusmenu
-and answers org.freedesktop.Notifications. Every process it starts is stopped
-when the test ends; every wait has a deadline.
+org.kde.StatusNotifierWatcher, reads the item and its menu (com.canonical.dbusmenu)
+as Plasma and GNOME's extension do and answers org.freedesktop.Notifications.
+Every process it starts is stopped when the test ends; every wait has a deadline.
 
 `desktop.py PROGRAM ARGS...` runs PROGRAM in a fresh desktop, its addresses in
 the environment (see Desktop.env), and exits with its status.
@@ -310,6 +310,10 @@ class Desktop:
             return {"id": node_id, "label": props.get("label", ""), "props": props,
                     "children": [convert(child) for child in children]}
         return convert(root)
+
+    def menu_revision(self):
+        """The layout's revision: it grows only when the panel must read the layout anew."""
+        return self._menu_call("GetLayout", GLib.Variant("(iias)", (0, 0, []))).unpack()[0]
 
     def find(self, *path):
         """The item reached by following labels from the top (looked up afresh)."""
