@@ -117,6 +117,9 @@ class PlaybackTest(DesktopTestCase):
         d = self.desktop
         d.start_tunora()
         revision, ndr2 = d.menu_revision(), d.find("NDR", "NDR 2")["id"]
+        icons = []
+        d.bus.signal_subscribe(d.item[0], "org.kde.StatusNotifierItem", "NewIcon", d.item[1],
+                               None, Gio.DBusSignalFlags.NONE, lambda *_: icons.append(1))
         d.click("NDR", "NDR 2")
         wait_for(lambda: d.label() == "NDR 2", message="the station label")
         wait_for(lambda: d.sound_level() > 0.05, 15, "sound at the sink")
@@ -154,6 +157,7 @@ class PlaybackTest(DesktopTestCase):
         self.assertEqual(d.label(), "WDR 2")
         self.assertEqual((d.menu_revision(), d.find("NDR", "NDR 2")["id"]), (revision, ndr2),
                          "checks and texts change in place: the panel keeps its layout")
+        self.assertEqual(icons, [], "the same picture is not sent again")
 
     @unittest.skipIf(os.environ.get("TUNORA_SANITIZED") == "1",
                      "AddressSanitizer keeps freed memory in quarantine; leaks.* checks there")

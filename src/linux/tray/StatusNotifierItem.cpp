@@ -226,8 +226,14 @@ void StatusNotifierItem::emit(const char* signal, GVariant* arguments) {
                                   nullptr);
 }
 
+// The core hands over a new picture with each menu it builds, mostly the same
+// pixels: panels then need not fetch them again.
 void StatusNotifierItem::setIconPixmaps(GVariant* pixmaps) {
-    pixmaps_.reset(g_variant_ref_sink(pixmaps));
+    GVariantPtr taken(g_variant_ref_sink(pixmaps));
+    if (g_variant_equal(taken.get(), pixmaps_.get())) {
+        return;
+    }
+    pixmaps_ = std::move(taken);
     emit("NewIcon");
     emit("NewToolTip"); // its picture is the item's
 }

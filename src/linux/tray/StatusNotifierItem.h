@@ -29,7 +29,8 @@ class StatusNotifierItem {
     StatusNotifierItem(const StatusNotifierItem&) = delete;
     StatusNotifierItem& operator=(const StatusNotifierItem&) = delete;
 
-    // pixmaps: a(iiay), ARGB32 in network byte order; taken over.
+    // pixmaps: a(iiay), ARGB32 in network byte order; taken over. Panels hear
+    // of it only when the pixels changed.
     void setIconPixmaps(GVariant* pixmaps);
     void setTitle(const std::string& title);
     void setToolTip(const std::string& title, const std::string& text);
