@@ -129,7 +129,7 @@ void TrayStatusItem::registrationChanged(bool registered) {
         xembed_.reset();
         return;
     }
-    if (xembed_) {
+    if (xembed_ || !XEmbedTrayIcon::possible()) {
         return;
     }
     xembed_ = std::make_unique<XEmbedTrayIcon>(application_, [this](int steps) { scroll(steps); });

@@ -3,6 +3,7 @@
 #include "linux/tray/GtkMenuBuilder.h"
 
 #include <algorithm>
+#include <gdk/gdkx.h>
 
 // GtkStatusIcon is deprecated in GTK 3 and still the only XEmbed tray icon GTK 3
 // has; it works as it always did.
@@ -30,6 +31,11 @@ XEmbedTrayIcon::~XEmbedTrayIcon() {
         gtk_widget_destroy(gtkMenu_.get());
     }
     gtkMenu_.reset();
+}
+
+bool XEmbedTrayIcon::possible() {
+    GdkDisplay* display = gdk_display_get_default();
+    return display != nullptr && GDK_IS_X11_DISPLAY(display);
 }
 
 void XEmbedTrayIcon::setPicture(std::shared_ptr<const CairoImage> picture) {

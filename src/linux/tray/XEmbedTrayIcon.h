@@ -21,6 +21,8 @@ class XEmbedTrayIcon {
     XEmbedTrayIcon(ActionTarget& application, std::function<void(int steps)> scroll);
     ~XEmbedTrayIcon();
     XEmbedTrayIcon(const XEmbedTrayIcon&) = delete;
+    // XEmbed trays exist only on X11; under Wayland GTK's tray icon cannot even start.
+    static bool possible();
     XEmbedTrayIcon& operator=(const XEmbedTrayIcon&) = delete;
 
     void setPicture(std::shared_ptr<const CairoImage> picture);
