@@ -20,7 +20,6 @@ int main() {
     using namespace tunora;
     GtkApplicationLoop application;
     LinuxServiceOptions options{
-        .runtimeFolder = work.path(),
         .settingsFile = work.path() / "defaults.json",
         .autostartEntry = work.path() / "a.desktop",
         .dataDirectory = TUNORA_BUILD_DATA_DIR,

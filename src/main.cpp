@@ -71,8 +71,8 @@ int runTrayApplication(bool service) {
     }
     GtkApplicationLoop application;
     // Kept for the life of the process; nothing is torn down at exit.
-    static AppDelegate* delegate = new AppDelegate(makeLinuxServices(
-        application, LinuxServiceOptions::forThisUser(*runtimeFolder, TUNORA_VERSION)));
+    static AppDelegate* delegate = new AppDelegate(
+        makeLinuxServices(application, LinuxServiceOptions::forThisUser(TUNORA_VERSION)));
     application.setDelegate(delegate);
     application.run();
     return 0;

@@ -17,10 +17,8 @@
 
 namespace tunora {
 
-LinuxServiceOptions LinuxServiceOptions::forThisUser(std::filesystem::path runtimeFolder,
-                                                     std::string version) {
+LinuxServiceOptions LinuxServiceOptions::forThisUser(std::string version) {
     return {
-        .runtimeFolder = std::move(runtimeFolder),
         .settingsFile = JsonSettingsStore::defaultPath(),
         .autostartEntry = XdgAutostart::defaultEntry(),
         .dataDirectory = paths::dataDirectory(),
