@@ -131,7 +131,6 @@ void StatusNotifierItem::onRegistered(GObject* bus, GAsyncResult* result, gpoint
 }
 
 void StatusNotifierItem::setRegistered(bool registered) {
-    registered_ = registered;
     if (callbacks_.registrationChanged) {
         callbacks_.registrationChanged(registered);
     }

@@ -69,7 +69,6 @@ class StatusNotifierItem {
     guint ownerId_ = 0;
     guint watcherId_ = 0;
     guint objectId_ = 0;
-    bool registered_ = false;
 };
 
 } // namespace tunora
