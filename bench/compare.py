@@ -10,7 +10,8 @@ median [min-max] of RUNS runs, and each anchor's ratio to Tunora:
   (Tunora, Goodvibes), to the IPC socket answering (mpv);
 - resident memory idle and after 10 s of playing, CPU time over 20 s of playing,
   context switches over 5 s paused (wake-ups);
-- Tunora's menu: from the click to LayoutUpdated on the bus;
+- Tunora's menu: from the click to its update on the bus (LayoutUpdated, or
+  ItemsPropertiesUpdated when only texts and check marks change);
 - Tunora's command line: from the exec of `tunora --station ID` to sound, with
   Tunora running, and of `tunora --slot 1` with none running (it starts one).
 With --tunora-only, the anchors are left out.
@@ -120,11 +121,13 @@ def bench_tunora(d, sink):
     def stamp_layout_updates(connection, message, incoming):
         # A filter runs on GDBus' own thread as the message arrives: the time
         # does not wait for this process's main loop.
-        if incoming and message.get_member() == "LayoutUpdated":
+        # Texts and check marks change in place: the panel then hears
+        # ItemsPropertiesUpdated; a new layout, LayoutUpdated.
+        if incoming and message.get_member() in ("LayoutUpdated", "ItemsPropertiesUpdated"):
             updates.append(time.monotonic())
         return message
     d.bus.add_filter(stamp_layout_updates)
-    d.bus.signal_subscribe(d.item[0], "com.canonical.dbusmenu", "LayoutUpdated", None, None,
+    d.bus.signal_subscribe(d.item[0], "com.canonical.dbusmenu", None, None, None,
                            Gio.DBusSignalFlags.NONE, lambda *args: None)  # the match rule
     figures["first audio (ms)"], figures["click to LayoutUpdated (ms)"] = [], []
     for station in STATIONS[:RUNS]:
@@ -135,7 +138,7 @@ def bench_tunora(d, sink):
                         GLib.Variant("(isvu)", (item["id"], "clicked", GLib.Variant("i", 0), 0)),
                         None, Gio.DBusCallFlags.NONE, 5000, None)
         figures["first audio (ms)"].append(sink.ms_to_sound(start))
-        wait_for(lambda: updates, 5, "LayoutUpdated")
+        wait_for(lambda: updates, 5, "the menu update")
         figures["click to LayoutUpdated (ms)"].append((updates[0] - start) * 1000)
         d.click(*station)  # pause
         sink.wait_for_silence()

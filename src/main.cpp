@@ -46,7 +46,7 @@ int runTrayApplication(bool service) {
     std::string problem;
     const std::optional<std::filesystem::path> runtimeFolder = xdg::privateRuntimeFolder(problem);
     if (!runtimeFolder) {
-        std::cerr << "tunora: " << problem << " (needed for the tray picture and the lock)\n";
+        std::cerr << "tunora: " << problem << " (needed for the single-instance lock)\n";
         return 1;
     }
     const SingleInstanceLock lock(*runtimeFolder);
@@ -71,8 +71,8 @@ int runTrayApplication(bool service) {
     }
     GtkApplicationLoop application;
     // Kept for the life of the process; nothing is torn down at exit.
-    static AppDelegate* delegate = new AppDelegate(makeLinuxServices(
-        application, LinuxServiceOptions::forThisUser(*runtimeFolder, TUNORA_VERSION)));
+    static AppDelegate* delegate = new AppDelegate(
+        makeLinuxServices(application, LinuxServiceOptions::forThisUser(TUNORA_VERSION)));
     application.setDelegate(delegate);
     application.run();
     return 0;

@@ -45,8 +45,9 @@ class PackageTest(unittest.TestCase):
     def test_name_and_dependencies(self):
         self.assertRegex(os.path.basename(self.deb), r"^tunora_\d+\.\d+\.\d+_amd64\.deb$")
         depends = run("dpkg-deb", "-f", self.deb, "Depends").stdout
-        for package in RUNTIME_DEPENDS + ["libgtk-3-0", "libgstreamer1.0-0"]:
+        for package in RUNTIME_DEPENDS + ["libgtk-3-0", "libgstreamer1.0-0", "libdbusmenu-glib4"]:
             self.assertIn(package, depends)
+        self.assertNotIn("ayatana", depends, "the tray item is the program's own")
         names = [alternatives.split()[0] for alternatives in depends.split(",")]
         status = run("dpkg-query", "-W", "-f", "${db:Status-Abbrev}\n", *names).stdout.split()
         self.assertEqual(status, ["ii"] * len(names), "not all installed as named: " + depends)

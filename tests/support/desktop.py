@@ -2,9 +2,9 @@
 """The private desktop every test that needs one runs in: Xvfb, a session bus,
 PulseAudio with a null sink and loopback stream servers (plain, and TLS when
 asked). For the end-to-end tests it also plays the panel: it owns
-org.kde.StatusNotifierWatcher, reads the item's menu over com.canonical.dbusmenu
-and answers org.freedesktop.Notifications. Every process it starts is stopped
-when the test ends; every wait has a deadline.
+org.kde.StatusNotifierWatcher, reads the item and its menu (com.canonical.dbusmenu)
+as Plasma and GNOME's extension do and answers org.freedesktop.Notifications.
+Every process it starts is stopped when the test ends; every wait has a deadline.
 
 `desktop.py PROGRAM ARGS...` runs PROGRAM in a fresh desktop, its addresses in
 the environment (see Desktop.env), and exits with its status.
@@ -239,10 +239,7 @@ class Desktop:
     def _watcher_call(self, connection, sender, path, interface, method, params, invocation):
         if method == "RegisterStatusNotifierItem":
             service = params.unpack()[0]
-            if service.startswith("/"):  # libayatana sends its object path
-                self.item = (sender, service)
-            else:
-                self.item = (service, "/StatusNotifierItem")
+            self.item = (service, "/StatusNotifierItem")
         invocation.return_value(None)
 
     def _watcher_property(self, connection, sender, path, interface, name):
@@ -280,6 +277,18 @@ class Desktop:
                                    None, Gio.DBusCallFlags.NONE, 5000, None)
         return reply.unpack()[0]
 
+    def item_call(self, method, signature, *args):
+        self.bus.call_sync(self.item[0], self.item[1], "org.kde.StatusNotifierItem", method,
+                           GLib.Variant(signature, args), None, Gio.DBusCallFlags.NONE, 5000, None)
+
+    def restart_watcher(self):
+        """The panel's watcher ends and a new one starts, as when Plasma restarts."""
+        self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                           "ReleaseName", GLib.Variant("(s)", ("org.kde.StatusNotifierWatcher",)),
+                           None, Gio.DBusCallFlags.NONE, 5000, None)
+        self.item = None
+        self.own_name("org.kde.StatusNotifierWatcher")
+
     def _menu_call(self, method, params):
         return self.bus.call_sync(self.item[0], self.item_property("Menu"),
                                   "com.canonical.dbusmenu", method, params, None,
@@ -301,6 +310,10 @@ class Desktop:
             return {"id": node_id, "label": props.get("label", ""), "props": props,
                     "children": [convert(child) for child in children]}
         return convert(root)
+
+    def menu_revision(self):
+        """The layout's revision: it grows only when the panel must read the layout anew."""
+        return self._menu_call("GetLayout", GLib.Variant("(iias)", (0, 0, []))).unpack()[0]
 
     def find(self, *path):
         """The item reached by following labels from the top (looked up afresh)."""

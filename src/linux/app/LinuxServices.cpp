@@ -11,15 +11,14 @@
 #include "linux/strings/GettextStrings.h"
 #include "linux/system/ExecutablePaths.h"
 #include "linux/toolkit/CairoGraphics.h"
-#include "linux/tray/IndicatorStatusItem.h"
+#include "linux/tray/TrayMediaCommands.h"
+#include "linux/tray/TrayStatusItem.h"
 #include "linux/update/FeedUpdateController.h"
 
 namespace tunora {
 
-LinuxServiceOptions LinuxServiceOptions::forThisUser(std::filesystem::path runtimeFolder,
-                                                     std::string version) {
+LinuxServiceOptions LinuxServiceOptions::forThisUser(std::string version) {
     return {
-        .runtimeFolder = std::move(runtimeFolder),
         .settingsFile = JsonSettingsStore::defaultPath(),
         .autostartEntry = XdgAutostart::defaultEntry(),
         .dataDirectory = paths::dataDirectory(),
@@ -50,8 +49,9 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
                                         const LinuxServiceOptions& options) {
     auto mpris = std::make_shared<MprisService>();
     auto instanceCommands = std::make_shared<InstanceCommandServer>();
+    auto trayCommands = std::make_shared<TrayMediaCommands>();
     auto remoteCommands = std::make_shared<RemoteCommandFanOut>(
-        std::vector<std::shared_ptr<RemoteCommandCenter>>{mpris, instanceCommands});
+        std::vector<std::shared_ptr<RemoteCommandCenter>>{mpris, instanceCommands, trayCommands});
     auto settings = std::make_shared<JsonSettingsStore>(options.settingsFile);
     auto notifications = std::make_shared<FreedesktopNotifications>();
     const PlaybackSettings playback = PlaybackSettings::fromEnvironment();
@@ -66,15 +66,19 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
         .streams = std::make_shared<GstStreamPlayerFactory>(playback),
         .nowPlaying = mpris,
         .remoteCommands = remoteCommands,
-        .statusBar = std::make_shared<IndicatorStatusBar>(
-            application, options.runtimeFolder,
-            [notifications] {
-                notifications->post(
-                    GettextStrings::translate(
-                        N_("Tunora is running, but this desktop shows no tray items")),
-                    GettextStrings::translate(
-                        N_("On GNOME, install and enable the AppIndicator extension "
-                           "(gnome-shell-extension-appindicator), then log in again.")));
+        .statusBar = std::make_shared<TrayStatusBar>(
+            application,
+            TrayStatusItem::Options{
+                .playPause = [trayCommands] { trayCommands->send(RemoteCommand::togglePlayPause); },
+                .onNoTray =
+                    [notifications] {
+                        notifications->post(
+                            GettextStrings::translate(
+                                N_("Tunora is running, but this desktop shows no tray items")),
+                            GettextStrings::translate(
+                                N_("On GNOME, install and enable the AppIndicator extension "
+                                   "(gnome-shell-extension-appindicator), then log in again.")));
+                    },
             }),
         .notifications = notifications,
         .menu =

@@ -10,7 +10,6 @@ namespace tunora {
 // Where the Linux services keep and find their things. The defaults are the
 // program's own; benchmarks and tests point them into a scratch folder.
 struct LinuxServiceOptions {
-    std::filesystem::path runtimeFolder;
     std::filesystem::path settingsFile;
     std::filesystem::path autostartEntry;
     std::filesystem::path dataDirectory;
@@ -19,8 +18,7 @@ struct LinuxServiceOptions {
     // Empty: no update checks.
     std::string updateFeedUrl;
 
-    static LinuxServiceOptions forThisUser(std::filesystem::path runtimeFolder,
-                                           std::string version);
+    static LinuxServiceOptions forThisUser(std::string version);
 };
 
 // Every adapter the program runs on, wired as the application delegate wants them.

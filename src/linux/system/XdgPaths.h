@@ -15,7 +15,7 @@ std::filesystem::path cacheHome();
 // $XDG_RUNTIME_DIR when set and absolute; none otherwise.
 std::optional<std::filesystem::path> runtimeDir();
 
-// The program's private folder for the session's files (tray pictures, the
+// The program's private folder for the session's files (the
 // instance lock): $XDG_RUNTIME_DIR/tunora, or $XDG_CACHE_HOME/tunora without a
 // runtime dir. Made 0700 and checked to be a real folder of this user, not a
 // link; none (with the reason in `problem`) when that cannot be had.

@@ -2,6 +2,7 @@
 
 #include "linux/glib/GObjectPtr.h"
 
+#include <algorithm>
 #include <cmath>
 #include <pango/pangocairo.h>
 
@@ -56,12 +57,42 @@ CairoImage::CairoImage(CairoSurfacePtr surface)
       surface_(std::move(surface)) {}
 
 void CairoImage::lockFocus() {
-    context_.reset(cairo_create(surface_.get()));
+    if (!recording_) {
+        const cairo_rectangle_t extents{0, 0, size_.width, size_.height};
+        recording_.reset(cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents));
+    }
+    context_.reset(cairo_create(recording_.get()));
 }
 
+// The pixels follow the recording, which holds everything drawn so far.
 void CairoImage::unlockFocus() {
     context_.reset();
+    CairoPtr pixels(cairo_create(surface_.get()));
+    cairo_set_operator(pixels.get(), CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(pixels.get(), recording_.get(), 0, 0);
+    cairo_paint(pixels.get());
+    pixels.reset();
     cairo_surface_flush(surface_.get());
+}
+
+CairoSurfacePtr CairoImage::renderedAtHeight(int pixels) const {
+    const double scale = size_.height > 0 ? pixels / size_.height : 1.0;
+    const int width = std::max(1, static_cast<int>(std::ceil(size_.width * scale - 0.01)));
+    CairoSurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, pixels));
+    CairoPtr context(cairo_create(surface.get()));
+    cairo_scale(context.get(), scale, scale);
+    if (recording_) {
+        cairo_set_source_surface(context.get(), recording_.get(), 0, 0);
+    } else {
+        const double pixelScale = cairo_image_surface_get_height(surface_.get()) / size_.height;
+        cairo_scale(context.get(), 1 / pixelScale, 1 / pixelScale);
+        cairo_set_source_surface(context.get(), surface_.get(), 0, 0);
+        cairo_pattern_set_filter(cairo_get_source(context.get()), CAIRO_FILTER_GOOD);
+    }
+    cairo_paint(context.get());
+    context.reset();
+    cairo_surface_flush(surface.get());
+    return surface;
 }
 
 void CairoImage::drawText(const std::string& text, Point at, Font font) {
@@ -69,8 +100,8 @@ void CairoImage::drawText(const std::string& text, Point at, Font font) {
         return;
     }
     const auto layout = makeLayout(context_.get(), text, font);
-    if (text == germanFlag && pango_layout_get_unknown_glyphs_count(layout.get()) > 0) {
-        drawGermanFlagStripes(layout.get(), at);
+    if (text == germanFlag) {
+        drawGermanFlag(layout.get(), at);
         return;
     }
     cairo_move_to(context_.get(), at.x, at.y);
@@ -78,21 +109,33 @@ void CairoImage::drawText(const std::string& text, Point at, Font font) {
     pango_cairo_show_layout(context_.get(), layout.get());
 }
 
-// Without a colour emoji font the flag would be an empty box: its three
-// stripes say the same, in the space the text takes.
-void CairoImage::drawGermanFlagStripes(PangoLayout* layout, Point at) {
+// The flag is drawn, not taken from the emoji font: the font's picture is a
+// waving flag with soft edges that blurs at panel sizes (and is an empty box
+// where no colour emoji font is installed). Three stripes in the space the text
+// takes, framed in grey, stay sharp at any size and show their black stripe on
+// a black bar and their gold one on a white bar.
+void CairoImage::drawGermanFlag(PangoLayout* layout, Point at) {
     PangoRectangle logical{};
     pango_layout_get_pixel_extents(layout, nullptr, &logical);
-    const double width = logical.height * 1.4;
+    // 5:3, as the flag is, within the text's box.
+    const double width = std::min(logical.width * 0.92, logical.height * 1.4);
     const double x = at.x + (logical.width - width) / 2;
-    const double stripe = logical.height * 0.6 / 3;
-    const double top = at.y + logical.height * 0.2;
+    const double stripe = width * 0.6 / 3;
+    const double top = at.y + (logical.height - 3 * stripe) / 2;
     const double colours[3][3] = {{0, 0, 0}, {0.87, 0, 0}, {1, 0.81, 0}};
     for (int i = 0; i < 3; ++i) {
         cairo_set_source_rgb(context_.get(), colours[i][0], colours[i][1], colours[i][2]);
         cairo_rectangle(context_.get(), x, top + i * stripe, width, stripe);
         cairo_fill(context_.get());
     }
+    // Around the stripes, not over them: at 16 pixels it is under a pixel wide,
+    // and over the bar it shows better than over the black stripe.
+    const double frame = stripe * 0.3;
+    cairo_set_source_rgb(context_.get(), 0.6, 0.6, 0.6);
+    cairo_set_line_width(context_.get(), frame);
+    cairo_rectangle(context_.get(), x - frame / 2, top - frame / 2, width + frame,
+                    3 * stripe + frame);
+    cairo_stroke(context_.get());
 }
 
 void CairoImage::drawImage(const Image& image, Rect into) {

@@ -21,7 +21,8 @@ struct CairoDestroy {
 using CairoSurfacePtr = std::unique_ptr<cairo_surface_t, CairoSurfaceDestroy>;
 using CairoPtr = std::unique_ptr<cairo_t, CairoDestroy>;
 
-// A picture in a cairo image surface, one pixel per point.
+// A picture in a cairo image surface. What is drawn into it is also recorded,
+// so that it can be drawn anew at any other pixel size.
 class CairoImage : public Image {
   public:
     // A picture of `size` points with `scale` pixels per point.
@@ -37,12 +38,16 @@ class CairoImage : public Image {
     bool isTemplate() const override { return template_; }
 
     cairo_surface_t* surface() const { return surface_.get(); }
+    // The picture drawn anew, `pixels` high and as wide as its shape wants:
+    // from the recording, sharp at that size; a loaded picture is scaled.
+    CairoSurfacePtr renderedAtHeight(int pixels) const;
 
   private:
-    void drawGermanFlagStripes(PangoLayout* layout, Point at);
+    void drawGermanFlag(PangoLayout* layout, Point at);
 
     Size size_;
     CairoSurfacePtr surface_;
+    CairoSurfacePtr recording_; // in points, made by the first lockFocus
     CairoPtr context_;
     bool template_ = false;
 };

@@ -46,11 +46,8 @@ guint64 acceleratorOf(const MenuItem& item) {
     return (guint64(gdkModifiers(item.keyEquivalentModifierMask())) << 32) | key;
 }
 
-// An accelerator on the item itself, which the tray's D-Bus export shows as the
-// item's shortcut. The label shows the same keys but keeps no closure of its
-// own: libdbusmenu-gtk takes a reference to a label's closure that it never
-// gives back, one closure lost per item and rebuild; from the item it reads
-// them without taking one.
+// An accelerator shown on the item's label. The label keeps no closure of its
+// own: it shows the keys the item's accelerator has.
 void addAccelerator(GtkWidget* widget, guint64 accelerator, GtkAccelGroup* accelerators) {
     const guint key = guint(accelerator & 0xffffffffu);
     const auto modifiers = GdkModifierType(accelerator >> 32);

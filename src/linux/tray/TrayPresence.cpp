@@ -20,27 +20,16 @@ bool xembedTrayRuns() {
 
 } // namespace
 
-TrayPresence::TrayPresence(AppIndicator* indicator, std::chrono::milliseconds grace,
+TrayPresence::TrayPresence(std::chrono::milliseconds grace, std::function<bool()> registered,
                            std::function<void()> onNoTray)
-    : indicator_(APP_INDICATOR(g_object_ref(indicator))), onNoTray_(std::move(onNoTray)),
-      handler_(g_signal_connect(indicator, APP_INDICATOR_SIGNAL_CONNECTION_CHANGED,
-                                G_CALLBACK(&TrayPresence::onConnectionChanged), this)),
-      timer_() {
+    : registered_(std::move(registered)), onNoTray_(std::move(onNoTray)) {
     timer_.reset(g_timeout_add(guint(grace.count()), &TrayPresence::onGraceOver, this));
-}
-
-TrayPresence::~TrayPresence() {
-    g_signal_handler_disconnect(indicator_.get(), handler_);
-}
-
-void TrayPresence::onConnectionChanged(AppIndicator*, gboolean connected, gpointer self) {
-    static_cast<TrayPresence*>(self)->connected_ = connected;
 }
 
 gboolean TrayPresence::onGraceOver(gpointer self) {
     auto* presence = static_cast<TrayPresence*>(self);
     presence->timer_.forget();
-    if (!presence->connected_ && !xembedTrayRuns()) {
+    if (!presence->registered_() && !xembedTrayRuns()) {
         presence->onNoTray_();
     }
     return G_SOURCE_REMOVE;

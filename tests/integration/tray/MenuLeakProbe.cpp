@@ -2,7 +2,7 @@
 // under LeakSanitizer, nothing allocated through the program's own code may be
 // left.
 
-#include "linux/tray/IndicatorStatusItem.h"
+#include "linux/tray/TrayStatusItem.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -38,14 +38,14 @@ std::unique_ptr<tunora::Menu> menuWithShortcuts(int round) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (argc != 2 || !gtk_init_check(nullptr, nullptr)) {
-        std::fprintf(stderr, "usage: menu_leak_probe FOLDER (with a display)\n");
+int main(int argc, char**) {
+    if (argc != 1 || !gtk_init_check(nullptr, nullptr)) {
+        std::fprintf(stderr, "usage: menu_leak_probe (with a display and a session bus)\n");
         return 2;
     }
     NoTarget application;
     {
-        tunora::IndicatorStatusBar bar(application, argv[1]);
+        tunora::TrayStatusBar bar(application, {});
         auto item = bar.statusItemWithLength(tunora::StatusBar::variableLength);
         for (int round = 0; round < 200; ++round) {
             item->setMenu(menuWithShortcuts(round));

@@ -12,7 +12,7 @@ from desktop import Desktop  # noqa: E402
 desktop = Desktop(panel=False, private_home=False)
 try:
     env = dict(desktop.env, ASAN_OPTIONS="detect_leaks=1:fast_unwind_on_malloc=0:exitcode=0")
-    run = subprocess.run([sys.argv[1], desktop.runtime], env=env, capture_output=True,
+    run = subprocess.run([sys.argv[1]], env=env, capture_output=True,
                          text=True, timeout=240)
 finally:
     desktop.close()

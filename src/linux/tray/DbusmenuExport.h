@@ -1,0 +1,41 @@
+#pragma once
+
+#include "linux/glib/GObjectPtr.h"
+#include "platform/toolkit/Menu.h"
+
+#include <libdbusmenu-glib/client.h>
+#include <libdbusmenu-glib/menuitem.h>
+#include <libdbusmenu-glib/server.h>
+#include <string>
+
+namespace tunora {
+
+// The menu model exported over com.canonical.dbusmenu on the session bus,
+// straight from the model: labels, check marks, key hints, submenus and
+// separators. Choosing an item sends its action through the model.
+class DbusmenuExport {
+  public:
+    DbusmenuExport(const std::string& path, ActionTarget& application);
+    ~DbusmenuExport();
+    DbusmenuExport(const DbusmenuExport&) = delete;
+    DbusmenuExport& operator=(const DbusmenuExport&) = delete;
+
+    // Shows `menu`, which must live until the next show or the end of the
+    // export. A menu of the same shape as the one shown (the same separators and
+    // submenus) only changes what differs, item by item, so the panel hears of
+    // those properties and keeps its copy of the layout; otherwise the layout is
+    // sent anew. Items of the menu shown before take no more choices after this.
+    void show(const Menu& menu);
+
+  private:
+    static void onActivated(DbusmenuMenuitem* entry, guint timestamp, gpointer self);
+    void fill(DbusmenuMenuitem* parent, const Menu& menu);
+    void update(DbusmenuMenuitem* parent, const Menu& menu);
+
+    ActionTarget& application_;
+    GObjectPtr<DbusmenuServer> server_;
+    GObjectPtr<DbusmenuMenuitem> root_;
+    const Menu* shown_ = nullptr;
+};
+
+} // namespace tunora

@@ -1,0 +1,262 @@
+#include "linux/tray/StatusNotifierItem.h"
+
+#include <unistd.h>
+
+namespace tunora {
+namespace {
+
+constexpr const char* itemInterface = "org.kde.StatusNotifierItem";
+constexpr const char* itemPath = "/StatusNotifierItem";
+constexpr const char* watcherName = "org.kde.StatusNotifierWatcher";
+
+constexpr const char* introspection = R"xml(<node>
+ <interface name="org.kde.StatusNotifierItem">
+  <property name="Category" type="s" access="read"/>
+  <property name="Id" type="s" access="read"/>
+  <property name="Title" type="s" access="read"/>
+  <property name="Status" type="s" access="read"/>
+  <property name="WindowId" type="i" access="read"/>
+  <property name="IconThemePath" type="s" access="read"/>
+  <property name="IconName" type="s" access="read"/>
+  <property name="IconPixmap" type="a(iiay)" access="read"/>
+  <property name="OverlayIconName" type="s" access="read"/>
+  <property name="OverlayIconPixmap" type="a(iiay)" access="read"/>
+  <property name="AttentionIconName" type="s" access="read"/>
+  <property name="AttentionIconPixmap" type="a(iiay)" access="read"/>
+  <property name="AttentionMovieName" type="s" access="read"/>
+  <property name="ToolTip" type="(sa(iiay)ss)" access="read"/>
+  <property name="ItemIsMenu" type="b" access="read"/>
+  <property name="Menu" type="o" access="read"/>
+  <property name="XAyatanaLabel" type="s" access="read"/>
+  <property name="XAyatanaLabelGuide" type="s" access="read"/>
+  <property name="XAyatanaOrderingIndex" type="u" access="read"/>
+  <method name="ContextMenu"><arg type="i" direction="in"/><arg type="i" direction="in"/></method>
+  <method name="Activate"><arg type="i" direction="in"/><arg type="i" direction="in"/></method>
+  <method name="SecondaryActivate">
+   <arg type="i" direction="in"/><arg type="i" direction="in"/>
+  </method>
+  <method name="Scroll"><arg type="i" direction="in"/><arg type="s" direction="in"/></method>
+  <method name="ProvideXdgActivationToken"><arg type="s" direction="in"/></method>
+  <signal name="NewTitle"/>
+  <signal name="NewIcon"/>
+  <signal name="NewAttentionIcon"/>
+  <signal name="NewOverlayIcon"/>
+  <signal name="NewToolTip"/>
+  <signal name="NewStatus"><arg type="s"/></signal>
+  <signal name="XAyatanaNewLabel"><arg type="s"/><arg type="s"/></signal>
+ </interface>
+</node>)xml";
+
+GDBusInterfaceInfo* interfaceInfo() {
+    static GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection, nullptr);
+    return node->interfaces[0];
+}
+
+std::string uniqueBusName() {
+    static int items = 0;
+    return "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(++items);
+}
+
+GVariant* noPixmaps() {
+    return g_variant_new_array(G_VARIANT_TYPE("(iiay)"), nullptr, 0);
+}
+
+} // namespace
+
+StatusNotifierItem::StatusNotifierItem(std::string menuPath, Callbacks callbacks)
+    : menuPath_(std::move(menuPath)), callbacks_(std::move(callbacks)), busName_(uniqueBusName()),
+      pixmaps_(g_variant_ref_sink(noPixmaps())), cancellable_(g_cancellable_new()) {
+    ownerId_ = g_bus_own_name(G_BUS_TYPE_SESSION, busName_.c_str(), G_BUS_NAME_OWNER_FLAGS_NONE,
+                              &StatusNotifierItem::onBusAcquired, nullptr,
+                              &StatusNotifierItem::onNameLost, this, nullptr);
+}
+
+StatusNotifierItem::~StatusNotifierItem() {
+    g_cancellable_cancel(cancellable_.get());
+    if (watcherId_ != 0) {
+        g_bus_unwatch_name(watcherId_);
+    }
+    if (objectId_ != 0) {
+        g_dbus_connection_unregister_object(bus_.get(), objectId_);
+    }
+    g_bus_unown_name(ownerId_);
+}
+
+void StatusNotifierItem::onBusAcquired(GDBusConnection* bus, const gchar*, gpointer data) {
+    auto* self = static_cast<StatusNotifierItem*>(data);
+    self->bus_.reset(G_DBUS_CONNECTION(g_object_ref(bus)));
+    static const GDBusInterfaceVTable vtable{
+        &StatusNotifierItem::onMethodCall, &StatusNotifierItem::onGetProperty, nullptr, {}};
+    self->objectId_ = g_dbus_connection_register_object(bus, itemPath, interfaceInfo(), &vtable,
+                                                        self, nullptr, nullptr);
+    // The watcher checks the name it is given: the request for it goes out when
+    // this returns, before the watcher's owner is known, so it is handled first.
+    self->watcherId_ = g_bus_watch_name_on_connection(
+        bus, watcherName, G_BUS_NAME_WATCHER_FLAGS_NONE, &StatusNotifierItem::onWatcherAppeared,
+        &StatusNotifierItem::onWatcherVanished, self, nullptr);
+}
+
+// Without a session bus (or with the name taken) no panel can find the item.
+void StatusNotifierItem::onNameLost(GDBusConnection*, const gchar*, gpointer self) {
+    static_cast<StatusNotifierItem*>(self)->setRegistered(false);
+}
+
+void StatusNotifierItem::onWatcherAppeared(GDBusConnection*, const gchar*, const gchar*,
+                                           gpointer self) {
+    static_cast<StatusNotifierItem*>(self)->registerWithWatcher();
+}
+
+void StatusNotifierItem::onWatcherVanished(GDBusConnection*, const gchar*, gpointer self) {
+    static_cast<StatusNotifierItem*>(self)->setRegistered(false);
+}
+
+void StatusNotifierItem::registerWithWatcher() {
+    g_dbus_connection_call(bus_.get(), watcherName, "/StatusNotifierWatcher", watcherName,
+                           "RegisterStatusNotifierItem", g_variant_new("(s)", busName_.c_str()),
+                           nullptr, G_DBUS_CALL_FLAGS_NONE, -1, cancellable_.get(),
+                           &StatusNotifierItem::onRegistered, this);
+}
+
+void StatusNotifierItem::onRegistered(GObject* bus, GAsyncResult* result, gpointer self) {
+    GError* rawError = nullptr;
+    GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
+    GErrorPtr error(rawError);
+    if (error && g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+        return; // the item is gone
+    }
+    if (error) {
+        g_warning("the StatusNotifierWatcher refused the tray item: %s", error->message);
+    }
+    static_cast<StatusNotifierItem*>(self)->setRegistered(!error);
+}
+
+void StatusNotifierItem::setRegistered(bool registered) {
+    if (callbacks_.registrationChanged) {
+        callbacks_.registrationChanged(registered);
+    }
+}
+
+// Qt panels (Plasma) send "Vertical" with Qt's sign, up positive, 120 a notch;
+// GTK panels (GNOME's extension, Xfce, waybar) send "vertical" with GDK's sign,
+// down positive. Either way one call is one step.
+int StatusNotifierItem::scrollSteps(int delta, const std::string& orientation) {
+    const int sign = delta > 0 ? 1 : delta < 0 ? -1 : 0;
+    if (orientation == "Vertical" || orientation == "horizontal" || orientation == "Horizontal") {
+        return sign;
+    }
+    return orientation == "vertical" ? -sign : 0;
+}
+
+void StatusNotifierItem::onMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                      const gchar* method, GVariant* parameters,
+                                      GDBusMethodInvocation* invocation, gpointer data) {
+    auto* self = static_cast<StatusNotifierItem*>(data);
+    const std::string name(method);
+    // Answered first: what the call does may take a while (a stream to open).
+    g_dbus_method_invocation_return_value(invocation, nullptr);
+    if (name == "SecondaryActivate" && self->callbacks_.secondaryActivate) {
+        self->callbacks_.secondaryActivate();
+    } else if (name == "Scroll" && self->callbacks_.scroll) {
+        gint32 delta = 0;
+        const gchar* orientation = nullptr;
+        g_variant_get(parameters, "(i&s)", &delta, &orientation);
+        if (const int steps = scrollSteps(delta, orientation)) {
+            self->callbacks_.scroll(steps);
+        }
+    }
+    // Activate and ContextMenu: the panel opens the menu itself (ItemIsMenu).
+}
+
+GVariant* StatusNotifierItem::onGetProperty(GDBusConnection*, const gchar*, const gchar*,
+                                            const gchar*, const gchar* property, GError**,
+                                            gpointer self) {
+    return static_cast<StatusNotifierItem*>(self)->property(property);
+}
+
+GVariant* StatusNotifierItem::property(const std::string& name) const {
+    if (name == "Category") {
+        return g_variant_new_string("ApplicationStatus");
+    }
+    if (name == "Id") {
+        return g_variant_new_string("tunora");
+    }
+    if (name == "Title") {
+        return g_variant_new_string(title_.c_str());
+    }
+    if (name == "Status") {
+        return g_variant_new_string("Active");
+    }
+    if (name == "WindowId") {
+        return g_variant_new_int32(0);
+    }
+    if (name == "IconPixmap") {
+        return g_variant_ref(pixmaps_.get());
+    }
+    if (name == "OverlayIconPixmap" || name == "AttentionIconPixmap") {
+        return noPixmaps();
+    }
+    if (name == "ToolTip") {
+        return g_variant_new("(s@a(iiay)ss)", "", pixmaps_.get(), toolTipTitle_.c_str(),
+                             toolTipText_.c_str());
+    }
+    if (name == "ItemIsMenu") {
+        return g_variant_new_boolean(TRUE);
+    }
+    if (name == "Menu") {
+        return g_variant_new_object_path(menuPath_.c_str());
+    }
+    if (name == "XAyatanaLabel" || name == "XAyatanaLabelGuide") {
+        return g_variant_new_string(label_.c_str());
+    }
+    if (name == "XAyatanaOrderingIndex") {
+        return g_variant_new_uint32(0);
+    }
+    return g_variant_new_string(""); // the icon names: the picture comes as pixels
+}
+
+void StatusNotifierItem::emit(const char* signal, GVariant* arguments) {
+    if (!bus_ || objectId_ == 0) {
+        if (arguments != nullptr) {
+            g_variant_unref(g_variant_ref_sink(arguments));
+        }
+        return;
+    }
+    g_dbus_connection_emit_signal(bus_.get(), nullptr, itemPath, itemInterface, signal, arguments,
+                                  nullptr);
+}
+
+// The core hands over a new picture with each menu it builds, mostly the same
+// pixels: panels then need not fetch them again.
+void StatusNotifierItem::setIconPixmaps(GVariant* pixmaps) {
+    GVariantPtr taken(g_variant_ref_sink(pixmaps));
+    if (g_variant_equal(taken.get(), pixmaps_.get())) {
+        return;
+    }
+    pixmaps_ = std::move(taken);
+    emit("NewIcon");
+    emit("NewToolTip"); // its picture is the item's
+}
+
+void StatusNotifierItem::setTitle(const std::string& title) {
+    if (title != title_) {
+        title_ = title;
+        emit("NewTitle");
+    }
+}
+
+void StatusNotifierItem::setToolTip(const std::string& title, const std::string& text) {
+    if (title != toolTipTitle_ || text != toolTipText_) {
+        toolTipTitle_ = title;
+        toolTipText_ = text;
+        emit("NewToolTip");
+    }
+}
+
+void StatusNotifierItem::setLabel(const std::string& label) {
+    if (label != label_) {
+        label_ = label;
+        emit("XAyatanaNewLabel", g_variant_new("(ss)", label_.c_str(), label_.c_str()));
+    }
+}
+
+} // namespace tunora

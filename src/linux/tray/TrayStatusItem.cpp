@@ -1,0 +1,145 @@
+#include "linux/tray/TrayStatusItem.h"
+
+#include "linux/tray/IconPixmaps.h"
+
+namespace tunora {
+namespace {
+
+constexpr const char* menuPath = "/MenuBar";
+
+// The core sets the title with a space before it, to keep it apart from the
+// picture in a menu bar; panels leave their own gap.
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return "";
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+} // namespace
+
+TrayStatusItem::TrayStatusItem(ActionTarget& application, Options options)
+    : application_(application), options_(std::move(options)), export_(menuPath, application),
+      item_(menuPath,
+            {
+                .secondaryActivate =
+                    [this] {
+                        if (options_.playPause) {
+                            options_.playPause();
+                        }
+                    },
+                .scroll = [this](int steps) { scroll(steps); },
+                .registrationChanged = [this](bool registered) { registrationChanged(registered); },
+            }) {
+    if (options_.onNoTray) {
+        trayPresence_ = std::make_unique<TrayPresence>(
+            std::chrono::seconds(5), [this] { return registered_; }, options_.onNoTray);
+    }
+}
+
+TrayStatusItem::~TrayStatusItem() {
+    showSource_.reset();
+    xembed_.reset(); // its widgets point into the menu
+}
+
+void TrayStatusItem::setImage(std::shared_ptr<Image> image) {
+    auto picture = std::dynamic_pointer_cast<const CairoImage>(image);
+    if (!picture) {
+        return;
+    }
+    picture_ = std::move(picture);
+    item_.setIconPixmaps(iconPixmaps(*picture_, trayPictureHeights));
+    if (xembed_) {
+        xembed_->setPicture(picture_);
+    }
+}
+
+void TrayStatusItem::setTitle(const std::string& title) {
+    item_.setLabel(trimmed(title));
+}
+
+// "NDR 2 – Artist - Song": the station is the tooltip's title, the rest its text.
+void TrayStatusItem::setToolTip(const std::string& toolTip) {
+    toolTip_ = toolTip;
+    item_.setTitle(toolTip.empty() ? "Tunora" : toolTip);
+    const std::string dash = " \u2013 ";
+    const auto split = toolTip.find(dash);
+    if (toolTip.empty()) {
+        item_.setToolTip("Tunora", "");
+    } else if (split == std::string::npos) {
+        item_.setToolTip(toolTip, "");
+    } else {
+        item_.setToolTip(toolTip.substr(0, split), toolTip.substr(split + dash.size()));
+    }
+    if (xembed_) {
+        xembed_->setToolTip(toolTip);
+    }
+}
+
+void TrayStatusItem::setScrollHandler(std::function<void(int)> handler) {
+    onScroll_ = std::move(handler);
+}
+
+void TrayStatusItem::scroll(int steps) {
+    if (onScroll_) {
+        onScroll_(steps);
+    }
+}
+
+void TrayStatusItem::setMenu(std::unique_ptr<Menu> menu) {
+    if (!menu_) {
+        show(std::move(menu)); // the first menu: there before any panel asks
+        return;
+    }
+    // This may run inside an activation of the shown menu, whose items must
+    // live on until it returns; a menu replaced before it was shown goes at once.
+    pending_ = std::move(menu);
+    if (!showSource_) {
+        // At the priority of the D-Bus calls that cause rebuilds: a plain idle
+        // would starve while media commands keep coming.
+        showSource_.reset(
+            g_idle_add_full(G_PRIORITY_DEFAULT, &TrayStatusItem::showPending, this, nullptr));
+    }
+}
+
+gboolean TrayStatusItem::showPending(gpointer self) {
+    auto* item = static_cast<TrayStatusItem*>(self);
+    item->showSource_.forget();
+    if (item->pending_) {
+        item->show(std::move(item->pending_));
+    }
+    return G_SOURCE_REMOVE;
+}
+
+// Runs with no activation under way, so what the new menu replaces goes now.
+void TrayStatusItem::show(std::unique_ptr<Menu> menu) {
+    export_.show(*menu);
+    if (xembed_) {
+        xembed_->show(*menu);
+    }
+    menu_ = std::move(menu);
+}
+
+// Without a watcher the item lives in an XEmbed tray, if the desktop has one;
+// once a watcher holds the item that icon goes.
+void TrayStatusItem::registrationChanged(bool registered) {
+    registered_ = registered;
+    if (registered) {
+        xembed_.reset();
+        return;
+    }
+    if (xembed_ || !XEmbedTrayIcon::possible()) {
+        return;
+    }
+    xembed_ = std::make_unique<XEmbedTrayIcon>(application_, [this](int steps) { scroll(steps); });
+    if (picture_) {
+        xembed_->setPicture(picture_);
+    }
+    xembed_->setToolTip(toolTip_);
+    if (menu_) {
+        xembed_->show(*menu_);
+    }
+}
+
+} // namespace tunora

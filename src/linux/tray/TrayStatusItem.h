@@ -1,0 +1,81 @@
+#pragma once
+
+#include "linux/toolkit/CairoGraphics.h"
+#include "linux/tray/DbusmenuExport.h"
+#include "linux/tray/StatusNotifierItem.h"
+#include "linux/tray/TrayPresence.h"
+#include "linux/tray/XEmbedTrayIcon.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/StatusItem.h"
+
+#include <functional>
+#include <memory>
+
+namespace tunora {
+
+// The status item as a StatusNotifierItem with its menu exported over dbusmenu,
+// and an XEmbed tray icon for as long as no StatusNotifierWatcher holds it.
+//
+// The picture goes to the panel as pixels at each height panels draw it, each
+// drawn anew; the title (without the core's leading space) into the label that
+// GNOME's AppIndicator extension and MATE draw; the hover text into the title
+// and, split into the station and what it plays, into the tooltip.
+class TrayStatusItem : public StatusItem, private StatusButton {
+  public:
+    struct Options {
+        // A middle click on the item.
+        std::function<void()> playPause;
+        // Called once when, a few seconds after start, no tray shows the item.
+        std::function<void()> onNoTray;
+    };
+
+    TrayStatusItem(ActionTarget& application, Options options);
+    ~TrayStatusItem() override;
+
+    StatusButton* button() override { return this; }
+    // The newest menu is shown once the loop is back: a burst of changes (a
+    // flood of media commands or menu events) exports the menu only once.
+    void setMenu(std::unique_ptr<Menu> menu) override;
+    const Menu* menu() const override { return pending_ ? pending_.get() : menu_.get(); }
+    void setScrollHandler(std::function<void(int)> handler) override;
+
+  private:
+    void setImage(std::shared_ptr<Image> image) override;
+    void setTitle(const std::string& title) override;
+    void setFont(Font) override {} // the panel draws labels in its own font
+    void setToolTip(const std::string& toolTip) override;
+    void show(std::unique_ptr<Menu> menu);
+    static gboolean showPending(gpointer self);
+    void registrationChanged(bool registered);
+    void scroll(int steps);
+
+    ActionTarget& application_;
+    Options options_;
+    std::function<void(int)> onScroll_;
+    DbusmenuExport export_;
+    StatusNotifierItem item_;
+    std::unique_ptr<Menu> menu_;    // what the menu shows; its choices point into it
+    std::unique_ptr<Menu> pending_; // set, not shown yet
+    GSourceId showSource_;
+    std::shared_ptr<const CairoImage> picture_;
+    std::string toolTip_;
+    bool registered_ = false;
+    std::unique_ptr<XEmbedTrayIcon> xembed_;
+    std::unique_ptr<TrayPresence> trayPresence_;
+};
+
+// Makes tray status items.
+class TrayStatusBar : public StatusBar {
+  public:
+    TrayStatusBar(ActionTarget& application, TrayStatusItem::Options options)
+        : application_(application), options_(std::move(options)) {}
+    std::shared_ptr<StatusItem> statusItemWithLength(double) override {
+        return std::make_shared<TrayStatusItem>(application_, options_);
+    }
+
+  private:
+    ActionTarget& application_;
+    TrayStatusItem::Options options_;
+};
+
+} // namespace tunora

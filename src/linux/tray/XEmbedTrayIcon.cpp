@@ -1,0 +1,119 @@
+#include "linux/tray/XEmbedTrayIcon.h"
+
+#include "linux/tray/GtkMenuBuilder.h"
+
+#include <algorithm>
+#include <gdk/gdkx.h>
+
+// GtkStatusIcon is deprecated in GTK 3 and still the only XEmbed tray icon GTK 3
+// has; it works as it always did.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+namespace tunora {
+
+XEmbedTrayIcon::XEmbedTrayIcon(ActionTarget& application, std::function<void(int)> scroll)
+    : application_(application), scroll_(std::move(scroll)), icon_(gtk_status_icon_new()),
+      accelerators_(gtk_accel_group_new()) {
+    gtk_status_icon_set_title(icon_.get(), "Tunora");
+    gtk_status_icon_set_tooltip_text(icon_.get(), "Tunora");
+    g_signal_connect(icon_.get(), "size-changed", G_CALLBACK(&XEmbedTrayIcon::onSizeChanged), this);
+    g_signal_connect(icon_.get(), "popup-menu", G_CALLBACK(&XEmbedTrayIcon::onPopup), this);
+    g_signal_connect(icon_.get(), "activate", G_CALLBACK(&XEmbedTrayIcon::onActivate), this);
+    g_signal_connect(icon_.get(), "scroll-event", G_CALLBACK(&XEmbedTrayIcon::onScroll), this);
+}
+
+XEmbedTrayIcon::~XEmbedTrayIcon() {
+    g_signal_handlers_disconnect_by_data(icon_.get(), this);
+    gtk_status_icon_set_visible(icon_.get(), FALSE);
+    icon_.reset();
+    // The widgets go while the accelerator group they are bound to still exists.
+    if (gtkMenu_) {
+        gtk_widget_destroy(gtkMenu_.get());
+    }
+    gtkMenu_.reset();
+}
+
+bool XEmbedTrayIcon::possible() {
+    GdkDisplay* display = gdk_display_get_default();
+    return display != nullptr && GDK_IS_X11_DISPLAY(display);
+}
+
+void XEmbedTrayIcon::setPicture(std::shared_ptr<const CairoImage> picture) {
+    picture_ = std::move(picture);
+    drawPicture();
+}
+
+// A tray icon is a square: the picture, wider than high, is drawn to fit its
+// width, at the icon's own pixel size.
+void XEmbedTrayIcon::drawPicture() {
+    if (!picture_ || picture_->size().width <= 0) {
+        return;
+    }
+    const double aspect = picture_->size().height / picture_->size().width;
+    const int height = std::max(1, int(size_ * aspect));
+    const CairoSurfacePtr surface = picture_->renderedAtHeight(height);
+    GObjectPtr<GdkPixbuf> pixbuf(gdk_pixbuf_get_from_surface(
+        surface.get(), 0, 0, cairo_image_surface_get_width(surface.get()), height));
+    gtk_status_icon_set_from_pixbuf(icon_.get(), pixbuf.get());
+}
+
+void XEmbedTrayIcon::setToolTip(const std::string& toolTip) {
+    gtk_status_icon_set_tooltip_text(icon_.get(), toolTip.empty() ? "Tunora" : toolTip.c_str());
+}
+
+void XEmbedTrayIcon::show(const Menu& menu) {
+    if (gtkMenu_ && canUpdateGtkMenu(gtkMenu_.get(), menu)) {
+        for (auto& widget :
+             updateGtkMenu(gtkMenu_.get(), menu, application_, accelerators_.get())) {
+            gtk_widget_destroy(widget.get());
+        }
+        return;
+    }
+    GtkWidget* gtkMenu = buildGtkMenu(menu, application_, accelerators_.get());
+    g_object_ref_sink(gtkMenu);
+    if (gtkMenu_) {
+        gtk_widget_destroy(gtkMenu_.get());
+    }
+    gtkMenu_.reset(gtkMenu);
+}
+
+gboolean XEmbedTrayIcon::onSizeChanged(GtkStatusIcon*, gint size, gpointer self) {
+    auto* icon = static_cast<XEmbedTrayIcon*>(self);
+    if (size > 0 && size != icon->size_) {
+        icon->size_ = size;
+        icon->drawPicture();
+    }
+    return TRUE;
+}
+
+void XEmbedTrayIcon::onPopup(GtkStatusIcon* statusIcon, guint button, guint time, gpointer self) {
+    auto* icon = static_cast<XEmbedTrayIcon*>(self);
+    if (icon->gtkMenu_) {
+        gtk_menu_popup(GTK_MENU(icon->gtkMenu_.get()), nullptr, nullptr,
+                       &gtk_status_icon_position_menu, statusIcon, button, time);
+    }
+}
+
+void XEmbedTrayIcon::onActivate(GtkStatusIcon* statusIcon, gpointer self) {
+    onPopup(statusIcon, 1, gtk_get_current_event_time(), self);
+}
+
+// X11 sends the wheel as buttons 4 to 7; GDK as directions, or as deltas on
+// devices that scroll smoothly.
+gboolean XEmbedTrayIcon::onScroll(GtkStatusIcon*, GdkEventScroll* event, gpointer self) {
+    auto* icon = static_cast<XEmbedTrayIcon*>(self);
+    int steps = 0;
+    if (event->direction == GDK_SCROLL_UP || event->direction == GDK_SCROLL_RIGHT) {
+        steps = 1;
+    } else if (event->direction == GDK_SCROLL_DOWN || event->direction == GDK_SCROLL_LEFT) {
+        steps = -1;
+    } else if (event->direction == GDK_SCROLL_SMOOTH && event->delta_y != 0) {
+        steps = event->delta_y < 0 ? 1 : -1;
+    }
+    if (steps != 0 && icon->scroll_) {
+        icon->scroll_(steps);
+    }
+    return TRUE;
+}
+
+} // namespace tunora
