@@ -238,8 +238,9 @@ class Desktop:
 
     def _watcher_call(self, connection, sender, path, interface, method, params, invocation):
         if method == "RegisterStatusNotifierItem":
-            service = params.unpack()[0]
-            self.item = (service, "/StatusNotifierItem")
+            service = params.unpack()[0]  # a name, or a path on the sender as Plasma takes it
+            self.item = (sender, service) if service.startswith("/") else (service,
+                                                                          "/StatusNotifierItem")
         invocation.return_value(None)
 
     def _watcher_property(self, connection, sender, path, interface, name):

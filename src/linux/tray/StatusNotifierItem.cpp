@@ -6,7 +6,10 @@ namespace tunora {
 namespace {
 
 constexpr const char* itemInterface = "org.kde.StatusNotifierItem";
-constexpr const char* itemPath = "/StatusNotifierItem";
+// Registered by this path, which watchers pair with the sender: hosts that key
+// their items by sender and path (GNOME's AppIndicator extension) then carry
+// the program's name, as in its settings and in looking-glass.
+constexpr const char* itemPath = "/org/tunora/StatusNotifierItem";
 constexpr const char* watcherName = "org.kde.StatusNotifierWatcher";
 
 constexpr const char* introspection = R"xml(<node>
@@ -112,8 +115,8 @@ void StatusNotifierItem::onWatcherVanished(GDBusConnection*, const gchar*, gpoin
 
 void StatusNotifierItem::registerWithWatcher() {
     g_dbus_connection_call(bus_.get(), watcherName, "/StatusNotifierWatcher", watcherName,
-                           "RegisterStatusNotifierItem", g_variant_new("(s)", busName_.c_str()),
-                           nullptr, G_DBUS_CALL_FLAGS_NONE, -1, cancellable_.get(),
+                           "RegisterStatusNotifierItem", g_variant_new("(s)", itemPath), nullptr,
+                           G_DBUS_CALL_FLAGS_NONE, -1, cancellable_.get(),
                            &StatusNotifierItem::onRegistered, this);
 }
 

@@ -9,7 +9,7 @@
 namespace tunora {
 
 // The program's org.kde.StatusNotifierItem on the session bus: the object
-// /StatusNotifierItem under a name of its own, registered with the
+// /org/tunora/StatusNotifierItem under a name of its own, registered with the
 // StatusNotifierWatcher whenever one appears (again after a watcher restart).
 // It holds what panels read — picture, label, hover text, the menu's path — and
 // tells them about each change; what the user does on it comes back through
