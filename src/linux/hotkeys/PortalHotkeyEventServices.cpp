@@ -19,15 +19,7 @@ constexpr std::size_t queuedPressLimit = 16;
 
 // The trigger in the notation of the XDG shortcuts specification, e.g. "ALT+1".
 std::string triggerFor(std::uint32_t modifiers, char digit) {
-    std::string trigger;
-    const std::pair<std::uint32_t, const char*> names[] = {
-        {controlKey, "CTRL+"}, {optionKey, "ALT+"}, {shiftKey, "SHIFT+"}, {cmdKey, "LOGO+"}};
-    for (const auto& [bit, name] : names) {
-        if (modifiers & bit) {
-            trigger += name;
-        }
-    }
-    return trigger + digit;
+    return modifierPrefix(modifiers, {"CTRL+", "ALT+", "SHIFT+", "LOGO+"}) + digit;
 }
 
 std::string descriptionFor(int number) {
