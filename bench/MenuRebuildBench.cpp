@@ -3,7 +3,7 @@
 
 #include "core/app/AppDelegate.h"
 #include "linux/app/LinuxServices.h"
-#include "linux/toolkit/GtkApplicationLoop.h"
+#include "linux/toolkit/MainLoopApplication.h"
 #include "linux/tray/TrayStatusItem.h"
 #include "support/TestDesktop.h"
 
@@ -18,7 +18,7 @@ int main() {
     gtk_init(nullptr, nullptr);
 
     using namespace tunora;
-    GtkApplicationLoop application;
+    MainLoopApplication application;
     LinuxServiceOptions options{
         .settingsFile = work.path() / "defaults.json",
         .autostartEntry = work.path() / "a.desktop",

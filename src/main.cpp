@@ -14,10 +14,9 @@
 #include "linux/strings/GettextStrings.h"
 #include "linux/system/ExecutablePaths.h"
 #include "linux/system/XdgPaths.h"
-#include "linux/toolkit/GtkApplicationLoop.h"
+#include "linux/toolkit/MainLoopApplication.h"
 
 #include <clocale>
-#include <gtk/gtk.h>
 #include <iostream>
 
 #ifndef TUNORA_VERSION
@@ -41,6 +40,19 @@ void applyStreamOriginConfig() {
     tunora::OndoChannel::configureStreamOrigins(config.overrides);
 }
 
+// Outside a graphical session (a plain console, a service started before the
+// desktop) no panel, window or key grab can reach the user. GTK itself opens
+// only when a window or the XEmbed icon needs it.
+bool sessionHasDisplay() {
+    for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+        const char* value = g_getenv(variable);
+        if (value != nullptr && *value != '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
 int runTrayApplication(bool service) {
     using namespace tunora;
     std::string problem;
@@ -60,16 +72,16 @@ int runTrayApplication(bool service) {
         FreedesktopNotifications::postBeforeExit(message);
         return 0;
     }
-    // A tray item draws nothing with OpenGL; without this GDK loads the GL driver
-    // at start-up to choose visuals, which costs time and memory. A user's own
-    // setting wins.
+    // Its few windows draw nothing with OpenGL; without this GDK loads the GL
+    // driver when GTK opens, to choose visuals, which costs time and memory. Set
+    // here, before any thread runs, for GTK opens later. A user's own setting wins.
     g_setenv("GDK_GL", "disable", FALSE);
     limitRepeatedLogMessages(); // anyone on the bus can make a library warn
-    if (!gtk_init_check(nullptr, nullptr)) {
+    if (!sessionHasDisplay()) {
         std::cerr << "tunora: cannot open a display (is DISPLAY or WAYLAND_DISPLAY set?)\n";
         return 1;
     }
-    GtkApplicationLoop application;
+    MainLoopApplication application;
     // Kept for the life of the process; nothing is torn down at exit.
     static AppDelegate* delegate = new AppDelegate(
         makeLinuxServices(application, LinuxServiceOptions::forThisUser(TUNORA_VERSION)));

@@ -58,8 +58,8 @@ class PackageTest(unittest.TestCase):
                          "usr/share/metainfo/org.tunora.Tunora.metainfo.xml",
                          "usr/share/icons/hicolor/scalable/apps/org.tunora.Tunora.svg",
                          "usr/share/icons/hicolor/48x48/apps/org.tunora.Tunora.png",
-                         "usr/share/tunora/icons/hicolor/scalable/status/"
-                         "antenna.radiowaves.left.and.right.svg",
+                         "usr/share/tunora/icons/hicolor/48x48/status/"
+                         "antenna.radiowaves.left.and.right.png",
                          "usr/share/locale/de/LC_MESSAGES/tunora.mo",
                          "usr/share/man/man1/tunora.1.gz", "usr/share/doc/tunora/copyright"]:
             self.assertTrue(os.path.exists(self.path(relative)), relative)

@@ -38,6 +38,11 @@ struct GVariantUnref {
 };
 using GVariantPtr = std::unique_ptr<GVariant, GVariantUnref>;
 
+struct GMainLoopUnref {
+    void operator()(GMainLoop* loop) const { g_main_loop_unref(loop); }
+};
+using MainLoopPtr = std::unique_ptr<GMainLoop, GMainLoopUnref>;
+
 // A GLib main-loop source id, removed when this goes away or is reset.
 class GSourceId {
   public:

@@ -9,8 +9,6 @@
 namespace tunora {
 namespace {
 
-// Symbols are rendered large and scaled down, so they stay sharp on any scale.
-constexpr int symbolPixels = 48;
 constexpr const char* germanFlag = "\U0001F1E9\U0001F1EA";
 
 struct FontDescriptionFree {
@@ -19,16 +17,10 @@ struct FontDescriptionFree {
     }
 };
 
-// The desktop's interface font family at an absolute size in points.
+// The desktop's sans-serif font (fontconfig's alias) at an absolute size in points.
 std::unique_ptr<PangoFontDescription, FontDescriptionFree> systemFont(Font font) {
-    GCharPtr name;
-    if (GtkSettings* settings = gtk_settings_get_default()) {
-        gchar* raw = nullptr;
-        g_object_get(settings, "gtk-font-name", &raw, nullptr);
-        name.reset(raw);
-    }
     std::unique_ptr<PangoFontDescription, FontDescriptionFree> description(
-        pango_font_description_from_string(name ? name.get() : "Sans"));
+        pango_font_description_from_string("Sans"));
     pango_font_description_set_absolute_size(description.get(), font.pointSize * PANGO_SCALE);
     return description;
 }
@@ -39,6 +31,13 @@ GObjectPtr<PangoLayout> makeLayout(cairo_t* context, const std::string& text, Fo
     pango_layout_set_font_description(layout.get(), description.get());
     pango_layout_set_text(layout.get(), text.c_str(), static_cast<int>(text.size()));
     return layout;
+}
+
+// The box the flag takes: the line of an emoji in a sans-serif font, square.
+// Measured without pango, so no font is loaded for the one thing the picture shows.
+Size flagBox(Font font) {
+    const double side = std::round(font.pointSize * 17.0 / 14.0);
+    return {side, side};
 }
 
 } // namespace
@@ -99,11 +98,11 @@ void CairoImage::drawText(const std::string& text, Point at, Font font) {
     if (!context_) {
         return;
     }
-    const auto layout = makeLayout(context_.get(), text, font);
     if (text == germanFlag) {
-        drawGermanFlag(layout.get(), at);
+        drawGermanFlag(at, flagBox(font));
         return;
     }
+    const auto layout = makeLayout(context_.get(), text, font);
     cairo_move_to(context_.get(), at.x, at.y);
     cairo_set_source_rgb(context_.get(), 0, 0, 0);
     pango_cairo_show_layout(context_.get(), layout.get());
@@ -114,14 +113,12 @@ void CairoImage::drawText(const std::string& text, Point at, Font font) {
 // where no colour emoji font is installed). Three stripes in the space the text
 // takes, framed in grey, stay sharp at any size and show their black stripe on
 // a black bar and their gold one on a white bar.
-void CairoImage::drawGermanFlag(PangoLayout* layout, Point at) {
-    PangoRectangle logical{};
-    pango_layout_get_pixel_extents(layout, nullptr, &logical);
+void CairoImage::drawGermanFlag(Point at, Size box) {
     // 5:3, as the flag is, within the text's box.
-    const double width = std::min(logical.width * 0.92, logical.height * 1.4);
-    const double x = at.x + (logical.width - width) / 2;
+    const double width = std::min(box.width * 0.92, box.height * 1.4);
+    const double x = at.x + (box.width - width) / 2;
     const double stripe = width * 0.6 / 3;
-    const double top = at.y + (logical.height - 3 * stripe) / 2;
+    const double top = at.y + (box.height - 3 * stripe) / 2;
     const double colours[3][3] = {{0, 0, 0}, {0.87, 0, 0}, {1, 0.81, 0}};
     for (int i = 0; i < 3; ++i) {
         cairo_set_source_rgb(context_.get(), colours[i][0], colours[i][1], colours[i][2]);
@@ -155,16 +152,6 @@ void CairoImage::drawImage(const Image& image, Rect into) {
 CairoGraphics::CairoGraphics(std::filesystem::path iconDirectory)
     : iconDirectory_(std::move(iconDirectory)) {}
 
-GtkIconTheme* CairoGraphics::iconTheme() {
-    if (!iconTheme_) {
-        // A theme of our own: the desktop's themes plus the program's icon
-        // folder, without touching the default theme other code shares.
-        iconTheme_.reset(gtk_icon_theme_new());
-        gtk_icon_theme_prepend_search_path(iconTheme_.get(), iconDirectory_.c_str());
-    }
-    return iconTheme_.get();
-}
-
 // Symbols are drawn into every new picture but never change: each is loaded once.
 std::shared_ptr<Image> CairoGraphics::imageWithSystemSymbolName(const std::string& name) {
     auto& symbol = symbols_[name];
@@ -174,22 +161,17 @@ std::shared_ptr<Image> CairoGraphics::imageWithSystemSymbolName(const std::strin
     return symbol;
 }
 
-std::shared_ptr<Image> CairoGraphics::loadSymbol(const std::string& name) {
-    GError* rawError = nullptr;
-    GObjectPtr<GdkPixbuf> pixbuf(gtk_icon_theme_load_icon(iconTheme(), name.c_str(), symbolPixels,
-                                                          GTK_ICON_LOOKUP_FORCE_SIZE, &rawError));
-    GErrorPtr error(rawError);
-    if (!pixbuf) {
+// Symbols are pictures of 48 pixels, scaled down, so they stay sharp at any
+// panel size. They are PNGs rendered from the SVG drawings beside them: a PNG
+// loads in under a millisecond, where an SVG loads an SVG renderer of some
+// megabytes at start.
+std::shared_ptr<Image> CairoGraphics::loadSymbol(const std::string& name) const {
+    const std::filesystem::path file =
+        iconDirectory_ / "hicolor" / "48x48" / "status" / (name + ".png");
+    CairoSurfacePtr surface(cairo_image_surface_create_from_png(file.c_str()));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
         return nullptr;
     }
-    CairoSurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
-                                                       gdk_pixbuf_get_width(pixbuf.get()),
-                                                       gdk_pixbuf_get_height(pixbuf.get())));
-    CairoPtr context(cairo_create(surface.get()));
-    gdk_cairo_set_source_pixbuf(context.get(), pixbuf.get(), 0, 0);
-    cairo_paint(context.get());
-    context.reset();
-    cairo_surface_flush(surface.get());
     return std::make_shared<CairoImage>(std::move(surface));
 }
 
@@ -200,6 +182,9 @@ std::shared_ptr<Image> CairoGraphics::makeImage(Size size) {
 }
 
 Size CairoGraphics::sizeOfText(const std::string& text, Font font) {
+    if (text == germanFlag) {
+        return flagBox(font);
+    }
     CairoSurfacePtr scratch(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1));
     CairoPtr context(cairo_create(scratch.get()));
     const auto layout = makeLayout(context.get(), text, font);

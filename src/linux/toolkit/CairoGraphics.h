@@ -5,7 +5,6 @@
 
 #include <cairo.h>
 #include <filesystem>
-#include <gtk/gtk.h>
 #include <map>
 #include <memory>
 #include <string>
@@ -43,7 +42,7 @@ class CairoImage : public Image {
     CairoSurfacePtr renderedAtHeight(int pixels) const;
 
   private:
-    void drawGermanFlag(PangoLayout* layout, Point at);
+    void drawGermanFlag(Point at, Size box);
 
     Size size_;
     CairoSurfacePtr surface_;
@@ -52,8 +51,8 @@ class CairoImage : public Image {
     bool template_ = false;
 };
 
-// Text with pango in the desktop's font, symbols from the icon theme (the
-// program's own icons included).
+// Text with pango in the desktop's sans-serif font, the flag drawn without
+// fonts, symbols from the program's own icon folder.
 class CairoGraphics : public Graphics {
   public:
     explicit CairoGraphics(std::filesystem::path iconDirectory);
@@ -64,12 +63,9 @@ class CairoGraphics : public Graphics {
     double smallSystemFontSize() override;
 
   private:
-    GtkIconTheme* iconTheme();
-    std::shared_ptr<Image> loadSymbol(const std::string& name);
+    std::shared_ptr<Image> loadSymbol(const std::string& name) const;
 
     std::filesystem::path iconDirectory_;
-    // Made on first use: finding the themes' folders is the slow part of a lookup.
-    GObjectPtr<GtkIconTheme> iconTheme_;
     std::map<std::string, std::shared_ptr<Image>> symbols_;
 };
 

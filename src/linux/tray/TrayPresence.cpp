@@ -1,5 +1,7 @@
 #include "linux/tray/TrayPresence.h"
 
+#include "linux/toolkit/GtkOnDemand.h"
+
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 #include <string>
@@ -9,8 +11,8 @@ namespace {
 
 // An XEmbed tray owns the selection _NET_SYSTEM_TRAY_S<screen> on X11.
 bool xembedTrayRuns() {
-    GdkDisplay* display = gdk_display_get_default();
-    if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) {
+    GdkDisplay* display = gtkX11Display();
+    if (display == nullptr) {
         return false;
     }
     Display* xdisplay = GDK_DISPLAY_XDISPLAY(display);

@@ -1,5 +1,6 @@
 #include "linux/tray/XEmbedTrayIcon.h"
 
+#include "linux/toolkit/GtkOnDemand.h"
 #include "linux/tray/GtkMenuBuilder.h"
 
 #include <algorithm>
@@ -34,8 +35,7 @@ XEmbedTrayIcon::~XEmbedTrayIcon() {
 }
 
 bool XEmbedTrayIcon::possible() {
-    GdkDisplay* display = gdk_display_get_default();
-    return display != nullptr && GDK_IS_X11_DISPLAY(display);
+    return gtkX11Display() != nullptr;
 }
 
 void XEmbedTrayIcon::setPicture(std::shared_ptr<const CairoImage> picture) {

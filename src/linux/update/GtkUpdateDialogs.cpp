@@ -1,4 +1,5 @@
 #include "linux/strings/GettextStrings.h"
+#include "linux/toolkit/GtkOnDemand.h"
 #include "linux/update/UpdateDialogs.h"
 
 #include <gtk/gtk.h>
@@ -8,7 +9,12 @@ namespace {
 
 constexpr int responseDownload = 1;
 
-GtkWidget* showDialog(GtkMessageType type, const std::string& headline, const std::string& detail) {
+// nullptr when no window can be shown; the message then goes to the log.
+GtkWidget* makeDialog(GtkMessageType type, const std::string& headline, const std::string& detail) {
+    if (gtkDisplay() == nullptr) {
+        g_message("%s: %s", headline.c_str(), detail.c_str());
+        return nullptr;
+    }
     GtkWidget* dialog = gtk_message_dialog_new(nullptr, GtkDialogFlags(0), type, GTK_BUTTONS_NONE,
                                                "%s", headline.c_str());
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", detail.c_str());
@@ -27,6 +33,12 @@ void onAvailableResponse(GtkDialog*, gint response, gpointer page) {
     }
 }
 
+void show(GtkWidget* dialog) {
+    if (dialog != nullptr) {
+        gtk_widget_show(dialog);
+    }
+}
+
 } // namespace
 
 void GtkUpdateDialogs::showAvailable(const std::string& version, const std::string& downloadPage) {
@@ -35,8 +47,11 @@ void GtkUpdateDialogs::showAvailable(const std::string& version, const std::stri
         detail.replace(placeholder, 2, version);
     }
     GtkWidget* dialog =
-        showDialog(GTK_MESSAGE_INFO,
+        makeDialog(GTK_MESSAGE_INFO,
                    GettextStrings::translate("A newer version of Tunora is available"), detail);
+    if (dialog == nullptr) {
+        return;
+    }
     gtk_dialog_add_button(GTK_DIALOG(dialog), GettextStrings::translate("Download").c_str(),
                           responseDownload);
     g_signal_connect_data(
@@ -46,21 +61,19 @@ void GtkUpdateDialogs::showAvailable(const std::string& version, const std::stri
 }
 
 void GtkUpdateDialogs::showUpToDate() {
-    gtk_widget_show(showDialog(GTK_MESSAGE_INFO, GettextStrings::translate("Tunora is up to date"),
-                               GettextStrings::translate("No newer version is available.")));
+    show(makeDialog(GTK_MESSAGE_INFO, GettextStrings::translate("Tunora is up to date"),
+                    GettextStrings::translate("No newer version is available.")));
 }
 
 void GtkUpdateDialogs::showFailed(const std::string& reason) {
-    gtk_widget_show(showDialog(GTK_MESSAGE_WARNING,
-                               GettextStrings::translate("The update check failed"),
-                               GettextStrings::translate(reason.c_str())));
+    show(makeDialog(GTK_MESSAGE_WARNING, GettextStrings::translate("The update check failed"),
+                    GettextStrings::translate(reason.c_str())));
 }
 
 void GtkUpdateDialogs::showNotConfigured() {
-    gtk_widget_show(showDialog(
-        GTK_MESSAGE_INFO, GettextStrings::translate("Update checks are not configured"),
-        GettextStrings::translate("This build of Tunora has no update feed. Your package "
-                                  "manager keeps it up to date.")));
+    show(makeDialog(GTK_MESSAGE_INFO, GettextStrings::translate("Update checks are not configured"),
+                    GettextStrings::translate("This build of Tunora has no update feed. Your "
+                                              "package manager keeps it up to date.")));
 }
 
 } // namespace tunora

@@ -14,8 +14,8 @@
 namespace tunora {
 namespace {
 
-// The status picture drawn for real: the flag with pango, the antenna symbol
-// from the program's icon folder through the icon theme.
+// The status picture drawn for real: the flag drawn, the antenna symbol from
+// the program's icon folder.
 class StatusPictureTest : public ::testing::Test {
   protected:
     std::shared_ptr<CairoImage> picture(const std::filesystem::path& icons) {
@@ -77,7 +77,6 @@ TEST_F(StatusPictureTest, FlagAndAntennaAreDrawnSharpAndStandOutOnAnyPanel) {
     auto image = picture(TUNORA_BUILD_DATA_DIR "/icons");
     ASSERT_TRUE(image);
     const Size flag = graphics->sizeOfText(MenuManager::flag, Font{14});
-    ASSERT_GT(flag.width, 8) << "the emoji font is installed";
     EXPECT_EQ(image->size().width, flag.width + 14);
     EXPECT_GE(image->size().height, 12);
     EXPECT_FALSE(image->isTemplate());

@@ -1,0 +1,32 @@
+#include "linux/toolkit/GtkOnDemand.h"
+
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+
+namespace tunora {
+
+GdkDisplay* gtkDisplay() {
+    static const bool opened = [] {
+        // The locale was set at start; set again now, with playback threads
+        // running, it could change under them.
+        gtk_disable_setlocale();
+        if (!gtk_init_check(nullptr, nullptr)) {
+            g_warning("cannot open a display for windows or a tray icon "
+                      "(is DISPLAY or WAYLAND_DISPLAY set?)");
+            return false;
+        }
+        return true;
+    }();
+    return opened ? gdk_display_get_default() : nullptr;
+}
+
+GdkDisplay* gtkX11Display() {
+    const gchar* name = g_getenv("DISPLAY");
+    if (name == nullptr || *name == '\0') {
+        return nullptr;
+    }
+    GdkDisplay* display = gtkDisplay();
+    return display != nullptr && GDK_IS_X11_DISPLAY(display) ? display : nullptr;
+}
+
+} // namespace tunora
