@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <pango/pangocairo.h>
 
 namespace tunora {
@@ -72,6 +73,22 @@ void CairoImage::unlockFocus() {
     cairo_paint(pixels.get());
     pixels.reset();
     cairo_surface_flush(surface_.get());
+}
+
+bool CairoImage::hasSamePixels(const CairoImage& other) const {
+    cairo_surface_t* mine = surface_.get();
+    cairo_surface_t* theirs = other.surface_.get();
+    cairo_surface_flush(mine);
+    cairo_surface_flush(theirs);
+    const int height = cairo_image_surface_get_height(mine);
+    const int stride = cairo_image_surface_get_stride(mine);
+    return size_.width == other.size_.width && size_.height == other.size_.height &&
+           cairo_image_surface_get_width(mine) == cairo_image_surface_get_width(theirs) &&
+           height == cairo_image_surface_get_height(theirs) &&
+           stride == cairo_image_surface_get_stride(theirs) &&
+           cairo_image_surface_get_format(mine) == cairo_image_surface_get_format(theirs) &&
+           std::memcmp(cairo_image_surface_get_data(mine), cairo_image_surface_get_data(theirs),
+                       std::size_t(stride) * std::size_t(height)) == 0;
 }
 
 CairoSurfacePtr CairoImage::renderedAtHeight(int pixels) const {

@@ -37,6 +37,8 @@ class CairoImage : public Image {
     bool isTemplate() const override { return template_; }
 
     cairo_surface_t* surface() const { return surface_.get(); }
+    // Whether both pictures have the same size and the same pixels.
+    bool hasSamePixels(const CairoImage& other) const;
     // The picture drawn anew, `pixels` high and as wide as its shape wants:
     // from the recording, sharp at that size; a loaded picture is scaled.
     CairoSurfacePtr renderedAtHeight(int pixels) const;

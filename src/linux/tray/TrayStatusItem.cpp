@@ -45,7 +45,10 @@ TrayStatusItem::~TrayStatusItem() {
 
 void TrayStatusItem::setImage(std::shared_ptr<Image> image) {
     auto picture = std::dynamic_pointer_cast<const CairoImage>(image);
-    if (!picture) {
+    // The core draws the picture anew at every menu change, mostly the same:
+    // drawing it at six sizes only for the item to find them unchanged costs
+    // the click that changed the menu.
+    if (!picture || (picture_ && picture->hasSamePixels(*picture_))) {
         return;
     }
     picture_ = std::move(picture);
