@@ -23,7 +23,7 @@ GstStreamPlayerFactory::GstStreamPlayerFactory(PlaybackSettings settings,
         [](gpointer self) -> gboolean {
             auto* factory = static_cast<GstStreamPlayerFactory*>(self);
             factory->warmUp_.forget();
-            factory->loader_ = std::thread(&GstStreamPlayerFactory::loadGStreamer);
+            factory->loader_ = std::thread(&GstStreamPlayerFactory::loadGStreamer, factory);
             return G_SOURCE_REMOVE;
         },
         this));
@@ -33,6 +33,7 @@ GstStreamPlayerFactory::~GstStreamPlayerFactory() {
     if (loader_.joinable()) {
         loader_.join();
     }
+    loaded_.reset();
 }
 
 void GstStreamPlayerFactory::loadGStreamer() {
@@ -44,6 +45,21 @@ void GstStreamPlayerFactory::loadGStreamer() {
             gst_object_unref(plugin);
         }
     }
+    loaded_.reset(g_idle_add(&GstStreamPlayerFactory::onLoaded, this));
+}
+
+// Back on the main thread: the session, the watches and the pipeline, up to a
+// connection to the sound server, are made now, so the first click only
+// connects to the station.
+gboolean GstStreamPlayerFactory::onLoaded(gpointer self) {
+    auto* factory = static_cast<GstStreamPlayerFactory*>(self);
+    factory->loaded_.forget();
+    factory->loader_.join();
+    if (!factory->environment_->sleepMonitor) {
+        factory->startWatches();
+        factory->environment_->sharedPipeline().prepare();
+    }
+    return G_SOURCE_REMOVE;
 }
 
 std::unique_ptr<StreamPlayer> GstStreamPlayerFactory::makePlayer(const std::string& url) {
@@ -51,6 +67,7 @@ std::unique_ptr<StreamPlayer> GstStreamPlayerFactory::makePlayer(const std::stri
     if (loader_.joinable()) {
         loader_.join(); // a click before the loading is done waits for it
     }
+    loaded_.reset();
     if (!environment_->sleepMonitor) {
         gst_init(nullptr, nullptr);
         startWatches();

@@ -21,13 +21,16 @@ class GstStreamPlayerFactory : public StreamPlayerFactory {
 
   private:
     static constexpr guint warmUpDelay = 1000; // ms after the program starts
-    static void loadGStreamer();
+    void loadGStreamer();
+    static gboolean onLoaded(gpointer self);
     void startWatches();
 
     std::shared_ptr<StreamPlayerEnvironment> environment_;
     GObjectPtr<GNetworkMonitor> networkMonitor_;
     GSourceId warmUp_;
     std::thread loader_;
+    // Set by the loader as it ends; read on the main thread only after joining it.
+    GSourceId loaded_;
 };
 
 } // namespace tunora

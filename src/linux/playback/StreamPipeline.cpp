@@ -142,6 +142,15 @@ void StreamPipeline::onDecoderPad(GstElement*, GstPad* pad, gpointer self) {
     }
 }
 
+void StreamPipeline::prepare() {
+    if (!usable() || !decoder_.empty()) {
+        return;
+    }
+    useDecoder(true);
+    // Failing here (no sound server yet) is told when a stream starts.
+    gst_element_set_state(pipeline_.get(), GST_STATE_READY);
+}
+
 void StreamPipeline::start(const void* stream, bool mpeg, Events events) {
     if (!usable()) {
         return;

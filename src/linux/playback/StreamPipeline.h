@@ -37,6 +37,10 @@ class StreamPipeline {
     bool usable() const { return pipeline_ != nullptr; }
     bool owns(const void* stream) const { return owner_ == stream && stream != nullptr; }
 
+    // Before any stream: the MP3 decoder in place and the sink open on the
+    // sound server, so a first stream starts as fast as the next ones.
+    void prepare();
+
     // Starts a stream of mpeg audio (or of whatever decodebin makes of it) for
     // `stream`; what played before stops at once.
     void start(const void* stream, bool mpeg, Events events);
