@@ -43,6 +43,15 @@ struct GMainLoopUnref {
 };
 using MainLoopPtr = std::unique_ptr<GMainLoop, GMainLoopUnref>;
 
+// A source of our own: taken off its main context (if attached) and released.
+struct GSourceDestroy {
+    void operator()(GSource* source) const {
+        g_source_destroy(source);
+        g_source_unref(source);
+    }
+};
+using GSourcePtr = std::unique_ptr<GSource, GSourceDestroy>;
+
 // A GLib main-loop source id, removed when this goes away or is reset.
 class GSourceId {
   public:

@@ -23,6 +23,11 @@ GstStreamPlayerFactory::GstStreamPlayerFactory(PlaybackSettings settings,
         [](gpointer self) -> gboolean {
             auto* factory = static_cast<GstStreamPlayerFactory*>(self);
             factory->warmUp_.forget();
+            // Made here and only attached by the loader as it ends, so the main
+            // thread always knows the source, whether it has run or not.
+            factory->loaded_.reset(g_idle_source_new());
+            g_source_set_callback(factory->loaded_.get(), &GstStreamPlayerFactory::onLoaded,
+                                  factory, nullptr);
             factory->loader_ = std::thread(&GstStreamPlayerFactory::loadGStreamer, factory);
             return G_SOURCE_REMOVE;
         },
@@ -45,7 +50,7 @@ void GstStreamPlayerFactory::loadGStreamer() {
             gst_object_unref(plugin);
         }
     }
-    loaded_.reset(g_idle_add(&GstStreamPlayerFactory::onLoaded, this));
+    g_source_attach(loaded_.get(), nullptr);
 }
 
 // Back on the main thread: the session, the watches and the pipeline, up to a
@@ -53,7 +58,6 @@ void GstStreamPlayerFactory::loadGStreamer() {
 // connects to the station.
 gboolean GstStreamPlayerFactory::onLoaded(gpointer self) {
     auto* factory = static_cast<GstStreamPlayerFactory*>(self);
-    factory->loaded_.forget();
     factory->loader_.join();
     if (!factory->environment_->sleepMonitor) {
         factory->startWatches();

@@ -29,8 +29,8 @@ class GstStreamPlayerFactory : public StreamPlayerFactory {
     GObjectPtr<GNetworkMonitor> networkMonitor_;
     GSourceId warmUp_;
     std::thread loader_;
-    // Set by the loader as it ends; read on the main thread only after joining it.
-    GSourceId loaded_;
+    // Attached by the loader as it ends; removed on the main thread after joining it.
+    GSourcePtr loaded_;
 };
 
 } // namespace tunora
