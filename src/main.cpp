@@ -12,6 +12,7 @@
 #include "linux/glib/LogLimit.h"
 #include "linux/notifications/FreedesktopNotifications.h"
 #include "linux/strings/GettextStrings.h"
+#include "linux/system/Environment.h"
 #include "linux/system/ExecutablePaths.h"
 #include "linux/system/XdgPaths.h"
 #include "linux/toolkit/MainLoopApplication.h"
@@ -44,13 +45,7 @@ void applyStreamOriginConfig() {
 // desktop) no panel, window or key grab can reach the user. GTK itself opens
 // only when a window or the XEmbed icon needs it.
 bool sessionHasDisplay() {
-    for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
-        const char* value = g_getenv(variable);
-        if (value != nullptr && *value != '\0') {
-            return true;
-        }
-    }
-    return false;
+    return tunora::nonEmptyVariable("WAYLAND_DISPLAY") || tunora::nonEmptyVariable("DISPLAY");
 }
 
 int runTrayApplication(bool service) {

@@ -2,6 +2,7 @@
 
 #include "linux/hotkeys/PortalHotkeyEventServices.h"
 #include "linux/hotkeys/X11HotkeyEventServices.h"
+#include "linux/system/Environment.h"
 
 #include <glib.h>
 #include <string>
@@ -10,20 +11,17 @@ namespace tunora {
 namespace {
 
 bool inWaylandSession() {
-    const char* display = g_getenv("WAYLAND_DISPLAY");
-    const char* sessionType = g_getenv("XDG_SESSION_TYPE");
-    return (display != nullptr && *display != '\0') ||
-           (sessionType != nullptr && std::string(sessionType) == "wayland");
+    return nonEmptyVariable("WAYLAND_DISPLAY") || nonEmptyVariable("XDG_SESSION_TYPE") == "wayland";
 }
 
 bool usePortal() {
-    const char* forced = g_getenv("TUNORA_SHORTCUTS");
-    if (forced != nullptr && *forced != '\0') {
-        const std::string choice = forced;
+    if (const auto forced = nonEmptyVariable("TUNORA_SHORTCUTS")) {
+        const std::string& choice = *forced;
         if (choice == "portal" || choice == "x11") {
             return choice == "portal";
         }
-        g_message("TUNORA_SHORTCUTS=%s is neither portal nor x11; choosing by the session", forced);
+        g_message("TUNORA_SHORTCUTS=%s is neither portal nor x11; choosing by the session",
+                  choice.c_str());
     }
     return inWaylandSession();
 }

@@ -1,18 +1,12 @@
 #include "linux/playback/PlaybackSettings.h"
 
+#include "linux/system/Environment.h"
+
 #include <cstdlib>
 #include <glib.h>
 
 namespace tunora {
 namespace {
-
-std::optional<std::string> nonEmptyVariable(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || value[0] == '\0') {
-        return std::nullopt;
-    }
-    return std::string(value);
-}
 
 std::optional<std::chrono::milliseconds> parseSeconds(const std::string& text) {
     char* end = nullptr;

@@ -1,5 +1,7 @@
 #include "linux/toolkit/GtkOnDemand.h"
 
+#include "linux/system/Environment.h"
+
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
@@ -21,8 +23,7 @@ GdkDisplay* gtkDisplay() {
 }
 
 GdkDisplay* gtkX11Display() {
-    const gchar* name = g_getenv("DISPLAY");
-    if (name == nullptr || *name == '\0') {
+    if (!nonEmptyVariable("DISPLAY")) {
         return nullptr;
     }
     GdkDisplay* display = gtkDisplay();
