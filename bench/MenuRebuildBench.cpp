@@ -14,8 +14,7 @@ using Clock = std::chrono::steady_clock;
 
 int main() {
     tunora::testing::TemporaryDirectory work;
-    setenv("NO_AT_BRIDGE", "1", 1);
-    gtk_init(nullptr, nullptr);
+    setenv("NO_AT_BRIDGE", "1", 1); // should the XEmbed fallback open GTK
 
     using namespace tunora;
     MainLoopApplication application;

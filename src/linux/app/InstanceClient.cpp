@@ -147,8 +147,7 @@ bool startInstance(GDBusConnection* bus, std::string& problem) {
         problem = error->message;
         return false;
     }
-    std::unique_ptr<GMainLoop, decltype(&g_main_loop_unref)> loop(g_main_loop_new(nullptr, FALSE),
-                                                                  &g_main_loop_unref);
+    MainLoopPtr loop(g_main_loop_new(nullptr, FALSE));
     Start start;
     start.loop = loop.get();
     const guint watch = g_bus_watch_name_on_connection(

@@ -65,6 +65,14 @@ GVariant* noPixmaps() {
     return g_variant_new_array(G_VARIANT_TYPE("(iiay)"), nullptr, 0);
 }
 
+// Compared as bytes: g_variant_equal compares containers by printing both as
+// text, which for the pictures' tens of kilobytes took most of a start-up.
+bool sameBytes(GVariant* a, GVariant* b) {
+    return g_variant_is_of_type(a, g_variant_get_type(b)) &&
+           g_variant_get_size(a) == g_variant_get_size(b) &&
+           std::memcmp(g_variant_get_data(a), g_variant_get_data(b), g_variant_get_size(a)) == 0;
+}
+
 } // namespace
 
 StatusNotifierItem::StatusNotifierItem(std::string menuPath, Callbacks callbacks)
@@ -231,18 +239,6 @@ void StatusNotifierItem::emit(const char* signal, GVariant* arguments) {
 
 // The core hands over a new picture with each menu it builds, mostly the same
 // pixels: panels then need not fetch them again.
-namespace {
-
-// Compared as bytes: g_variant_equal compares containers by printing both as
-// text, which for the pictures' tens of kilobytes took most of a start-up.
-bool sameBytes(GVariant* a, GVariant* b) {
-    return g_variant_is_of_type(a, g_variant_get_type(b)) &&
-           g_variant_get_size(a) == g_variant_get_size(b) &&
-           std::memcmp(g_variant_get_data(a), g_variant_get_data(b), g_variant_get_size(a)) == 0;
-}
-
-} // namespace
-
 void StatusNotifierItem::setIconPixmaps(GVariant* pixmaps) {
     GVariantPtr taken(g_variant_ref_sink(pixmaps));
     if (sameBytes(taken.get(), pixmaps_.get())) {
