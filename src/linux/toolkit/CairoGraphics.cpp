@@ -111,6 +111,51 @@ CairoSurfacePtr CairoImage::renderedAtHeight(int pixels) const {
     return surface;
 }
 
+CairoSurfacePtr CairoImage::renderedSquare(int pixels) const {
+    CairoSurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels, pixels));
+    if (parts_.empty()) {
+        const CairoSurfacePtr wide = renderedAtHeight(pixels);
+        const double width = cairo_image_surface_get_width(wide.get());
+        const double scale = std::min(1.0, pixels / width);
+        CairoPtr context(cairo_create(surface.get()));
+        cairo_translate(context.get(), (pixels - width * scale) / 2, 0);
+        cairo_scale(context.get(), scale, scale);
+        cairo_set_source_surface(context.get(), wide.get(), 0, 0);
+        cairo_paint(context.get());
+        return surface;
+    }
+    // One scale for all parts keeps their proportions: the widest fits the
+    // width, all of them together the height.
+    double widest = 0;
+    double stacked = 0;
+    for (const Rect& part : parts_) {
+        widest = std::max(widest, part.width);
+        stacked += part.height;
+    }
+    const double scale = std::min(pixels / widest, pixels / stacked);
+    CairoPtr context(cairo_create(surface.get()));
+    double top = (pixels - stacked * scale) / 2;
+    for (auto part = parts_.rbegin(); part != parts_.rend(); ++part) {
+        cairo_save(context.get());
+        cairo_translate(context.get(), (pixels - part->width * scale) / 2, top);
+        cairo_scale(context.get(), scale, scale);
+        paintPart(context.get(), *part);
+        cairo_restore(context.get());
+        top += part->height * scale;
+    }
+    context.reset();
+    cairo_surface_flush(surface.get());
+    return surface;
+}
+
+// Paints one part of the recording with its top left corner at the origin.
+void CairoImage::paintPart(cairo_t* context, const Rect& part) const {
+    cairo_rectangle(context, 0, 0, part.width, part.height);
+    cairo_clip(context);
+    cairo_set_source_surface(context, recording_.get(), -part.x, -part.y);
+    cairo_paint(context);
+}
+
 void CairoImage::drawText(const std::string& text, Point at, Font font) {
     if (!context_) {
         return;
@@ -145,6 +190,7 @@ void CairoImage::drawGermanFlag(Point at, Size box) {
     // Around the stripes, not over them: at 16 pixels it is under a pixel wide,
     // and over the bar it shows better than over the black stripe.
     const double frame = stripe * 0.3;
+    parts_.push_back({x - frame, top - frame, width + 2 * frame, 3 * stripe + 2 * frame});
     cairo_set_source_rgb(context_.get(), 0.6, 0.6, 0.6);
     cairo_set_line_width(context_.get(), frame);
     cairo_rectangle(context_.get(), x - frame / 2, top - frame / 2, width + frame,
@@ -157,6 +203,7 @@ void CairoImage::drawImage(const Image& image, Rect into) {
     if (!context_ || other == nullptr || other->size_.width <= 0 || other->size_.height <= 0) {
         return;
     }
+    parts_.push_back(into);
     cairo_save(context_.get());
     cairo_translate(context_.get(), into.x, into.y);
     cairo_scale(context_.get(), into.width / other->size_.width, into.height / other->size_.height);

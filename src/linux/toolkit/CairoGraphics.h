@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tunora {
 
@@ -42,14 +43,21 @@ class CairoImage : public Image {
     // The picture drawn anew, `pixels` high and as wide as its shape wants:
     // from the recording, sharp at that size; a loaded picture is scaled.
     CairoSurfacePtr renderedAtHeight(int pixels) const;
+    // The picture drawn anew into a square of `pixels`, for trays whose cells
+    // are square: the parts it was drawn from (the flag, each symbol) stacked,
+    // the last one on top, so that the picture fills the cell's height instead
+    // of a strip across its middle. A picture of one part is centred.
+    CairoSurfacePtr renderedSquare(int pixels) const;
 
   private:
     void drawGermanFlag(Point at, Size box);
+    void paintPart(cairo_t* context, const Rect& part) const;
 
     Size size_;
     CairoSurfacePtr surface_;
     CairoSurfacePtr recording_; // in points, made by the first lockFocus
     CairoPtr context_;
+    std::vector<Rect> parts_; // where each flag and symbol was drawn, in points
     bool template_ = false;
 };
 

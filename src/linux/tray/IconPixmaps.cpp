@@ -35,11 +35,11 @@ GVariant* pixmap(cairo_surface_t* surface) {
 
 } // namespace
 
-GVariant* iconPixmaps(const CairoImage& image, const std::vector<int>& heights) {
+GVariant* iconPixmaps(const CairoImage& image, const std::vector<int>& sizes) {
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE("a(iiay)"));
-    for (const int height : heights) {
-        const CairoSurfacePtr surface = image.renderedAtHeight(height);
+    for (const int size : sizes) {
+        const CairoSurfacePtr surface = image.renderedSquare(size);
         g_variant_builder_add_value(&builder, pixmap(surface.get()));
     }
     return g_variant_builder_end(&builder);

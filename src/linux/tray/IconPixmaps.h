@@ -7,14 +7,16 @@
 
 namespace tunora {
 
-// The heights panels draw tray pictures at (Plasma ~22, GNOME's bar 32 at
-// scale 1, 64 at scale 2, and the sizes between): one drawing for each, so no
-// panel scales the picture.
-inline const std::vector<int> trayPictureHeights{16, 22, 24, 32, 48, 64};
+// The sizes panels draw tray pictures at, all square cells: GNOME's
+// AppIndicator extension takes the smallest of at least 16 px, Plasma the
+// smallest that fills its 22 px cell, Xfce the largest shrunk to 22 and
+// Cinnamon the largest drawn at 24; 32 to 64 serve scaled screens. One
+// drawing for each, so no panel scales the picture much.
+inline const std::vector<int> trayPictureSizes{16, 22, 24, 32, 48, 64};
 
-// The picture drawn at each height, as a StatusNotifierItem's a(iiay): width,
-// height and non-premultiplied ARGB32 bytes in network byte order. A floating
-// reference.
-GVariant* iconPixmaps(const CairoImage& image, const std::vector<int>& heights);
+// The picture drawn into a square of each size, as a StatusNotifierItem's
+// a(iiay): width, height and non-premultiplied ARGB32 bytes in network byte
+// order. A floating reference.
+GVariant* iconPixmaps(const CairoImage& image, const std::vector<int>& sizes);
 
 } // namespace tunora
