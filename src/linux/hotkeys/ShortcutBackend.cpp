@@ -10,10 +10,6 @@
 namespace tunora {
 namespace {
 
-bool inWaylandSession() {
-    return nonEmptyVariable("WAYLAND_DISPLAY") || nonEmptyVariable("XDG_SESSION_TYPE") == "wayland";
-}
-
 bool usePortal() {
     if (const auto forced = nonEmptyVariable("TUNORA_SHORTCUTS")) {
         const std::string& choice = *forced;

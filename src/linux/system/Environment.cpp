@@ -12,4 +12,8 @@ std::optional<std::string> nonEmptyVariable(const char* name) {
     return std::string(value);
 }
 
+bool inWaylandSession() {
+    return nonEmptyVariable("WAYLAND_DISPLAY") || nonEmptyVariable("XDG_SESSION_TYPE") == "wayland";
+}
+
 } // namespace tunora

@@ -1,7 +1,6 @@
 #include "linux/tray/XEmbedTrayIcon.h"
 
 #include "linux/toolkit/GtkOnDemand.h"
-#include "linux/tray/GtkMenuBuilder.h"
 
 #include <algorithm>
 #include <gdk/gdkx.h>
@@ -13,8 +12,7 @@
 namespace tunora {
 
 XEmbedTrayIcon::XEmbedTrayIcon(ActionTarget& application, std::function<void(int)> scroll)
-    : application_(application), scroll_(std::move(scroll)), icon_(gtk_status_icon_new()),
-      accelerators_(gtk_accel_group_new()) {
+    : scroll_(std::move(scroll)), icon_(gtk_status_icon_new()), menu_(application) {
     gtk_status_icon_set_title(icon_.get(), "Tunora");
     gtk_status_icon_set_tooltip_text(icon_.get(), "Tunora");
     g_signal_connect(icon_.get(), "size-changed", G_CALLBACK(&XEmbedTrayIcon::onSizeChanged), this);
@@ -27,11 +25,6 @@ XEmbedTrayIcon::~XEmbedTrayIcon() {
     g_signal_handlers_disconnect_by_data(icon_.get(), this);
     gtk_status_icon_set_visible(icon_.get(), FALSE);
     icon_.reset();
-    // The widgets go while the accelerator group they are bound to still exists.
-    if (gtkMenu_) {
-        gtk_widget_destroy(gtkMenu_.get());
-    }
-    gtkMenu_.reset();
 }
 
 bool XEmbedTrayIcon::possible() {
@@ -43,17 +36,13 @@ void XEmbedTrayIcon::setPicture(std::shared_ptr<const CairoImage> picture) {
     drawPicture();
 }
 
-// A tray icon is a square: the picture, wider than high, is drawn to fit its
-// width, at the icon's own pixel size.
+// A tray icon is a square, drawn at the icon's own pixel size.
 void XEmbedTrayIcon::drawPicture() {
     if (!picture_ || picture_->size().width <= 0) {
         return;
     }
-    const double aspect = picture_->size().height / picture_->size().width;
-    const int height = std::max(1, int(size_ * aspect));
-    const CairoSurfacePtr surface = picture_->renderedAtHeight(height);
-    GObjectPtr<GdkPixbuf> pixbuf(gdk_pixbuf_get_from_surface(
-        surface.get(), 0, 0, cairo_image_surface_get_width(surface.get()), height));
+    const CairoSurfacePtr surface = picture_->renderedSquare(size_);
+    GObjectPtr<GdkPixbuf> pixbuf(gdk_pixbuf_get_from_surface(surface.get(), 0, 0, size_, size_));
     gtk_status_icon_set_from_pixbuf(icon_.get(), pixbuf.get());
 }
 
@@ -62,19 +51,7 @@ void XEmbedTrayIcon::setToolTip(const std::string& toolTip) {
 }
 
 void XEmbedTrayIcon::show(const Menu& menu) {
-    if (gtkMenu_ && canUpdateGtkMenu(gtkMenu_.get(), menu)) {
-        for (auto& widget :
-             updateGtkMenu(gtkMenu_.get(), menu, application_, accelerators_.get())) {
-            gtk_widget_destroy(widget.get());
-        }
-        return;
-    }
-    GtkWidget* gtkMenu = buildGtkMenu(menu, application_, accelerators_.get());
-    g_object_ref_sink(gtkMenu);
-    if (gtkMenu_) {
-        gtk_widget_destroy(gtkMenu_.get());
-    }
-    gtkMenu_.reset(gtkMenu);
+    menu_.show(menu);
 }
 
 gboolean XEmbedTrayIcon::onSizeChanged(GtkStatusIcon*, gint size, gpointer self) {
@@ -88,9 +65,9 @@ gboolean XEmbedTrayIcon::onSizeChanged(GtkStatusIcon*, gint size, gpointer self)
 
 void XEmbedTrayIcon::onPopup(GtkStatusIcon* statusIcon, guint button, guint time, gpointer self) {
     auto* icon = static_cast<XEmbedTrayIcon*>(self);
-    if (icon->gtkMenu_) {
-        gtk_menu_popup(GTK_MENU(icon->gtkMenu_.get()), nullptr, nullptr,
-                       &gtk_status_icon_position_menu, statusIcon, button, time);
+    if (GtkMenu* menu = icon->menu_.widget()) {
+        gtk_menu_popup(menu, nullptr, nullptr, &gtk_status_icon_position_menu, statusIcon, button,
+                       time);
     }
 }
 

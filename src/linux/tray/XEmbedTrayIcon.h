@@ -2,6 +2,7 @@
 
 #include "linux/glib/GObjectPtr.h"
 #include "linux/toolkit/CairoGraphics.h"
+#include "linux/tray/GtkTrayMenu.h"
 #include "platform/toolkit/Menu.h"
 
 #include <functional>
@@ -38,12 +39,10 @@ class XEmbedTrayIcon {
     static void onActivate(GtkStatusIcon*, gpointer self);
     static gboolean onScroll(GtkStatusIcon*, GdkEventScroll* event, gpointer self);
 
-    ActionTarget& application_;
     std::function<void(int)> scroll_;
     std::shared_ptr<const CairoImage> picture_;
     GObjectPtr<GtkStatusIcon> icon_;
-    GObjectPtr<GtkAccelGroup> accelerators_;
-    GObjectPtr<GtkWidget> gtkMenu_;
+    GtkTrayMenu menu_;
     int size_ = 22;
 };
 

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "linux/glib/GObjectPtr.h"
+#include "platform/toolkit/Menu.h"
+
+#include <gtk/gtk.h>
+
+namespace tunora {
+
+// The menu as GTK widgets, for the trays that need the program to draw it: the
+// XEmbed tray icon, and hosts that answer a left click with Activate instead
+// of opening the exported menu themselves (Cinnamon's xapp-sn-watcher).
+class GtkTrayMenu {
+  public:
+    explicit GtkTrayMenu(ActionTarget& application);
+    ~GtkTrayMenu();
+    GtkTrayMenu(const GtkTrayMenu&) = delete;
+    GtkTrayMenu& operator=(const GtkTrayMenu&) = delete;
+
+    // Shows `menu`, which must live until the next call or the end of this
+    // object; to be called with no activation of the menu shown before under way.
+    void show(const Menu& menu);
+    // nullptr until the first show().
+    GtkMenu* widget() const { return gtkMenu_ ? GTK_MENU(gtkMenu_.get()) : nullptr; }
+    // Pops the menu up with its corner at (x, y) on the screen, as a panel
+    // passes the click's position.
+    void popUpAt(int x, int y);
+
+  private:
+    static void position(GtkMenu*, gint* x, gint* y, gboolean* pushIn, gpointer self);
+
+    ActionTarget& application_;
+    GObjectPtr<GtkAccelGroup> accelerators_;
+    GObjectPtr<GtkWidget> gtkMenu_;
+    int x_ = 0;
+    int y_ = 0;
+};
+
+} // namespace tunora
