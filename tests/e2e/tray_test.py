@@ -13,7 +13,10 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from desktop import TUNORA, DesktopTestCase, interface_info, wait_for  # noqa: E402
-from gi.repository import Gio, GLib
+import gi  # noqa: E402
+gi.require_version("Pango", "1.0")
+from gi.repository import Gio, GLib, Pango  # noqa: E402
+from stream_server import MARKUP_TITLE  # noqa: E402
 
 ALT = "Alt+"
 # The test server's song title as the program passes it on: control characters
@@ -31,6 +34,12 @@ PLAYER_PROPERTIES = {"PlaybackStatus": "Stopped", "Rate": 1.0, "Volume": 1.0, "P
 
 
 NOT_STATIONS = {"Keyboard Shortcuts", "Launch at Login", "Check for Updates\u2026", "Quit", ""}
+
+
+def shown(tooltip):
+    """The tooltip's title and text as a panel shows them: parsed as Pango
+    markup, as GTK panels parse it (an error where it is not valid markup)."""
+    return tuple(Pango.parse_markup(markup, -1, "\0")[2] for markup in tooltip[2:])
 
 
 def station_items(node):
@@ -88,7 +97,30 @@ class MenuLayoutTest(DesktopTestCase):
         self.assertLessEqual({16, 22, 24, 32, 48, 64}, {h for _, h, _ in pixmaps}, "none scaled")
         for width, height, pixels in pixmaps:
             self.assertEqual(len(pixels), width * height * 4, "ARGB32")
-            self.assertGreater(width, height)
+            self.assertEqual(width, height, "square, as tray cells are")
+
+    def shown_windows(self):
+        """Where the program's windows on the screen are (GTK's leader, a
+        window off the screen, left out)."""
+        run = lambda *args: subprocess.run(["xdotool"] + list(args), env=self.desktop.env,
+                                           capture_output=True, text=True).stdout
+        found = run("search", "--onlyvisible", "--pid", str(self.desktop.tunora.popen.pid))
+        places = [run("getwindowgeometry", w).split("Position: ")[1].split()[0]
+                  for w in found.split()]
+        return [p for p in places if not p.startswith("-")]
+
+    def test_a_left_click_the_host_passes_on_opens_the_menu_where_it_was(self):
+        d = self.desktop
+        d.start_tunora()
+        d.layout()  # what a panel that opens the menu itself does: no window of ours
+        self.assertEqual(self.shown_windows(), [])
+        d.item_call("Activate", "(ii)", 300, 200)
+        wait_for(self.shown_windows, 5, "a menu window")
+        self.assertEqual(self.shown_windows(), ["300,200"])
+        d.xdotool("key", "Escape")
+        wait_for(lambda: not self.shown_windows(), 5, "the menu closed")
+        d.item_call("Activate", "(ii)", 300, 200)  # the same menu, again
+        wait_for(self.shown_windows, 5, "a menu window again")
 
     def test_a_flood_of_calls_that_make_a_library_warn_leaves_stderr_readable(self):
         d = self.desktop
@@ -192,15 +224,19 @@ class PlaybackTest(DesktopTestCase):
 
         # Plasma sends Qt's deltas (up positive, 120 a notch), GTK panels GDK's
         # (down positive, often 1): one step a call, each the way the wheel turned.
+        # Plasma 6.7 sends Qt's deltas as "vertical".
         for delta, orientation, volume in ((120, "Vertical", "0.350000"),
                                            (-120, "Vertical", "0.300000"),
-                                           (-120, "Vertical", "0.250000"),
+                                           (-120, "vertical", "0.250000"),
                                            (-1, "vertical", "0.300000"),
                                            (1, "vertical", "0.250000"),
                                            (-1, "vertical", "0.300000")):
             d.item_call("Scroll", "(is)", delta, orientation)
             wait_for(lambda: d.playerctl("volume") == volume, 5, "%d %s" % (delta, orientation))
 
+        # The hover text shows the level for a moment, then what plays again.
+        self.assertEqual(shown(d.item_property("ToolTip")), ("Ondo Kultur", "Volume 30 %"))
+        wait_for(lambda: shown(d.item_property("ToolTip")) == ("Ondo Kultur", ""), 6, "no level")
         wait_for(lambda: d.settings().get("volume") == 0.3, 5, "the volume saved again")
         d.stop_tunora()
         d.start_tunora()
@@ -302,14 +338,14 @@ class FailureTest(DesktopTestCase):
         self.assertEqual(checked_stations(d), ["NDR 2"])
         self.assertEqual(d.label(), "NDR 2")
         self.assertEqual(d.item_property("Title"), "NDR 2 \u2013 the server answered 404")
-        self.assertEqual(d.item_property("ToolTip")[2:], ("NDR 2", "the server answered 404"))
+        self.assertEqual(shown(d.item_property("ToolTip")), ("NDR 2", "the server answered 404"))
 
         d.set_faults({})
         d.click("NDR", "NDR 2")
         wait_for(lambda: d.sound_level() > 0.05, 15, "sound after the server was mended")
         self.assertEqual(d.playerctl("status"), "Playing")
         self.assertEqual(d.item_property("Title"), "NDR 2")
-        self.assertEqual(d.item_property("ToolTip")[2:], ("NDR 2", ""))
+        self.assertEqual(shown(d.item_property("ToolTip")), ("NDR 2", ""))
         self.assertEqual(len(d.notifications), 1)
 
     def test_the_song_title_shows_on_hover_and_now_playing_keeps_the_station(self):
@@ -322,9 +358,18 @@ class FailureTest(DesktopTestCase):
         d.click("NDR", "NDR 2")
         wait_for(lambda: d.item_property("Title") == "NDR 2 \u2013 " + SONG, 10, "the song title")
         wait_for(lambda: told, 5, "NewToolTip")  # Plasma reads only the tooltip
-        self.assertEqual(d.item_property("ToolTip")[2:], ("NDR 2", SONG))
+        self.assertEqual(shown(d.item_property("ToolTip")), ("NDR 2", SONG))
         self.assertEqual(d.playerctl("metadata", "xesam:title"), "NDR 2")
         self.assertEqual(d.notifications, [])
+
+        # Markup characters show as they are, in a text Qt takes for rich text
+        # (a tag first) and Pango parses; the plain title stays plain.
+        d.set_faults({"ondo/01": "icy-markup"})
+        d.click("Ondoria")
+        wait_for(lambda: d.item_property("Title") == "Ondoria \u2013 " + MARKUP_TITLE, 10, "title")
+        tooltip = d.item_property("ToolTip")
+        self.assertTrue(tooltip[3].startswith("<span>"), tooltip[3])
+        self.assertEqual(shown(tooltip), ("Ondoria", MARKUP_TITLE))
 
     def test_a_dropped_stream_reconnects_and_stays_playing_quietly(self):
         d = self.desktop

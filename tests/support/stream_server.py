@@ -18,7 +18,16 @@ ICY_METAINT = 8192
 # (libsoup refuses headers of 64 KiB and more).
 _title = b"StreamTitle='Tunora\x1b Test\r\nSong\x07\x7f " + b"x" * 4044 + b"';"
 ICY_NAME = "Station\x1b\x07 " + "n" * 16384
-ICY_TITLE_BLOCK = bytes([(len(_title) + 15) // 16]) + _title.ljust((len(_title) + 15) // 16 * 16, b"\0")
+
+
+def icy_block(metadata):
+    return bytes([(len(metadata) + 15) // 16]) + metadata.ljust((len(metadata) + 15) // 16 * 16, b"\0")
+
+
+ICY_TITLE_BLOCK = icy_block(_title)
+# /icy-markup: a title full of what markup readers take for markup.
+MARKUP_TITLE = 'Simon & Garfunkel <Live> - "100%" > 99 & more <b>bold</b>'
+MARKUP_TITLE_BLOCK = icy_block(b"StreamTitle='" + MARKUP_TITLE.encode() + b"';")
 counts = {}
 lock = threading.Lock()
 
@@ -69,7 +78,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             limit = BITRATE_BYTES
         if path in ("/stall", "/silent"):
             limit = int(BITRATE_BYTES * 1.5)
-        icy = path == "/icy" and self.headers.get("Icy-MetaData") == "1"
+        icy = path in ("/icy", "/icy-markup") and self.headers.get("Icy-MetaData") == "1"
+        if icy:
+            icy = MARKUP_TITLE_BLOCK if path == "/icy-markup" else ICY_TITLE_BLOCK
         self.send_response(200)
         self.send_header("Content-Type", "audio/mpeg")
         if icy:
@@ -124,7 +135,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
-    def stream(self, limit, stall, icy=False):
+    def stream(self, limit, stall, icy=None):
+        """icy: the metadata block to send, or None."""
         """stall: after limit, "stall" (no bytes), "silent" (zeros) or None (close)."""
         data = self.server.mp3
         if icy:  # ICY metadata after every ICY_METAINT bytes of audio
@@ -144,7 +156,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     position = (position + len(chunk)) % len(data)
                 self.wfile.write(chunk)
                 if icy and position % ICY_METAINT == 0:
-                    self.wfile.write(ICY_TITLE_BLOCK)
+                    self.wfile.write(icy)
                 sent += len(chunk)
                 ahead = (sent - burst) / BITRATE_BYTES - (time.monotonic() - start)
                 if ahead > 0:

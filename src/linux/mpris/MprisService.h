@@ -31,6 +31,8 @@ class MprisService : public NowPlayingCenter, public RemoteCommandCenter {
     void setPlaybackState(PlaybackState state) override;
     void addHandler(RemoteCommand command, Handler handler) override;
     void setVolume(double volume) override;
+    // The volume last published.
+    double volume() const { return volume_; }
     void setVolumeHandler(std::function<void(double)> handler) override {
         volumeHandler_ = std::move(handler);
     }

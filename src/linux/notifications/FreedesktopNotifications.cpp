@@ -1,6 +1,7 @@
 #include "linux/notifications/FreedesktopNotifications.h"
 
 #include "linux/glib/GObjectPtr.h"
+#include "linux/strings/Markup.h"
 
 #include <gio/gio.h>
 
@@ -57,6 +58,34 @@ GVariant* notifyParameters(const Notification& notification) {
                          -1);
 }
 
+bool announcesBodyMarkup(GVariant* capabilities) {
+    GVariantIter* names = nullptr;
+    g_variant_get(capabilities, "(as)", &names);
+    bool found = false;
+    const gchar* name = nullptr;
+    while (g_variant_iter_loop(names, "&s", &name)) {
+        found = found || g_strcmp0(name, "body-markup") == 0;
+    }
+    g_variant_iter_free(names);
+    return found;
+}
+
+// A server that announces body-markup parses the body as markup: a reason or
+// a song title with "&" or "<" in it is escaped, to show as it is.
+void notifyWithCapabilities(GObject* bus, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<Notification> notification(static_cast<Notification*>(data));
+    GError* rawError = nullptr;
+    GVariantPtr capabilities(
+        g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
+    GErrorPtr error(rawError);
+    if (capabilities && announcesBodyMarkup(capabilities.get())) {
+        notification->body = markupEscaped(notification->body);
+    }
+    g_dbus_connection_call(G_DBUS_CONNECTION(bus), serverName, serverPath, serverName, "Notify",
+                           notifyParameters(*notification), G_VARIANT_TYPE("(u)"),
+                           G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &onNotified, nullptr);
+}
+
 void sendNotification(GObject*, GAsyncResult* result, gpointer data) {
     std::unique_ptr<Notification> notification(static_cast<Notification*>(data));
     GError* rawError = nullptr;
@@ -65,9 +94,9 @@ void sendNotification(GObject*, GAsyncResult* result, gpointer data) {
     if (!bus) {
         return;
     }
-    g_dbus_connection_call(bus.get(), serverName, serverPath, serverName, "Notify",
-                           notifyParameters(*notification), G_VARIANT_TYPE("(u)"),
-                           G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &onNotified, nullptr);
+    g_dbus_connection_call(bus.get(), serverName, serverPath, serverName, "GetCapabilities",
+                           nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
+                           &notifyWithCapabilities, notification.release());
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "linux/tray/StatusNotifierItem.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -148,15 +149,21 @@ void StatusNotifierItem::setRegistered(bool registered) {
     }
 }
 
-// Qt panels (Plasma) send "Vertical" with Qt's sign, up positive, 120 a notch;
-// GTK panels (GNOME's extension, Xfce, waybar) send "vertical" with GDK's sign,
-// down positive. Either way one call is one step.
+// Qt panels (Plasma) send Qt's sign, up positive, 120 a notch: up to 6.6 as
+// "Vertical", since 6.7 as "vertical". GTK panels (GNOME's extension, Xfce,
+// Cinnamon, waybar) send "vertical" with GDK's sign, down positive, a few units
+// a notch. So a lowercase "vertical" of Qt's size is read with Qt's sign.
+// Either way one call is one step.
 int StatusNotifierItem::scrollSteps(int delta, const std::string& orientation) {
+    constexpr int qtSized = 15; // an eighth of a Qt notch: more than any GTK panel sends
     const int sign = delta > 0 ? 1 : delta < 0 ? -1 : 0;
     if (orientation == "Vertical" || orientation == "horizontal" || orientation == "Horizontal") {
         return sign;
     }
-    return orientation == "vertical" ? -sign : 0;
+    if (orientation != "vertical") {
+        return 0;
+    }
+    return std::abs(delta) >= qtSized ? sign : -sign;
 }
 
 void StatusNotifierItem::onMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*,
@@ -166,7 +173,12 @@ void StatusNotifierItem::onMethodCall(GDBusConnection*, const gchar*, const gcha
     const std::string name(method);
     // Answered first: what the call does may take a while (a stream to open).
     g_dbus_method_invocation_return_value(invocation, nullptr);
-    if (name == "SecondaryActivate" && self->callbacks_.secondaryActivate) {
+    if (name == "Activate" && self->callbacks_.activate) {
+        gint32 x = 0;
+        gint32 y = 0;
+        g_variant_get(parameters, "(ii)", &x, &y);
+        self->callbacks_.activate(x, y);
+    } else if (name == "SecondaryActivate" && self->callbacks_.secondaryActivate) {
         self->callbacks_.secondaryActivate();
     } else if (name == "Scroll" && self->callbacks_.scroll) {
         gint32 delta = 0;
@@ -176,7 +188,7 @@ void StatusNotifierItem::onMethodCall(GDBusConnection*, const gchar*, const gcha
             self->callbacks_.scroll(steps);
         }
     }
-    // Activate and ContextMenu: the panel opens the menu itself (ItemIsMenu).
+    // ContextMenu: the panel opens the menu itself (ItemIsMenu).
 }
 
 GVariant* StatusNotifierItem::onGetProperty(GDBusConnection*, const gchar*, const gchar*,

@@ -17,6 +17,9 @@ namespace tunora {
 class StatusNotifierItem {
   public:
     struct Callbacks {
+        // A left click, where the host does not open the menu itself: the
+        // click's position on the screen (0, 0 where the host knows none).
+        std::function<void(int x, int y)> activate;
         std::function<void()> secondaryActivate;
         // +1 a step up (louder), -1 a step down.
         std::function<void(int steps)> scroll;

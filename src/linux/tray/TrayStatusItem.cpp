@@ -1,6 +1,12 @@
 #include "linux/tray/TrayStatusItem.h"
 
+#include "linux/strings/GettextStrings.h"
+#include "linux/strings/Markup.h"
+#include "linux/system/Environment.h"
+#include "linux/toolkit/GtkOnDemand.h"
 #include "linux/tray/IconPixmaps.h"
+
+#include <cmath>
 
 namespace tunora {
 namespace {
@@ -17,12 +23,24 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+// The tooltip's text is markup for every panel that shows it. Plasma renders it
+// as rich text only where Qt::mightBeRichText says so: a tag Qt knows before the
+// first line break; otherwise it shows "&amp;" as it stands. Pango-based panels
+// (waybar, GTK hosts) always parse it, and a bare "&" or "<" there is an error.
+// So the text is escaped and wrapped in <span>, which both know and neither
+// draws. The title is escaped for Pango readers; Plasma shows it as plain text,
+// and the stations' names hold nothing an escape would change.
+std::string toolTipMarkup(const std::string& text) {
+    return text.empty() ? "" : "<span>" + markupEscaped(text) + "</span>";
+}
+
 } // namespace
 
 TrayStatusItem::TrayStatusItem(ActionTarget& application, Options options)
     : application_(application), options_(std::move(options)), export_(menuPath, application),
       item_(menuPath,
             {
+                .activate = [this](int x, int y) { activate(x, y); },
                 .secondaryActivate =
                     [this] {
                         if (options_.playPause) {
@@ -41,6 +59,7 @@ TrayStatusItem::TrayStatusItem(ActionTarget& application, Options options)
 TrayStatusItem::~TrayStatusItem() {
     showSource_.reset();
     xembed_.reset(); // its widgets point into the menu
+    popUpMenu_.reset();
 }
 
 void TrayStatusItem::setImage(std::shared_ptr<Image> image) {
@@ -52,7 +71,7 @@ void TrayStatusItem::setImage(std::shared_ptr<Image> image) {
         return;
     }
     picture_ = std::move(picture);
-    item_.setIconPixmaps(iconPixmaps(*picture_, trayPictureHeights));
+    item_.setIconPixmaps(iconPixmaps(*picture_, trayPictureSizes));
     if (xembed_) {
         xembed_->setPicture(picture_);
     }
@@ -62,22 +81,29 @@ void TrayStatusItem::setTitle(const std::string& title) {
     item_.setLabel(trimmed(title));
 }
 
-// "NDR 2 – Artist - Song": the station is the tooltip's title, the rest its text.
 void TrayStatusItem::setToolTip(const std::string& toolTip) {
     toolTip_ = toolTip;
     item_.setTitle(toolTip.empty() ? "Tunora" : toolTip);
-    const std::string dash = " \u2013 ";
-    const auto split = toolTip.find(dash);
-    if (toolTip.empty()) {
-        item_.setToolTip("Tunora", "");
-    } else if (split == std::string::npos) {
-        item_.setToolTip(toolTip, "");
-    } else {
-        item_.setToolTip(toolTip.substr(0, split), toolTip.substr(split + dash.size()));
+    if (!volumeSource_) {
+        showToolTip();
     }
     if (xembed_) {
         xembed_->setToolTip(toolTip);
     }
+}
+
+// "NDR 2 – Artist - Song": the station is the tooltip's title, the rest its
+// text; while a wheel step is fresh, the text is the volume.
+void TrayStatusItem::showToolTip() {
+    const std::string dash = " \u2013 ";
+    const auto split = toolTip_.find(dash);
+    std::string title = toolTip_.empty() ? "Tunora" : toolTip_.substr(0, split);
+    std::string text = split == std::string::npos ? "" : toolTip_.substr(split + dash.size());
+    if (volumeSource_ && options_.volume) {
+        const long percent = std::lround(options_.volume() * 100);
+        text = GettextStrings::translate(N_("Volume")) + " " + std::to_string(percent) + " %";
+    }
+    item_.setToolTip(markupEscaped(title), toolTipMarkup(text));
 }
 
 void TrayStatusItem::setScrollHandler(std::function<void(int)> handler) {
@@ -85,9 +111,36 @@ void TrayStatusItem::setScrollHandler(std::function<void(int)> handler) {
 }
 
 void TrayStatusItem::scroll(int steps) {
-    if (onScroll_) {
-        onScroll_(steps);
+    if (!onScroll_) {
+        return;
     }
+    onScroll_(steps);
+    if (options_.volume) {
+        volumeSource_.reset(g_timeout_add(guint(options_.volumeShown.count()),
+                                          &TrayStatusItem::volumeShownEnough, this));
+        showToolTip();
+    }
+}
+
+gboolean TrayStatusItem::volumeShownEnough(gpointer self) {
+    auto* item = static_cast<TrayStatusItem*>(self);
+    item->volumeSource_.forget();
+    item->showToolTip();
+    return G_SOURCE_REMOVE;
+}
+
+// Hosts that honour ItemIsMenu open the exported menu themselves and never send
+// this. On Wayland a program cannot place a menu at a point of the screen, and
+// no host there sends Activate for a menu-only item: nothing happens.
+void TrayStatusItem::activate(int x, int y) {
+    if (!menu_ || inWaylandSession() || gtkX11Display() == nullptr) {
+        return;
+    }
+    if (!popUpMenu_) {
+        popUpMenu_ = std::make_unique<GtkTrayMenu>(application_);
+        popUpMenu_->show(*menu_);
+    }
+    popUpMenu_->popUpAt(x, y);
 }
 
 void TrayStatusItem::setMenu(std::unique_ptr<Menu> menu) {
@@ -120,6 +173,9 @@ void TrayStatusItem::show(std::unique_ptr<Menu> menu) {
     export_.show(*menu);
     if (xembed_) {
         xembed_->show(*menu);
+    }
+    if (popUpMenu_) {
+        popUpMenu_->show(*menu);
     }
     menu_ = std::move(menu);
 }

@@ -2,12 +2,14 @@
 
 #include "linux/toolkit/CairoGraphics.h"
 #include "linux/tray/DbusmenuExport.h"
+#include "linux/tray/GtkTrayMenu.h"
 #include "linux/tray/StatusNotifierItem.h"
 #include "linux/tray/TrayPresence.h"
 #include "linux/tray/XEmbedTrayIcon.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/StatusItem.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -16,10 +18,12 @@ namespace tunora {
 // The status item as a StatusNotifierItem with its menu exported over dbusmenu,
 // and an XEmbed tray icon for as long as no StatusNotifierWatcher holds it.
 //
-// The picture goes to the panel as pixels at each height panels draw it, each
+// The picture goes to the panel as pixels at each size panels draw it, each
 // drawn anew; the title (without the core's leading space) into the label that
 // GNOME's AppIndicator extension and MATE draw; the hover text into the title
-// and, split into the station and what it plays, into the tooltip.
+// and, split into the station and what it plays, into the tooltip, which for a
+// few seconds after a wheel step shows the volume instead. A left click that
+// reaches the program (hosts that ignore ItemIsMenu) opens the menu on X11.
 class TrayStatusItem : public StatusItem, private StatusButton {
   public:
     struct Options {
@@ -27,6 +31,10 @@ class TrayStatusItem : public StatusItem, private StatusButton {
         std::function<void()> playPause;
         // Called once when, a few seconds after start, no tray shows the item.
         std::function<void()> onNoTray;
+        // The player's volume, 0.0 to 1.0, shown for a moment after a wheel step.
+        std::function<double()> volume;
+        // How long the hover text shows the volume after the last wheel step.
+        std::chrono::milliseconds volumeShown{3000};
     };
 
     TrayStatusItem(ActionTarget& application, Options options);
@@ -48,6 +56,9 @@ class TrayStatusItem : public StatusItem, private StatusButton {
     static gboolean showPending(gpointer self);
     void registrationChanged(bool registered);
     void scroll(int steps);
+    void activate(int x, int y);
+    void showToolTip();
+    static gboolean volumeShownEnough(gpointer self);
 
     ActionTarget& application_;
     Options options_;
@@ -59,8 +70,10 @@ class TrayStatusItem : public StatusItem, private StatusButton {
     GSourceId showSource_;
     std::shared_ptr<const CairoImage> picture_;
     std::string toolTip_;
+    GSourceId volumeSource_; // while the hover text shows the volume
     bool registered_ = false;
     std::unique_ptr<XEmbedTrayIcon> xembed_;
+    std::unique_ptr<GtkTrayMenu> popUpMenu_; // made by the first Activate on X11
     std::unique_ptr<TrayPresence> trayPresence_;
 };
 
