@@ -2,11 +2,6 @@
 
 #include "linux/tray/GtkMenuBuilder.h"
 
-// gtk_menu_popup is deprecated in GTK 3 for gtk_menu_popup_at_rect, which needs
-// a window of the program's own to place the menu against; a tray program has
-// none, and on X11 a position on the screen is all a panel passes.
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-
 namespace tunora {
 
 GtkTrayMenu::GtkTrayMenu(ActionTarget& application)
@@ -35,23 +30,16 @@ void GtkTrayMenu::show(const Menu& menu) {
     gtkMenu_.reset(gtkMenu);
 }
 
+// Placed against a point of the root window: the menu hangs down from the
+// point, and where that does not fit (a panel at the bottom passes a point on
+// it) GTK flips it to stand on the point or slides it into the screen.
 void GtkTrayMenu::popUpAt(int x, int y) {
     if (!gtkMenu_) {
         return;
     }
-    x_ = x;
-    y_ = y;
-    gtk_menu_popup(GTK_MENU(gtkMenu_.get()), nullptr, nullptr, &GtkTrayMenu::position, this, 0,
-                   gtk_get_current_event_time());
-}
-
-// Pushed in: a panel at the bottom passes a point on it, and the menu then
-// opens upwards instead of off the screen.
-void GtkTrayMenu::position(GtkMenu*, gint* x, gint* y, gboolean* pushIn, gpointer self) {
-    auto* menu = static_cast<GtkTrayMenu*>(self);
-    *x = menu->x_;
-    *y = menu->y_;
-    *pushIn = TRUE;
+    const GdkRectangle point{x, y, 1, 1};
+    gtk_menu_popup_at_rect(GTK_MENU(gtkMenu_.get()), gdk_get_default_root_window(), &point,
+                           GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, nullptr);
 }
 
 } // namespace tunora

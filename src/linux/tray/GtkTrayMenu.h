@@ -27,13 +27,9 @@ class GtkTrayMenu {
     void popUpAt(int x, int y);
 
   private:
-    static void position(GtkMenu*, gint* x, gint* y, gboolean* pushIn, gpointer self);
-
     ActionTarget& application_;
     GObjectPtr<GtkAccelGroup> accelerators_;
     GObjectPtr<GtkWidget> gtkMenu_;
-    int x_ = 0;
-    int y_ = 0;
 };
 
 } // namespace tunora
