@@ -2,6 +2,7 @@
 
 #include "linux/net/HttpsRules.h"
 #include "linux/playback/NetworkWatch.h"
+#include "linux/playback/Preconnector.h"
 #include "linux/playback/SleepMonitor.h"
 #include "linux/playback/StreamPipeline.h"
 
@@ -57,6 +58,14 @@ void GstStreamPlayerFactory::loadGStreamer() {
             gst_object_unref(plugin);
         }
     }
+    // The system's certificates are read when first asked for: here, not in the
+    // first TLS handshake after a click. A CA file of the listener's replaces them.
+    if (!environment_->settings.tlsCaFile) {
+        if (GTlsDatabase* database =
+                g_tls_backend_get_default_database(g_tls_backend_get_default())) {
+            g_object_unref(database);
+        }
+    }
     g_source_attach(loaded_.get(), nullptr);
 }
 
@@ -84,6 +93,10 @@ std::unique_ptr<StreamPlayer> GstStreamPlayerFactory::makePlayer(const std::stri
         startWatches();
     }
     return std::make_unique<GstStreamPlayer>(url, environment_);
+}
+
+std::shared_ptr<ConnectionWarmer> GstStreamPlayerFactory::connectionWarmer() {
+    return std::make_shared<Preconnector>(environment_, networkMonitor_.get());
 }
 
 void GstStreamPlayerFactory::startWatches() {

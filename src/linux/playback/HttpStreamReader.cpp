@@ -151,6 +151,9 @@ void HttpStreamReader::Request::answered() {
             checkRedirect(url, soup_message_headers_get_one(headers, "Location"), redirects++);
         switch (check.verdict) {
         case RedirectCheck::Verdict::follow:
+            if (handlers.redirecting && !handlers.redirecting(check.target)) {
+                return;
+            }
             send(check.target);
             return;
         case RedirectCheck::Verdict::insecure:

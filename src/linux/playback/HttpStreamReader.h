@@ -28,6 +28,9 @@ class HttpStreamReader {
         std::function<void(StreamFailure failure)> failed;
         // The body ended (closed or broken); nothing more follows.
         std::function<void(std::string why)> ended;
+        // A redirect to `target` is about to be followed; false: it is not, and
+        // nothing more follows. Absent: every allowed redirect is followed.
+        std::function<bool(const std::string& target)> redirecting;
         // False: the audio taken so far is enough; reading waits until it is true.
         std::function<bool()> hasRoom;
     };
