@@ -134,8 +134,10 @@ void GstStreamPlayer::start() {
     audioGiven_ = false;
     // Where the dispatcher sent this station a moment ago: asking it again costs
     // a round trip and a connection to another host.
-    const std::optional<std::string> remembered =
-        environment_->redirects.target(url_, connectedAt_);
+    std::optional<std::string> remembered = environment_->redirects.target(url_, connectedAt_);
+    if (remembered && isHttps(*remembered) && !environment_->tlsProblem.empty()) {
+        remembered.reset(); // refused before a request: that would fail inside the reader
+    }
     atRemembered_ = remembered.has_value();
     servedFrom_ = remembered.value_or(url_);
     environment_->warmLimit.used(originOf(servedFrom_));
