@@ -146,6 +146,20 @@ class MenuLayoutTest(DesktopTestCase):
 
 
 class PlaybackTest(DesktopTestCase):
+    def test_a_menu_the_panel_opens_warms_one_connection_that_the_click_then_uses(self):
+        d = self.desktop
+        d.start_tunora()
+        ndr = d.find("NDR")["id"]
+
+        def open_menu():  # until the players' session, made a moment after start, warms
+            d._menu_call("AboutToShowGroup", GLib.Variant("(ai)", ([0, ndr],)))
+            return d.requests("connections") >= 1
+        wait_for(open_menu, 10, "a connection opened ahead")
+        self.assertEqual(d.requests("requests"), 0, "nothing asked for before the click")
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: d.sound_level() > 0.05, 15, "sound at the sink")
+        self.assertEqual((d.requests("connections"), d.requests("requests")), (1, 1))
+
     def test_choose_pause_resume_and_switch(self):
         d = self.desktop
         d.start_tunora()

@@ -67,9 +67,13 @@ class FakeStatusItem : public StatusItem {
     void setScrollHandler(std::function<void(int)> handler) override {
         scroll = std::move(handler);
     }
+    void setMenuOpeningHandler(std::function<void(const Menu&)> handler) override {
+        opening = std::move(handler);
+    }
 
     FakeStatusButton statusButton;
     std::function<void(int)> scroll;
+    std::function<void(const Menu&)> opening; // as the panel opens a menu
     std::unique_ptr<Menu> current;
     int menusSet = 0;
 };

@@ -5,8 +5,9 @@ Serves an MP3 file, looping, at real-time pace after a one-second burst. Paths
 choose faults (see do_GET) and update feeds (/feed/<name>, see feed). With
 --faults FILE (JSON: {"part of a path": "fault path"}, e.g. {"ndr2": "404"}),
 read on every request, a test breaks and mends stations while they run. With
---counts, the requests per path are kept in a JSON file, and under "open:<path>"
-the streams of that path still connected. Prints its port on stdout; stops by
+--counts, the requests per path are kept in a JSON file, under "open:<path>"
+the streams of that path still connected, and under "connections" and
+"requests" the totals. Prints its port on stdout; stops by
 itself after --lifetime seconds.
 """
 import argparse, os, http.server, json, socketserver, ssl, sys, threading, time
@@ -47,8 +48,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 os.replace(self.server.counts_file + ".tmp", self.server.counts_file)
             return counts[key]
 
+    def setup(self):
+        self.count("connections")
+        super().setup()
+
     def do_GET(self):
         requested = self.path.split("?")[0]
+        self.count("requests")
         nth = self.count(requested)
         path = self.apply_faults(requested)
         if path == "/reset-once" and nth == 1:
@@ -62,6 +68,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.reply(200, "text/html", b"<html><body>" + b"x" * 4096 + b"</body></html>")
         redirects = {"/redirect-here": "/tone.mp3", "/redirect-here-feed": "feed/newer",
                      "/redirect-to-http": self.server.redirect_target}
+        if path.startswith("/dispatch/"):  # to another host name: a dispatcher and its edge
+            redirects[path] = "%s://localhost:%d/%s" % (
+                self.server.scheme, self.server.server_address[1], path[len("/dispatch/"):])
         if path in redirects:
             self.send_response(302)
             self.send_header("Location", redirects[path])
@@ -186,6 +195,7 @@ def main():
     server.redirect_target = args.redirect_target or (
         "http://127.0.0.1:%d/tone.mp3" % server.server_address[1])
     server.counts_file = args.counts
+    server.scheme = "https" if args.cert else "http"
     server.faults_file = args.faults
     if args.cert:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)

@@ -47,6 +47,11 @@ std::shared_ptr<MenuManager> MenuManager::create(std::shared_ptr<StatusItem> sta
             strong->hotkeyTriggered(slot);
         }
     };
+    manager->statusItem_->setMenuOpeningHandler([weak = manager->self_](const Menu& opening) {
+        if (auto strong = weak.lock()) {
+            strong->menuOpening(opening);
+        }
+    });
     manager->installRemoteCommands();
     // The menu names the keys the desktop bound, so it follows their changes.
     manager->hotkeyManager_->onHotkeysChanged = [weak = manager->self_] {
@@ -209,6 +214,36 @@ std::string MenuManager::slotKeyName(int slot) {
         text.replace(at, 2, std::to_string(slot + 1));
     }
     return text;
+}
+
+// A listener who opens the menu is about to choose: the connections the choice
+// needs are opened while they read. The whole menu offers the current station
+// and the shortcut stations; a network's submenu offers its stations.
+void MenuManager::menuOpening(const Menu& opening) {
+    if (!services_.warmer) {
+        return;
+    }
+    std::vector<std::string> urls;
+    auto add = [&](const std::optional<std::string>& id) {
+        if (const auto index = id ? findChannelIndex(channels_, *id) : std::nullopt) {
+            urls.push_back(channels_[*index].streamURL().toString());
+        }
+    };
+    if (&opening == statusItem_->menu()) {
+        const auto& current = audioPlayer_->currentChannel();
+        add(current ? std::optional(current->id()) : std::nullopt);
+        for (int slot = 0; slot < HotkeyManager::slotCount; ++slot) {
+            add(hotkeyManager_->channelIdForSlot(slot));
+        }
+    } else {
+        for (const auto& item : opening.items()) {
+            if (item->action() == "channelSelected:" &&
+                std::size_t(item->tag()) < channels_.size()) {
+                add(channels_[std::size_t(item->tag())].id());
+            }
+        }
+    }
+    services_.warmer->warm(urls);
 }
 
 std::unique_ptr<MenuItem> MenuManager::channelMenuItem(const OndoChannel& channel) {

@@ -3,6 +3,7 @@
 #include "core/catalogue/OndoChannel.h"
 #include "core/hotkeys/HotkeyManager.h"
 #include "core/playback/AudioPlayer.h"
+#include "platform/ConnectionWarmer.h"
 #include "platform/InstanceCommandCenter.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/LoginItemService.h"
@@ -43,6 +44,8 @@ class MenuManager : public ActionTarget {
         // Runs work once the event loop has handled what is already waiting;
         // absent: at once. Changes that come in a burst rebuild the menu once.
         std::function<void(std::function<void()>)> runWhenIdle = {};
+        // Opens connections to the stations a menu shows as it opens; none: not done.
+        std::shared_ptr<ConnectionWarmer> warmer = {};
     };
 
     static constexpr int slotTagMultiplier = 100000;
@@ -69,6 +72,7 @@ class MenuManager : public ActionTarget {
                 Services services);
 
     void rebuildMenu();
+    void menuOpening(const Menu& opening);
     void setNeedsRebuild();
     std::unique_ptr<MenuItem> channelMenuItem(const OndoChannel& channel);
     std::unique_ptr<MenuItem> hotkeySubmenuItem();

@@ -62,8 +62,9 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
             options.updateFeedUrl, options.version, settings, std::make_shared<GtkUpdateDialogs>(),
             updates);
     };
+    auto streams = std::make_shared<GstStreamPlayerFactory>(playback);
     return {
-        .streams = std::make_shared<GstStreamPlayerFactory>(playback),
+        .streams = streams,
         .nowPlaying = mpris,
         .remoteCommands = remoteCommands,
         .statusBar = std::make_shared<TrayStatusBar>(
@@ -95,6 +96,7 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
                 .remoteCommands = remoteCommands,
                 .instanceCommands = instanceCommands,
                 .runWhenIdle = runWhenIdle,
+                .warmer = streams->connectionWarmer(),
             },
     };
 }

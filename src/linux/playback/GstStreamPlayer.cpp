@@ -132,6 +132,15 @@ void GstStreamPlayer::start() {
     }
     connectedAt_ = Clock::now();
     audioGiven_ = false;
+    // Where the dispatcher sent this station a moment ago: asking it again costs
+    // a round trip and a connection to another host.
+    std::optional<std::string> remembered = environment_->redirects.target(url_, connectedAt_);
+    if (remembered && isHttps(*remembered) && !environment_->tlsProblem.empty()) {
+        remembered.reset(); // refused before a request: that would fail inside the reader
+    }
+    atRemembered_ = remembered.has_value();
+    servedFrom_ = remembered.value_or(url_);
+    environment_->warmLimit.used(originOf(servedFrom_));
     // A connection gets its network timeout to deliver the first sound.
     scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
     HttpStreamReader::Handlers handlers{
@@ -146,15 +155,52 @@ void GstStreamPlayer::start() {
                 // up to 4 KiB of whatever the server sends, control characters included
                 emit(StreamEvent::Kind::titled, {}, untrustedText(title));
             },
-        .failed = [this](StreamFailure failure) { streamDropped(std::move(failure)); },
+        .failed =
+            [this](StreamFailure failure) {
+                if (!fellBack()) {
+                    streamDropped(std::move(failure));
+                }
+            },
         .ended = [this](std::string why) { bodyEnded(std::move(why)); },
+        .redirecting = [this](const std::string& target) { return redirecting(target); },
         .hasRoom = [this] { return pipeline().hasRoom(); },
     };
-    reader_ = std::make_unique<HttpStreamReader>(environment_->session.get(), url_,
+    reader_ = std::make_unique<HttpStreamReader>(environment_->session.get(), servedFrom_,
                                                  environment_->tlsProblem, std::move(handlers));
 }
 
+// A remembered target is where a dispatcher once sent the station, not where
+// it must send it: one that redirects elsewhere is left for the dispatcher's
+// answer of today, so the redirect limit counts from the station's address.
+bool GstStreamPlayer::redirecting(const std::string& target) {
+    if (fellBack()) {
+        return false;
+    }
+    servedFrom_ = target;
+    environment_->warmLimit.used(originOf(target));
+    return true;
+}
+
+// Anything that goes wrong at a remembered target: the station's own address
+// again, at once and without counting as a drop.
+bool GstStreamPlayer::fellBack() {
+    if (!atRemembered_ || audioGiven_) {
+        return false;
+    }
+    g_debug("%s: %s failed, asking the station's address", url_.c_str(), servedFrom_.c_str());
+    environment_->redirects.forget(url_);
+    disconnect();
+    start();
+    return true;
+}
+
 void GstStreamPlayer::answered(const std::string& contentType) {
+    if (isText(contentType) && fellBack()) {
+        return;
+    }
+    if (!isText(contentType) && !atRemembered_ && servedFrom_ != url_) {
+        environment_->redirects.remember(url_, servedFrom_, Clock::now());
+    }
     if (isText(contentType)) {
         streamDropped({Reason::notAudio, 0, "the server sent " + contentType});
         return;
@@ -189,6 +235,9 @@ void GstStreamPlayer::answered(const std::string& contentType) {
 
 // The last of the audio still plays; the drop counts once it has.
 void GstStreamPlayer::bodyEnded(std::string why) {
+    if (fellBack()) {
+        return;
+    }
     reader_.reset();
     if (!audioGiven_ || !pipeline().owns(this)) {
         streamDropped({Reason::other, 0, std::move(why)});
@@ -215,6 +264,9 @@ void GstStreamPlayer::startedFlowing() {
 
 // The stream ended or failed: retried, given up on or failed as the policy says.
 void GstStreamPlayer::streamDropped(StreamFailure failure) {
+    if (atRemembered_) {
+        environment_->redirects.forget(url_); // the edge is in trouble: ask the dispatcher
+    }
     disconnect();
     const bool wasFlowing = phase_ == Phase::flowing;
     const ReconnectPolicy::Decision decision = policy_.dropped(Clock::now(), wasFlowing);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "linux/glib/GObjectPtr.h"
+#include "linux/net/RedirectMemory.h"
+#include "linux/net/WarmLimit.h"
 #include "linux/playback/PlaybackSettings.h"
 #include "linux/playback/ReconnectPolicy.h"
 #include "platform/StreamPlayer.h"
@@ -36,6 +38,8 @@ struct StreamPlayerEnvironment {
     std::string tlsProblem;
     GObjectPtr<SoupSession> session;
     std::unique_ptr<StreamPipeline> pipeline; // made with the first stream
+    RedirectMemory redirects;
+    WarmLimit warmLimit;
 
     bool networkAvailable() const;
     StreamPipeline& sharedPipeline();
@@ -74,6 +78,8 @@ class GstStreamPlayer : public StreamPlayer {
     void connect();
     void start();
     void disconnect();
+    bool redirecting(const std::string& target);
+    bool fellBack();
     void answered(const std::string& contentType);
     void bodyEnded(std::string why);
     void startedFlowing();
@@ -94,8 +100,10 @@ class GstStreamPlayer : public StreamPlayer {
     GSourceId startTimer_;
     GSourceId silenceCheck_;
     std::chrono::steady_clock::time_point connectedAt_{};
-    bool audioGiven_ = false;  // some of this connection's audio went to the pipeline
-    std::string endedBecause_; // why the body ended, while its last audio plays
+    bool audioGiven_ = false;   // some of this connection's audio went to the pipeline
+    bool atRemembered_ = false; // this connection went straight to a remembered redirect target
+    std::string servedFrom_;    // the address this connection's request is at
+    std::string endedBecause_;  // why the body ended, while its last audio plays
     Phase phase_ = Phase::stopped;
     StreamFailure::Reason failureReason_ = StreamFailure::Reason::other;
     bool wantsToPlay_ = false;

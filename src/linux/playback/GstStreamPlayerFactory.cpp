@@ -2,12 +2,20 @@
 
 #include "linux/net/HttpsRules.h"
 #include "linux/playback/NetworkWatch.h"
+#include "linux/playback/Preconnector.h"
 #include "linux/playback/SleepMonitor.h"
 #include "linux/playback/StreamPipeline.h"
 
 #include <vector>
 
 namespace tunora {
+namespace {
+
+// Far more than the requests a burst of commands may leave waiting for answers.
+constexpr int maxConnectionsPerHost = 16;
+constexpr int maxConnections = 32;
+
+} // namespace
 
 GstStreamPlayerFactory::GstStreamPlayerFactory(PlaybackSettings settings,
                                                GNetworkMonitor* networkMonitor)
@@ -50,6 +58,14 @@ void GstStreamPlayerFactory::loadGStreamer() {
             gst_object_unref(plugin);
         }
     }
+    // The system's certificates are read when first asked for: here, not in the
+    // first TLS handshake after a click. A CA file of the listener's replaces them.
+    if (!environment_->settings.tlsCaFile) {
+        if (GTlsDatabase* database =
+                g_tls_backend_get_default_database(g_tls_backend_get_default())) {
+            g_object_unref(database);
+        }
+    }
     g_source_attach(loaded_.get(), nullptr);
 }
 
@@ -79,6 +95,10 @@ std::unique_ptr<StreamPlayer> GstStreamPlayerFactory::makePlayer(const std::stri
     return std::make_unique<GstStreamPlayer>(url, environment_);
 }
 
+std::shared_ptr<ConnectionWarmer> GstStreamPlayerFactory::connectionWarmer() {
+    return std::make_shared<Preconnector>(environment_, networkMonitor_.get());
+}
+
 void GstStreamPlayerFactory::startWatches() {
     // The environment outlives its watches, which it owns.
     StreamPlayerEnvironment* environment = environment_.get();
@@ -92,8 +112,12 @@ void GstStreamPlayerFactory::startWatches() {
     const PlaybackSettings& settings = environment->settings;
     // One session on the main loop for every stream: its connections are
     // opened, read and closed on the main thread only.
+    // A request the listener left keeps its connection until its answer comes
+    // (or the timeout): libsoup's two connections per host would queue the
+    // station chosen next behind two such requests to the same host.
     environment->session.reset(soup_session_new_with_options(
-        "user-agent", "Tunora", "timeout", guint(settings.networkTimeout.count()), nullptr));
+        "user-agent", "Tunora", "timeout", guint(settings.networkTimeout.count()),
+        "max-conns-per-host", maxConnectionsPerHost, "max-conns", maxConnections, nullptr));
     if (const auto& caFile = settings.tlsCaFile) {
         GObjectPtr<GTlsDatabase> database =
             loadTrustedCertificates(*caFile, environment->tlsProblem);

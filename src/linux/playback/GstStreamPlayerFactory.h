@@ -2,6 +2,7 @@
 
 #include "linux/glib/GObjectPtr.h"
 #include "linux/playback/GstStreamPlayer.h"
+#include "platform/ConnectionWarmer.h"
 
 #include <thread>
 
@@ -18,6 +19,8 @@ class GstStreamPlayerFactory : public StreamPlayerFactory {
     GstStreamPlayerFactory(const GstStreamPlayerFactory&) = delete;
     GstStreamPlayerFactory& operator=(const GstStreamPlayerFactory&) = delete;
     std::unique_ptr<StreamPlayer> makePlayer(const std::string& url) override;
+    // Opens connections ahead on the players' session, as a menu opens.
+    std::shared_ptr<ConnectionWarmer> connectionWarmer();
 
   private:
     static constexpr guint warmUpDelay = 1000; // ms after the program starts

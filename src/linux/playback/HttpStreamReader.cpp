@@ -52,6 +52,7 @@ struct HttpStreamReader::Request {
     std::optional<IcyDemuxer> demuxer;
     GSourceId roomCheck;
     bool inFlight = false;    // an asynchronous call holds this
+    bool sending = false;     // that call is a send, waiting for the answer's headers
     bool dispatching = false; // a handler runs, which may let the reader go
 
     void send(const std::string& address);
@@ -79,7 +80,13 @@ HttpStreamReader::HttpStreamReader(SoupSession* session, const std::string& url,
 HttpStreamReader::~HttpStreamReader() {
     request_->owner = nullptr;
     request_->roomCheck.reset();
-    g_cancellable_cancel(request_->cancellable.get());
+    // A send is never cancelled: libsoup (3.6.5 at least) finishes a message
+    // twice when a cancel lands between its headers and the send's return.
+    // An abandoned send ends at the answer, whose body is closed at once, or
+    // at the session's timeout. Only the reading of an open body is stopped.
+    if (!request_->sending) {
+        g_cancellable_cancel(request_->cancellable.get());
+    }
     if (!request_->inFlight && !request_->dispatching) {
         delete request_; // closes the connection, if one is open
     }
@@ -109,20 +116,22 @@ void HttpStreamReader::Request::send(const std::string& address) {
     // Redirects are looked at here first: an https stream must stay on https.
     soup_message_add_flags(message.get(), SOUP_MESSAGE_NO_REDIRECT);
     inFlight = true;
-    soup_session_send_async(session, message.get(), G_PRIORITY_DEFAULT, cancellable.get(),
-                            &Request::onSent, this);
+    sending = true;
+    soup_session_send_async(session, message.get(), G_PRIORITY_DEFAULT, nullptr, &Request::onSent,
+                            this);
 }
 
 void HttpStreamReader::Request::onSent(GObject* session, GAsyncResult* result, gpointer self) {
     auto* request = static_cast<Request*>(self);
     request->inFlight = false;
+    request->sending = false;
     request->dispatching = true;
     GError* rawError = nullptr;
     GObjectPtr<GInputStream> body(
         soup_session_send_finish(SOUP_SESSION(session), result, &rawError));
     GErrorPtr error(rawError);
     if (request->owner == nullptr) {
-        Request::release(request);
+        Request::release(request); // an abandoned answer: its body closes with it
         return;
     }
     if (!body) {
@@ -142,6 +151,9 @@ void HttpStreamReader::Request::answered() {
             checkRedirect(url, soup_message_headers_get_one(headers, "Location"), redirects++);
         switch (check.verdict) {
         case RedirectCheck::Verdict::follow:
+            if (handlers.redirecting && !handlers.redirecting(check.target)) {
+                return;
+            }
             send(check.target);
             return;
         case RedirectCheck::Verdict::insecure:

@@ -12,9 +12,11 @@ namespace tunora {
 // Reads one radio stream over HTTP with the program's own libsoup session on
 // the main loop: asks for ICY metadata, follows redirects by the program's
 // rules (see HttpsRules.h), takes the metadata out of the audio and says why a
-// request failed in the words libsoup and GIO give. Going away cancels
-// whatever is under way and closes the connection at once, on the main
-// thread; no thread of anyone else's ever holds the session.
+// request failed in the words libsoup and GIO give. Going away stops the
+// reading of a body and closes its connection at once; a request still
+// waiting for its answer is left to take it, and its connection closes as it
+// comes, all on the main thread; no thread of anyone else's ever holds the
+// session.
 class HttpStreamReader {
   public:
     struct Handlers {
@@ -26,6 +28,9 @@ class HttpStreamReader {
         std::function<void(StreamFailure failure)> failed;
         // The body ended (closed or broken); nothing more follows.
         std::function<void(std::string why)> ended;
+        // A redirect to `target` is about to be followed; false: it is not, and
+        // nothing more follows. Absent: every allowed redirect is followed.
+        std::function<bool(const std::string& target)> redirecting;
         // False: the audio taken so far is enough; reading waits until it is true.
         std::function<bool()> hasRoom;
     };

@@ -49,6 +49,8 @@ GstElement* add(GstElement* pipeline, const char* factory) {
     return element;
 }
 
+constexpr guint idleAfterMs = 1000;
+
 } // namespace
 
 StreamPipeline::StreamPipeline(const PlaybackSettings& settings) {
@@ -56,6 +58,7 @@ StreamPipeline::StreamPipeline(const PlaybackSettings& settings) {
 }
 
 StreamPipeline::~StreamPipeline() {
+    idleTimer_.reset();
     busWatch_.reset();
     if (pipeline_) {
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
@@ -155,6 +158,7 @@ void StreamPipeline::start(const void* stream, bool mpeg, Events events) {
     if (!usable()) {
         return;
     }
+    idleTimer_.reset();
     reset(!decoder_.empty() && mpegDecoder_ == mpeg && !ended_);
     if (owner_ != nullptr && owner_ != stream && events_.taken) {
         Events previous = std::move(events_);
@@ -180,7 +184,22 @@ void StreamPipeline::stop(const void* stream) {
         reset(true);
         owner_ = nullptr;
         events_ = {};
+        idleTimer_.reset(g_timeout_add(idleAfterMs, &StreamPipeline::onIdle, this));
     }
+}
+
+// A flushed sink keeps its stream on the sound server, whose timing updates
+// wake the program every second. Stopped for a moment (not just between two
+// stations), the pipeline lets that stream go and keeps only the connection
+// to the server and the decoder, so starting again costs little.
+gboolean StreamPipeline::onIdle(gpointer self) {
+    auto* pipeline = static_cast<StreamPipeline*>(self);
+    pipeline->idleTimer_.forget();
+    if (!pipeline->running_) {
+        gst_element_set_state(pipeline->pipeline_.get(), GST_STATE_READY);
+        pipeline->ended_ = false;
+    }
+    return G_SOURCE_REMOVE;
 }
 
 // Silence at once, and nothing of the stream before is left: not in the

@@ -59,6 +59,7 @@ class StreamPipeline {
     void build(const PlaybackSettings& settings);
     void useDecoder(bool mpeg);
     void reset(bool keepDecoder);
+    static gboolean onIdle(gpointer self);
     void handleMessage(GstMessage* message);
     static gboolean onBusMessage(GstBus* bus, GstMessage* message, gpointer self);
     static void onDecoderPad(GstElement* decoder, GstPad* pad, gpointer self);
@@ -73,6 +74,7 @@ class StreamPipeline {
     bool running_ = false; // a stream is being given to it
     bool ended_ = false;   // the source was told its stream ended
     GSourceId busWatch_;
+    GSourceId idleTimer_; // puts a stopped pipeline to rest
     const void* owner_ = nullptr;
     Events events_;
     std::atomic<Clock::rep> lastAudio_{0}; // written on the streaming thread

@@ -101,6 +101,7 @@ void forget(DbusmenuMenuitem* entry) {
 DbusmenuExport::DbusmenuExport(const std::string& path, ActionTarget& application)
     : application_(application), server_(dbusmenu_server_new(path.c_str())),
       root_(dbusmenu_menuitem_new()) {
+    watchOpening(root_.get());
     dbusmenu_server_set_root(server_.get(), root_.get());
 }
 
@@ -114,6 +115,7 @@ void DbusmenuExport::show(const Menu& menu) {
     } else {
         forget(root_.get());
         root_.reset(dbusmenu_menuitem_new());
+        watchOpening(root_.get());
         fill(root_.get(), menu);
         dbusmenu_server_set_root(server_.get(), root_.get());
     }
@@ -125,6 +127,7 @@ void DbusmenuExport::fill(DbusmenuMenuitem* parent, const Menu& menu) {
         DbusmenuMenuitem* entry = dbusmenu_menuitem_new();
         showItem(entry, *item);
         if (item->submenu() != nullptr) {
+            watchOpening(entry);
             fill(entry, *item->submenu());
         } else if (!item->isSeparator()) {
             g_signal_connect(entry, DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED,
@@ -144,6 +147,36 @@ void DbusmenuExport::update(DbusmenuMenuitem* parent, const Menu& menu) {
             update(entry, *item->submenu());
         }
         child = child->next;
+    }
+}
+
+void DbusmenuExport::watchOpening(DbusmenuMenuitem* entry) {
+    g_signal_connect(entry, DBUSMENU_MENUITEM_SIGNAL_ABOUT_TO_SHOW,
+                     G_CALLBACK(&DbusmenuExport::onAboutToShow), this);
+    g_signal_connect(entry, DBUSMENU_MENUITEM_SIGNAL_EVENT "::opened",
+                     G_CALLBACK(&DbusmenuExport::onEvent), this);
+}
+
+gboolean DbusmenuExport::onAboutToShow(DbusmenuMenuitem* entry, gpointer self) {
+    static_cast<DbusmenuExport*>(self)->opening(entry);
+    return FALSE; // the layout is up to date: the panel need not fetch it again
+}
+
+gboolean DbusmenuExport::onEvent(DbusmenuMenuitem* entry, const gchar*, GVariant*, guint,
+                                 gpointer self) {
+    static_cast<DbusmenuExport*>(self)->opening(entry);
+    return FALSE; // dbusmenu's own handling goes on
+}
+
+void DbusmenuExport::opening(DbusmenuMenuitem* entry) {
+    const Menu* menu = nullptr;
+    if (entry == root_.get()) {
+        menu = shown_;
+    } else if (const MenuItem* item = modelOf(entry)) {
+        menu = item->submenu();
+    }
+    if (menu != nullptr && onOpening_) {
+        onOpening_(*menu);
     }
 }
 

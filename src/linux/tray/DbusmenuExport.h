@@ -3,6 +3,7 @@
 #include "linux/glib/GObjectPtr.h"
 #include "platform/toolkit/Menu.h"
 
+#include <functional>
 #include <libdbusmenu-glib/client.h>
 #include <libdbusmenu-glib/menuitem.h>
 #include <libdbusmenu-glib/server.h>
@@ -26,8 +27,18 @@ class DbusmenuExport {
     // those properties and keeps its copy of the layout; otherwise the layout is
     // sent anew. Items of the menu shown before take no more choices after this.
     void show(const Menu& menu);
+    // Called with the menu or submenu the panel is about to show (AboutToShow,
+    // AboutToShowGroup or the "opened" event).
+    void setOpeningHandler(std::function<void(const Menu&)> handler) {
+        onOpening_ = std::move(handler);
+    }
 
   private:
+    static gboolean onAboutToShow(DbusmenuMenuitem* entry, gpointer self);
+    static gboolean onEvent(DbusmenuMenuitem* entry, const gchar* name, GVariant* value,
+                            guint timestamp, gpointer self);
+    void watchOpening(DbusmenuMenuitem* entry);
+    void opening(DbusmenuMenuitem* entry);
     static void onActivated(DbusmenuMenuitem* entry, guint timestamp, gpointer self);
     void fill(DbusmenuMenuitem* parent, const Menu& menu);
     void update(DbusmenuMenuitem* parent, const Menu& menu);
@@ -36,6 +47,7 @@ class DbusmenuExport {
     GObjectPtr<DbusmenuServer> server_;
     GObjectPtr<DbusmenuMenuitem> root_;
     const Menu* shown_ = nullptr;
+    std::function<void(const Menu&)> onOpening_;
 };
 
 } // namespace tunora

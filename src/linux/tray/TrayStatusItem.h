@@ -46,6 +46,9 @@ class TrayStatusItem : public StatusItem, private StatusButton {
     void setMenu(std::unique_ptr<Menu> menu) override;
     const Menu* menu() const override { return pending_ ? pending_.get() : menu_.get(); }
     void setScrollHandler(std::function<void(int)> handler) override;
+    void setMenuOpeningHandler(std::function<void(const Menu&)> handler) override {
+        export_.setOpeningHandler(std::move(handler));
+    }
 
   private:
     void setImage(std::shared_ptr<Image> image) override;

@@ -19,7 +19,19 @@ struct HttpFetcher::Pending {
     std::string url;
     int redirects = 0;
     bool inFlight = false; // an asynchronous call holds this
+    bool sending = false;  // that call is a send, waiting for the answer's headers
     Completion completion;
+
+    // Lets the call under way go on without its fetcher. A send is never
+    // cancelled (libsoup 3.6.5 finishes a message twice when a cancel lands
+    // between its headers and the send's return): it ends at its answer,
+    // closed at once, or at the session's timeout. A read is cancelled.
+    void abandon() {
+        owner = nullptr;
+        if (!sending) {
+            g_cancellable_cancel(cancellable.get());
+        }
+    }
 };
 
 HttpFetcher::HttpFetcher(Limits limits, std::string caFile)
@@ -30,7 +42,10 @@ SoupSession* HttpFetcher::session() {
     if (session_) {
         return session_.get();
     }
-    session_.reset(soup_session_new_with_options("user-agent", "Tunora", nullptr));
+    // The timeout also ends a send nobody waits for any more.
+    const guint timeoutSeconds = guint((limits_.timeout.count() + 999) / 1000);
+    session_.reset(
+        soup_session_new_with_options("user-agent", "Tunora", "timeout", timeoutSeconds, nullptr));
     if (!caFile_.empty()) {
         std::string problem;
         GObjectPtr<GTlsDatabase> database = loadTrustedCertificates(caFile_, problem);
@@ -48,8 +63,7 @@ HttpFetcher::~HttpFetcher() {
         return;
     }
     if (pending_->inFlight) {
-        pending_->owner = nullptr;
-        g_cancellable_cancel(pending_->cancellable.get());
+        pending_->abandon();
     } else {
         delete pending_;
     }
@@ -76,19 +90,21 @@ void HttpFetcher::send(const std::string& url) {
     // Redirects are looked at here first: they must stay on https.
     soup_message_add_flags(pending_->message.get(), SOUP_MESSAGE_NO_REDIRECT);
     pending_->inFlight = true;
-    soup_session_send_async(session(), pending_->message.get(), G_PRIORITY_DEFAULT,
-                            pending_->cancellable.get(), &HttpFetcher::onSent, pending_);
+    pending_->sending = true;
+    soup_session_send_async(session(), pending_->message.get(), G_PRIORITY_DEFAULT, nullptr,
+                            &HttpFetcher::onSent, pending_);
 }
 
 void HttpFetcher::onSent(GObject* session, GAsyncResult* result, gpointer data) {
     auto* pending = static_cast<Pending*>(data);
     pending->inFlight = false;
+    pending->sending = false;
     GError* rawError = nullptr;
     GObjectPtr<GInputStream> stream(
         soup_session_send_finish(SOUP_SESSION(session), result, &rawError));
     GErrorPtr error(rawError);
     if (pending->owner == nullptr) {
-        delete pending; // the fetcher is gone
+        delete pending; // the fetcher is gone; the answer's body closes with it
         return;
     }
     if (!stream) {
@@ -163,16 +179,15 @@ gboolean HttpFetcher::onDeadline(gpointer self) {
     return G_SOURCE_REMOVE;
 }
 
-// Ends the fetch: a call still under way is cancelled and frees the fetch's
-// state when it hears so.
+// Ends the fetch: a call still under way is abandoned and frees the fetch's
+// state when it ends.
 void HttpFetcher::finish(Result result) {
     Pending* pending = pending_;
     pending_ = nullptr;
     deadline_.reset();
     Completion completion = std::move(pending->completion);
     if (pending->inFlight) {
-        pending->owner = nullptr;
-        g_cancellable_cancel(pending->cancellable.get());
+        pending->abandon();
     } else {
         delete pending;
     }

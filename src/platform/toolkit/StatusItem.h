@@ -31,6 +31,11 @@ class StatusItem {
     virtual const Menu* menu() const = 0;
     // Called with +1 for each step the wheel turns up over the item, -1 down.
     virtual void setScrollHandler(std::function<void(int steps)> handler) = 0;
+    // Called when the panel is about to show the menu or one of its submenus,
+    // with the one that opens. Items that cannot tell leave it uncalled.
+    virtual void setMenuOpeningHandler(std::function<void(const Menu& opening)> handler) {
+        (void)handler;
+    }
 };
 
 class StatusBar {

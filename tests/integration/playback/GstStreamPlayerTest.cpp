@@ -185,6 +185,52 @@ TEST_F(GstStreamPlayerTest, AServerSendingWhatDecodesToNothingIsADropUntilItHasN
     EXPECT_EQ(player->rate(), 0.0f);
 }
 
+TEST_F(GstStreamPlayerTest, AnOpeningMenuWarmsOneConnectionPerHostThatTheClickThenUses) {
+    settings.tlsCaFile = testing::testCaFile();
+    networkMonitor.reset(G_NETWORK_MONITOR(g_object_new(switchable_monitor_get_type(), nullptr)));
+    const std::string station = testing::tlsStreamUrl("/tone.mp3");
+    auto player = makePlayer(station);
+    const std::shared_ptr<ConnectionWarmer> warmer = factory->connectionWarmer();
+    switchNetwork(networkMonitor.get(), false);
+    std::string otherHost = station; // the same server under another name
+    warmer->warm({otherHost.replace(otherHost.find("127.0.0.1"), 9, "localhost")});
+    switchNetwork(networkMonitor.get(), true);
+    // Two stations of one host, opened twice: one connection, and not one request.
+    warmer->warm({station, testing::tlsStreamUrl("/other.mp3")});
+    warmer->warm({station});
+    ASSERT_TRUE(waitFor([] { return testing::tlsStreamRequests("connections") == 1; }));
+    player->play();
+    ASSERT_TRUE(waitForTone());
+    EXPECT_EQ(testing::tlsStreamRequests("requests"), 1);
+    EXPECT_EQ(testing::tlsStreamRequests("connections"), 1) << "the click used the warm one";
+}
+
+TEST_F(GstStreamPlayerTest, ARememberedRedirectIsUsedUntilItFailsThenTheStationAgain) {
+    settings.tlsCaFile = testing::testCaFile();
+    auto playThenPause = [&](StreamPlayer& player) {
+        events.clear();
+        player.play();
+        EXPECT_TRUE(waitFor([&] { return !events.empty(); }));
+        player.pause();
+    };
+    auto steady = makePlayer(testing::tlsStreamUrl("/dispatch/tone.mp3"));
+    playThenPause(*steady);
+    playThenPause(*steady);
+    EXPECT_EQ(testing::tlsStreamRequests("/dispatch/tone.mp3"), 1) << "again without the 302";
+    EXPECT_EQ(testing::tlsStreamRequests("/tone.mp3"), 2);
+
+    // Its edge answers once, then 404 for good.
+    auto dying = makePlayer(testing::tlsStreamUrl("/dispatch/dead-after-one"));
+    playThenPause(*dying);
+    EXPECT_EQ(events, std::vector<std::string>{"flowing"});
+    playThenPause(*dying);
+    EXPECT_EQ(events, std::vector{failed(Reason::httpError, 404)});
+    EXPECT_EQ(testing::tlsStreamRequests("/dispatch/dead-after-one"), 2) << "the station again";
+    EXPECT_EQ(testing::tlsStreamRequests("/dead-after-one"), 3);
+    playThenPause(*dying);
+    EXPECT_EQ(testing::tlsStreamRequests("/dispatch/dead-after-one"), 3) << "and not the edge";
+}
+
 TEST_F(GstStreamPlayerTest, WakingFromSuspendReconnectsAPlayingStream) {
     auto player = makePlayer(testing::streamUrl("/tone.mp3"));
     player->play();

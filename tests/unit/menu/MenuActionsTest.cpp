@@ -126,6 +126,26 @@ TEST_F(MenuActions, NextAndPreviousStepThroughThePresetsOrElseTheMenu) {
     EXPECT_EQ(find(menu(), "Fritz").state(), MenuItem::stateOn);
 }
 
+TEST_F(MenuActions, AnOpeningMenuWarmsTheStationsAClickThereWouldPlay) {
+    start();
+    settings->arrays["hotkeyChannels"] = {"swr3", "", "fritz"};
+    chooseStation("Fritz");
+    auto urlOf = [](const std::string& id) {
+        const auto& all = OndoChannel::allChannels();
+        return all[*findChannelIndex(all, id)].streamURL().toString();
+    };
+    statusItem->opening(menu());
+    EXPECT_EQ(warmer->warmed.back(), (Strings{urlOf("fritz"), urlOf("swr3"), urlOf("fritz")}));
+    const MenuItem& network = *menu().items().at(OndoChannel::nationalChannels().size() + 1);
+    statusItem->opening(*network.submenu());
+    Strings stations;
+    for (const OndoChannel& channel :
+         OndoChannel::channels(*Network::fromRawValue(network.title()))) {
+        stations.push_back(channel.streamURL().toString());
+    }
+    EXPECT_EQ(warmer->warmed.back(), stations);
+}
+
 TEST_F(MenuActions, BothEndsOfTheTablePlayFromTheMenuAndFromSlotFive) {
     start();
     const auto& table = OndoChannel::allChannels();

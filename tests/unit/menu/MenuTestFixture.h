@@ -33,6 +33,7 @@ class MenuTestFixture : public ::testing::Test {
                                        },
                                        commands,
                                        nullptr};
+        services.warmer = warmer;
         manager = MenuManager::create(statusItem, player, services);
         manager->start();
     }
@@ -83,6 +84,12 @@ class MenuTestFixture : public ::testing::Test {
         std::make_shared<fakes::FakeUpdateController>();
     std::shared_ptr<fakes::FakeStatusItem> statusItem = std::make_shared<fakes::FakeStatusItem>();
     fakes::FakeApplication application;
+    // The stream URLs of each opening, in order.
+    struct Warmer : ConnectionWarmer {
+        void warm(const std::vector<std::string>& urls) override { warmed.push_back(urls); }
+        std::vector<std::vector<std::string>> warmed;
+    };
+    std::shared_ptr<Warmer> warmer = std::make_shared<Warmer>();
     std::shared_ptr<MenuManager> manager;
     int updateControllersMade = 0;
 };

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "linux/glib/GObjectPtr.h"
+#include "platform/ConnectionWarmer.h"
+
+#include <gio/gio.h>
+#include <memory>
+
+namespace tunora {
+
+struct StreamPlayerEnvironment;
+
+// Opens connections ahead with libsoup's preconnect on the players' one
+// session: to where each stream would be fetched from (a remembered redirect
+// target, or the station's host and the hosts its dispatcher sends to), as
+// the warm limit allows. The session's idle timeout closes what is not used.
+// Nothing on a metered network or without one.
+class Preconnector : public ConnectionWarmer {
+  public:
+    // monitor: null for GLib's default.
+    Preconnector(std::shared_ptr<StreamPlayerEnvironment> environment, GNetworkMonitor* monitor);
+    void warm(const std::vector<std::string>& streamUrls) override;
+
+  private:
+    static void onPreconnected(GObject* session, GAsyncResult* result, gpointer origin);
+
+    std::shared_ptr<StreamPlayerEnvironment> environment_;
+    GObjectPtr<GNetworkMonitor> monitor_;
+};
+
+} // namespace tunora
