@@ -1,6 +1,7 @@
 #include "linux/playback/GstStreamPlayerFactory.h"
 
 #include "linux/net/HttpsRules.h"
+#include "linux/playback/HttpStreamReader.h"
 #include "linux/playback/NetworkWatch.h"
 #include "linux/playback/Preconnector.h"
 #include "linux/playback/SleepMonitor.h"
@@ -9,13 +10,6 @@
 #include <vector>
 
 namespace tunora {
-namespace {
-
-// Far more than the requests a burst of commands may leave waiting for answers.
-constexpr int maxConnectionsPerHost = 16;
-constexpr int maxConnections = 32;
-
-} // namespace
 
 GstStreamPlayerFactory::GstStreamPlayerFactory(PlaybackSettings settings,
                                                GNetworkMonitor* networkMonitor)
@@ -112,12 +106,7 @@ void GstStreamPlayerFactory::startWatches() {
     const PlaybackSettings& settings = environment->settings;
     // One session on the main loop for every stream: its connections are
     // opened, read and closed on the main thread only.
-    // A request the listener left keeps its connection until its answer comes
-    // (or the timeout): libsoup's two connections per host would queue the
-    // station chosen next behind two such requests to the same host.
-    environment->session.reset(soup_session_new_with_options(
-        "user-agent", "Tunora", "timeout", guint(settings.networkTimeout.count()),
-        "max-conns-per-host", maxConnectionsPerHost, "max-conns", maxConnections, nullptr));
+    environment->session = makeStreamSession(settings.networkTimeout);
     if (const auto& caFile = settings.tlsCaFile) {
         GObjectPtr<GTlsDatabase> database =
             loadTrustedCertificates(*caFile, environment->tlsProblem);
