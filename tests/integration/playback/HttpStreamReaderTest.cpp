@@ -76,6 +76,7 @@ struct Listener {
                                        .titled = [](std::string) {},
                                        .failed = [this](StreamFailure) { failed = true; },
                                        .ended = [](std::string) {},
+                                       .redirecting = nullptr,
                                        .hasRoom = [] { return true; }});
     }
 };
