@@ -32,11 +32,15 @@ void GtkTrayMenu::show(const Menu& menu) {
 
 // Placed against a point of the root window: the menu hangs down from the
 // point, and where that does not fit (a panel at the bottom passes a point on
-// it) GTK flips it to stand on the point or slides it into the screen.
+// it) GTK flips it to stand on the point. Sideways it slides into the screen
+// rather than flip: flipped, a menu for an item at the screen's right edge
+// would end left of the item.
 void GtkTrayMenu::popUpAt(int x, int y) {
     if (!gtkMenu_) {
         return;
     }
+    g_object_set(gtkMenu_.get(), "anchor-hints",
+                 GdkAnchorHints(GDK_ANCHOR_FLIP_Y | GDK_ANCHOR_SLIDE | GDK_ANCHOR_RESIZE), nullptr);
     const GdkRectangle point{x, y, 1, 1};
     gtk_menu_popup_at_rect(GTK_MENU(gtkMenu_.get()), gdk_get_default_root_window(), &point,
                            GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, nullptr);
