@@ -1001,10 +1001,11 @@ class PortalShortcutTest(DesktopTestCase):
         self.restart_portal()
         wait_for(lambda: "GNOME keeps the keys with the ended portal's session until the next "
                  "login. Log in again, or give \"tunora --slot N\"" in d.stderr(), 10, "why not")
-        wait_for(lambda: self.slot_titles()[:2] == ["Shortcut 1: Ondoria", "Shortcut 2: Ondo Kultur"],
-                 5, "the slots without the keys the desktop lists")
+        wait_for(lambda: self.slot_titles()[:2] == [
+            "Shortcut 1: Ondoria", "Shortcut 2: Ondo Kultur"], 5, "the slots without their keys")
         self.assertNotIn("shortcut", d.find("Ondoria")["props"])
-        self.assertEqual(settings_opened(), 1, "System Settings opened again")  # each bind comes before the line
+        # Each bind comes before the line above.
+        self.assertEqual(settings_opened(), 1, "System Settings opened again")
 
     def test_answers_that_are_spoofed_wrong_or_missing_neither_crash_nor_hang_it(self):
         d = self.desktop
