@@ -1,7 +1,9 @@
 #include "linux/hotkeys/PortalHotkeyEventServices.h"
 
+#include "linux/hotkeys/PlasmaVersion.h"
 #include "linux/hotkeys/TriggerDescription.h"
 #include "linux/strings/GettextStrings.h"
+#include "linux/system/Environment.h"
 
 #include <algorithm>
 #include <map>
@@ -55,6 +57,12 @@ std::map<std::string, std::string> triggersIn(GVariant* shortcuts) {
         triggers[id] = trigger;
     }
     return triggers;
+}
+
+// GNOME names itself in XDG_CURRENT_DESKTOP, as "GNOME" or e.g. "ubuntu:GNOME".
+bool inGnome() {
+    const auto desktops = nonEmptyVariable("XDG_CURRENT_DESKTOP");
+    return desktops && (":" + *desktops + ":").find(":GNOME:") != std::string::npos;
 }
 
 bool isUnknown(const GError* error) {
@@ -260,7 +268,12 @@ void PortalHotkeyEventServices::onVersion(GObject* bus, GAsyncResult* result, gp
             services->version_ = g_variant_get_uint32(value);
         }
     }
-    services->createSession(); // without the interface this is where it says so
+    askWhetherPlasmaBefore64(services->bus_.get(), services->ownerCalls_.get(),
+                             [services](bool before64) {
+                                 services->bindsOpenWindows_ = before64;
+                                 // without the interface this is where it says so
+                                 services->createSession();
+                             });
 }
 
 // --- The session and its shortcuts -------------------------------------------
@@ -285,6 +298,7 @@ void PortalHotkeyEventServices::createSession() {
         },
         [this](guint32 response, GVariant* results) {
             session_ = response == 0 ? sessionHandleIn(results) : "";
+            keysWithEndedSession_ = endedWithSession_ && inGnome();
             if (session_.empty()) {
                 giveUp(response == 1 ? "the desktop did not allow them"
                                      : "the desktop portal could not make a session",
@@ -295,8 +309,12 @@ void PortalHotkeyEventServices::createSession() {
         });
 }
 
-// What the desktop holds for our session. Before binding: when it holds all our
-// shortcuts, binding again would only open its dialog or settings once more.
+// What the desktop holds for our session. Portals since 1.21.1 say a program
+// binds in every session: listing activates nothing, and Plasma 6.4 and later
+// (xdg-desktop-portal-kde) make listed shortcuts live only when bound again,
+// asking the user only about new ones. Plasma before 6.4 activates them when
+// the session is made, and opens System Settings on every bind: there, when it
+// already holds all our shortcuts, binding again would only open that window.
 void PortalHotkeyEventServices::listShortcuts(bool afterBinding, guint32 bindResponse) {
     ask(
         "ListShortcuts",
@@ -324,7 +342,7 @@ void PortalHotkeyEventServices::listShortcuts(bool afterBinding, guint32 bindRes
                 std::all_of(shortcuts_.begin(), shortcuts_.end(), [&](const auto& shortcut) {
                     return triggers.contains(shortcut->name);
                 });
-            if (!afterBinding && !holdsAll) {
+            if (!afterBinding && !(holdsAll && bindsOpenWindows_)) {
                 bindShortcuts();
                 return;
             }
@@ -382,7 +400,8 @@ bool PortalHotkeyEventServices::applyShortcuts(GVariant* shortcuts) {
     bool changed = false;
     for (const auto& shortcut : shortcuts_) {
         const auto listed = triggers.find(shortcut->name);
-        const std::string trigger = listed == triggers.end() ? "" : listed->second;
+        const std::string trigger =
+            listed == triggers.end() || keysWithEndedSession_ ? "" : listed->second;
         HotKeyBinding binding = trigger.empty() ? HotKeyBinding{} : bindingForTrigger(trigger);
         if (binding.description != shortcut->binding.description) {
             shortcut->binding = std::move(binding);
@@ -411,24 +430,19 @@ void PortalHotkeyEventServices::report(guint32 bindResponse) {
                 (key.empty() ? "none" : key);
         any = any || !key.empty();
     }
+    if (keysWithEndedSession_) {
+        say("global shortcuts are off since the desktop portal restarted: GNOME keeps the keys "
+            "with the ended portal's session until the next login. Log in again, or give "
+            "\"tunora --slot N\" (N = 1..5) keys of their own in the desktop's keyboard settings");
+        return;
+    }
     if (!any) {
         giveUp(bindResponse == 1 ? "the desktop did not allow them"
                                  : "the desktop bound none of them",
                bindResponse == 1);
         return;
     }
-    // An ended portal leaves its sessions behind, and GNOME 48's backend keeps
-    // them and the keys they grabbed until it ends itself: the new session's
-    // grabs of the same keys fail, yet it lists them, and each press goes to
-    // the dead session. Nothing the portal offers frees them or tells, so the
-    // line says so after every such restart (KDE hands the keys over).
-    std::string notes = registrationProblem_;
-    if (endedWithSession_) {
-        notes = std::string("bound again after the desktop portal restarted; on GNOME 48 "
-                            "these keys may stay with the ended portal's session until the "
-                            "next login") +
-                (notes.empty() ? "" : "; " + notes);
-    }
+    const std::string& notes = registrationProblem_;
     say("global shortcuts: " + line + (notes.empty() ? "" : " (" + notes + ")"));
 }
 

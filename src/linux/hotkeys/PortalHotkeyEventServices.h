@@ -21,9 +21,10 @@ namespace tunora {
 // For each owner of the portal's name: say who we are (the portal's registry,
 // where it has one), make the session under a token that never changes (so a
 // desktop keeps one set of our shortcuts and the user's keys), ask which of
-// them it already holds, and bind only when that is not all of them; then
-// believe what the desktop lists, whatever a bind answered, and follow its
-// ShortcutsChanged. One line on stderr says which keys are bound, or why none.
+// them it already holds, and bind them (see listShortcuts for the one desktop
+// where it does not); then believe what the desktop lists, whatever a bind
+// answered, and follow its ShortcutsChanged. One line on stderr says which keys are bound, or why
+// none.
 //
 // Everything is asynchronous and every request has a deadline: the portal's
 // dialogs never block the main loop. A refusal by the user is final until the
@@ -91,8 +92,15 @@ class PortalHotkeyEventServices : public HotkeyDispatch {
     GSourceId pressSource_;
     bool portalSeen_ = false;
     bool refused_ = false;
-    // A portal ended while we had a session there; see report().
+    // A portal ended while we had a session there.
     bool endedWithSession_ = false;
+    // Binding opens a window even for shortcuts the desktop holds (Plasma before 6.4).
+    bool bindsOpenWindows_ = false;
+    // GNOME's backend keeps an ended portal's sessions and the keys they grabbed
+    // until the user logs out: a new session's grabs of those keys fail, yet it
+    // lists them, and each press goes to the dead session. So after a portal
+    // restart no key of ours is live, whatever the new session lists.
+    bool keysWithEndedSession_ = false;
 };
 
 } // namespace tunora
