@@ -37,7 +37,7 @@ class X11HotkeyTest : public ::testing::Test {
         ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
     }
     // Runs the main loop until count presses have arrived (or the deadline passes).
-    bool waitForPresses(std::size_t count, std::chrono::milliseconds timeout = 5s) {
+    bool waitForPresses(std::size_t count, std::chrono::milliseconds timeout = 30s) {
         return testing::waitUntil([&] { return pressed.size() >= count; }, timeout,
                                   [] { g_main_context_iteration(nullptr, FALSE); });
     }

@@ -128,7 +128,7 @@ TEST_F(GstStreamPlayerTest, TheNetworkReturningRestartsOnlyWhatTheNetworkStopped
 
     switchNetwork(networkMonitor.get(), true);
     EXPECT_TRUE(waitForTone());
-    EXPECT_TRUE(waitFor([&] { return events.back() == "flowing"; }, 3s))
+    EXPECT_TRUE(waitFor([&] { return events.back() == "flowing"; }, 30s))
         << ::testing::PrintToString(events);
     EXPECT_EQ(player->rate(), 1.0f);
     EXPECT_EQ(testing::streamRequests("/404"), 1) << "a 404 is not the network's to cure";

@@ -96,7 +96,7 @@ TEST(HttpStreamReaderTest, RequestsLeftAsTheirHeadersArriveCloseTheirConnections
             g_main_context_iteration(nullptr, FALSE);
         }
         reader.reset();
-        ASSERT_TRUE(waitUntil([&] { return server.closedByClient(round); }, 5s)) << round;
+        ASSERT_TRUE(waitUntil([&] { return server.closedByClient(round); }, 30s)) << round;
     }
     auto kept = listener.read(session.get(), server.url());
     ASSERT_TRUE(waitUntil([&] { return listener.answered; }));
@@ -113,14 +113,14 @@ TEST(HttpStreamReaderTest, RequestsLeftWaitingDoNotHoldUpTheNextOne) {
     for (int request = 0; request < 3; ++request) {
         left.read(session.get(), server.url()).reset();
     }
-    ASSERT_TRUE(waitUntil([&] { return server.accepted() == 3; }, 3s));
+    ASSERT_TRUE(waitUntil([&] { return server.accepted() == 3; }, 30s));
     server.answerNewOnes(true);
     Listener listener;
     auto reader = listener.read(session.get(), server.url());
-    ASSERT_TRUE(waitUntil([&] { return listener.answered; }, 3s));
+    ASSERT_TRUE(waitUntil([&] { return listener.answered; }, 30s));
     for (std::size_t index = 0; index < 3; ++index) {
         server.answer(index);
-        ASSERT_TRUE(waitUntil([&] { return server.closedByClient(index); }, 3s)) << index;
+        ASSERT_TRUE(waitUntil([&] { return server.closedByClient(index); }, 30s)) << index;
     }
     EXPECT_FALSE(left.answered || left.failed);
     EXPECT_FALSE(server.closedByClient(3));
