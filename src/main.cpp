@@ -18,6 +18,7 @@
 #include "linux/toolkit/MainLoopApplication.h"
 
 #include <clocale>
+#include <gio/gio.h>
 #include <iostream>
 
 #ifndef TUNORA_VERSION
@@ -33,12 +34,39 @@ void listStations() {
     }
 }
 
-void applyStreamOriginConfig() {
-    const tunora::StreamOriginConfig config = tunora::loadStreamOriginConfigFromEnvironment();
-    for (const std::string& problem : config.problems) {
-        std::cerr << "tunora: " << problem << '\n';
+// A station named on the command line by its id ("ndr2") or its exact name ("NDR 2").
+std::optional<std::string> stationIdFor(const std::string& idOrName) {
+    const auto& stations = tunora::OndoChannel::allChannels();
+    if (tunora::findChannelIndex(stations, idOrName)) {
+        return idOrName;
     }
+    for (const tunora::OndoChannel& station : stations) {
+        if (station.name() == idOrName) {
+            return station.id();
+        }
+    }
+    return std::nullopt;
+}
+
+// Returns what was ignored, one sentence each.
+std::vector<std::string> applyStreamOriginConfig() {
+    tunora::StreamOriginConfig config = tunora::loadStreamOriginConfigFromEnvironment();
     tunora::OndoChannel::configureStreamOrigins(config.overrides);
+    return std::move(config.problems);
+}
+
+// Without a session bus there is no tray item, no media keys and no
+// notification: only the log can say so.
+void checkSessionBus(tunora::ProblemLog& problems) {
+    GError* rawError = nullptr;
+    tunora::GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &rawError));
+    tunora::GErrorPtr error(rawError);
+    if (!bus) {
+        problems.report(tunora::fillIn(
+            tunora::GettextStrings::translate(tunora::N_(
+                "cannot reach the session bus ({}): no tray item, media keys or notifications")),
+            error ? error->message : ""));
+    }
 }
 
 // Outside a graphical session (a plain console, a service started before the
@@ -48,7 +76,7 @@ bool sessionHasDisplay() {
     return tunora::nonEmptyVariable("WAYLAND_DISPLAY") || tunora::nonEmptyVariable("DISPLAY");
 }
 
-int runTrayApplication(bool service) {
+int runTrayApplication(bool service, const std::vector<std::string>& configProblems) {
     using namespace tunora;
     std::string problem;
     const std::optional<std::filesystem::path> runtimeFolder = xdg::privateRuntimeFolder(problem);
@@ -77,9 +105,14 @@ int runTrayApplication(bool service) {
         return 1;
     }
     MainLoopApplication application;
+    AppDelegate::Services services =
+        makeLinuxServices(application, LinuxServiceOptions::forThisUser(TUNORA_VERSION));
+    for (const std::string& problem : configProblems) {
+        services.menu.problems->report(problem);
+    }
+    checkSessionBus(*services.menu.problems);
     // Kept for the life of the process; nothing is torn down at exit.
-    static AppDelegate* delegate = new AppDelegate(
-        makeLinuxServices(application, LinuxServiceOptions::forThisUser(TUNORA_VERSION)));
+    static AppDelegate* delegate = new AppDelegate(std::move(services));
     application.setDelegate(delegate);
     application.run();
     return 0;
@@ -100,21 +133,30 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (commandLine.command) {
-        if (commandLine.command->kind == tunora::ForwardedCommand::Kind::station &&
-            !tunora::findChannelIndex(tunora::OndoChannel::allChannels(),
-                                      commandLine.command->station)) {
-            // Known here already: no Tunora is started for it.
-            std::cerr << "tunora: "
-                      << tunora::GettextStrings::translate(tunora::N_("no station has this id"))
-                      << ": " << commandLine.command->station << '\n';
-            return tunora::commandFailed;
+        tunora::ForwardedCommand command = *commandLine.command;
+        if (command.kind == tunora::ForwardedCommand::Kind::station) {
+            const std::optional<std::string> id = stationIdFor(command.station);
+            if (!id) {
+                // Known here already: no Tunora is started for it.
+                std::cerr << "tunora: "
+                          << tunora::fillIn(tunora::GettextStrings::translate(tunora::N_(
+                                                "no station has the id or name \u201c{}\u201d; "
+                                                "tunora --list-stations lists them")),
+                                            command.station)
+                          << '\n';
+                return tunora::commandFailed;
+            }
+            command.station = *id;
         }
-        return tunora::forwardCommand(*commandLine.command);
+        return tunora::forwardCommand(command);
     }
-    applyStreamOriginConfig();
+    const std::vector<std::string> configProblems = applyStreamOriginConfig();
     if (commandLine.listStations) {
+        for (const std::string& problem : configProblems) {
+            std::cerr << "tunora: " << problem << '\n';
+        }
         listStations();
         return 0;
     }
-    return runTrayApplication(commandLine.service);
+    return runTrayApplication(commandLine.service, configProblems);
 }

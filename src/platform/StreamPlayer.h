@@ -18,8 +18,10 @@ struct StreamFailure {
         noNetwork,
         gaveUp, // detail: the seconds spent reconnecting
         other,
-        noSound,        // the connection stays open, but nothing in it decodes to audio
-        caFileUnusable, // the certificates the listener chose to trust cannot be read
+        noSound,           // the connection stays open, but nothing in it decodes to audio
+        caFileUnusable,    // the certificates the listener chose to trust cannot be read
+        hostNotConfigured, // the station's host was never given an address
+        noSoundOutput,     // no sound server or device takes the audio
     };
     Reason reason = Reason::other;
     int detail = 0;

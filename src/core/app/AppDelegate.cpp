@@ -16,8 +16,13 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (const std::optional<double> volume = services_.menu.settings->readNumber("volume")) {
         audioPlayer_->setVolume(*volume);
     }
-    audioPlayer_->onVolumeChange = [settings = services_.menu.settings](double volume) {
-        settings->writeNumber("volume", volume);
+    audioPlayer_->onVolumeChange = [settings = services_.menu.settings,
+                                    problems = services_.menu.problems,
+                                    strings = services_.menu.strings](double volume) {
+        if (!settings->writeNumber("volume", volume) && problems) {
+            problems->report(
+                fillIn(strings->localizedString("volume_not_saved"), settings->lastWriteProblem()));
+        }
     };
     menuManager_ = MenuManager::create(statusItem_, audioPlayer_, services_.menu);
     menuManager_->start();
@@ -30,6 +35,9 @@ void AppDelegate::applicationDidFinishLaunching() {
         notifications->post(stationCannotBePlayed(channel.name(), *strings),
                             describeStreamFailure(failure, *strings));
     };
+    if (services_.menu.problems) {
+        services_.menu.problems->startFinished();
+    }
 }
 
 } // namespace tunora

@@ -151,6 +151,13 @@ std::optional<StreamUrl> StreamUrl::parse(std::string_view text) {
     return StreamUrl(std::move(*origin), rest.empty() ? std::string("/") : std::string(rest));
 }
 
+bool StreamUrl::hostIsUnconfigured() const {
+    constexpr std::string_view reserved = ".invalid";
+    const std::string& name = host();
+    return name == reserved.substr(1) ||
+           (name.size() > reserved.size() && name.ends_with(reserved));
+}
+
 StreamUrl StreamUrl::withOrigin(StreamOrigin origin) const {
     return StreamUrl(std::move(origin), path_);
 }

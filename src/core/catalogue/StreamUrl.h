@@ -34,6 +34,10 @@ class StreamUrl {
     // Path plus query, always starting with "/".
     const std::string& path() const { return path_; }
 
+    // Whether the host lies in the reserved .invalid domain, which no name
+    // server ever answers: a host nobody has configured yet.
+    bool hostIsUnconfigured() const;
+
     // The same path on another origin.
     StreamUrl withOrigin(StreamOrigin origin) const;
 

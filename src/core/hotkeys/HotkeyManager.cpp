@@ -92,12 +92,10 @@ void HotkeyManager::editKeyBindings() {
 std::vector<std::string> HotkeyManager::storedIds() {
     std::vector<std::string> ids;
     if (const auto stored = settings_->readArray(settingsKey)) {
-        // All or nothing: one element that is not a string voids the whole list.
-        if (std::all_of(stored->begin(), stored->end(),
-                        [](const SettingsStore::ArrayElement& element) { return element; })) {
-            for (const auto& element : *stored) {
-                ids.push_back(*element);
-            }
+        // An element that is not a station id (a number, null, ...) is one empty
+        // slot: the listener's other bindings stay where they are.
+        for (const auto& element : *stored) {
+            ids.push_back(element.value_or(""));
         }
     }
     if (ids.size() < slotCount) {

@@ -72,6 +72,7 @@ void MenuManager::start() {
         button->setTitle("");
     }
     hotkeyManager_->setDefaults({"ondo", "ondo_kultur", "ondo_nova"});
+    reportSlotsBoundToNoStation();
     rebuildMenu();
     openInstanceCommands();
 }
@@ -209,11 +210,22 @@ std::string MenuManager::slotKeyName(int slot) {
     if (!binding.description.empty()) {
         return binding.description;
     }
-    std::string text = services_.strings->localizedString("hotkey_slot");
-    if (const auto at = text.find("{}"); at != std::string::npos) {
-        text.replace(at, 2, std::to_string(slot + 1));
+    return fillIn(services_.strings->localizedString("hotkey_slot"), std::to_string(slot + 1));
+}
+
+// A binding to an id that names no station (a hand edit, a station that was
+// renamed) would make its key do nothing without a word.
+void MenuManager::reportSlotsBoundToNoStation() {
+    if (!services_.problems) {
+        return;
     }
-    return text;
+    for (int slot = 0; slot < HotkeyManager::slotCount; ++slot) {
+        const std::optional<std::string> id = hotkeyManager_->channelIdForSlot(slot);
+        if (id && !findChannelIndex(channels_, *id)) {
+            const std::string text = services_.strings->localizedString("slot_bound_to_no_station");
+            services_.problems->report(fillIn(fillIn(text, slotKeyName(slot)), *id));
+        }
+    }
 }
 
 // A listener who opens the menu is about to choose: the connections the choice

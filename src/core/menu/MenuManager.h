@@ -8,6 +8,7 @@
 #include "platform/LocalizedStrings.h"
 #include "platform/LoginItemService.h"
 #include "platform/NotificationCenter.h"
+#include "platform/ProblemLog.h"
 #include "platform/RemoteCommandCenter.h"
 #include "platform/UpdateController.h"
 #include "platform/toolkit/Image.h"
@@ -46,6 +47,9 @@ class MenuManager : public ActionTarget {
         std::function<void(std::function<void()>)> runWhenIdle = {};
         // Opens connections to the stations a menu shows as it opens; none: not done.
         std::shared_ptr<ConnectionWarmer> warmer = {};
+        // Where problems found at start (a shortcut bound to no station) are
+        // told; none: not told.
+        std::shared_ptr<ProblemLog> problems = {};
     };
 
     static constexpr int slotTagMultiplier = 100000;
@@ -77,6 +81,7 @@ class MenuManager : public ActionTarget {
     std::unique_ptr<MenuItem> channelMenuItem(const OndoChannel& channel);
     std::unique_ptr<MenuItem> hotkeySubmenuItem();
     std::string slotKeyName(int slot);
+    void reportSlotsBoundToNoStation();
     static void setKeyEquivalent(MenuItem& item, const HotKeyBinding& binding);
     void updateStatusIcon();
     std::string statusToolTip();

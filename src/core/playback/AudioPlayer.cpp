@@ -108,11 +108,15 @@ void AudioPlayer::streamEventOccurred(const StreamEvent& event) {
         }
         condition_ = StreamCondition::failed;
         failure_ = event.failure;
+        if (failure_->reason == StreamFailure::Reason::hostNotFound && currentChannel_ &&
+            currentChannel_->streamURL().hostIsUnconfigured()) {
+            failure_->reason = StreamFailure::Reason::hostNotConfigured; // not a network fault
+        }
         nowPlaying_->setPlaybackState(PlaybackState::paused);
         notifyStateChange();
         if (!failureAnnounced_ && onStreamFailure && currentChannel_) {
             failureAnnounced_ = true;
-            onStreamFailure(*currentChannel_, event.failure);
+            onStreamFailure(*currentChannel_, *failure_);
         }
         return;
     case StreamEvent::Kind::reconnecting:

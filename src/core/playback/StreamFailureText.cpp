@@ -3,14 +3,6 @@
 namespace tunora {
 namespace {
 
-// Texts carry "{}" where a name or number goes, so translations may move it.
-std::string fillIn(std::string text, const std::string& value) {
-    if (const auto at = text.find("{}"); at != std::string::npos) {
-        text.replace(at, 2, value);
-    }
-    return text;
-}
-
 const char* keyFor(StreamFailure::Reason reason) {
     using Reason = StreamFailure::Reason;
     switch (reason) {
@@ -34,6 +26,10 @@ const char* keyFor(StreamFailure::Reason reason) {
         return "failure_no_sound";
     case Reason::caFileUnusable:
         return "failure_ca_file_unusable";
+    case Reason::hostNotConfigured:
+        return "failure_host_not_configured";
+    case Reason::noSoundOutput:
+        return "failure_no_sound_output";
     case Reason::other:
         break;
     }

@@ -36,7 +36,7 @@ struct Options {
 
 bool usageError(const std::string& problem) {
     std::cerr << "tunora: " << problem << "\n"
-              << "Try \"tunora --help\".\n";
+              << GettextStrings::translate(N_("Try \u201ctunora --help\u201d.")) << "\n";
     return false;
 }
 
@@ -83,7 +83,9 @@ std::optional<CommandLine> parseCommandLine(int& argc, char**& argv) {
     Options options;
     const GOptionEntry entries[] = {
         {"station", 0, 0, G_OPTION_ARG_STRING, &options.station,
-         N_("Choose the station ID in the running Tunora, as in its menu"), "ID"},
+         N_("Choose a station in the running Tunora, as in its menu, by its id or exact name "
+            "(see --list-stations)"),
+         N_("STATION")},
         {"slot", 0, 0, G_OPTION_ARG_STRING, &options.slot,
          N_("Play or pause the station of shortcut N (1 to 5), as Alt+N does"), "N"},
         {"toggle", 0, 0, G_OPTION_ARG_NONE, &options.toggle,
@@ -124,7 +126,9 @@ std::optional<CommandLine> parseCommandLine(int& argc, char**& argv) {
     GErrorPtr error(rawError);
     CommandLine result;
     if (!parsed || argc > 1) {
-        usageError(error ? error->message : "unexpected argument " + std::string(argv[1]));
+        usageError(error ? error->message
+                         : GettextStrings::translate(N_("unexpected argument")) + " \u201c" +
+                               argv[1] + "\u201d");
         return std::nullopt;
     }
     if (!chooseCommand(options, result)) {

@@ -54,7 +54,8 @@ GVariant* parameters(const ForwardedCommand& command) {
 std::string refusal(const ForwardedCommand& command) {
     switch (command.kind) {
     case Kind::station:
-        return GettextStrings::translate(N_("no station has this id")) + ": " + command.station;
+        return GettextStrings::translate(N_("no station has this id or name")) + ": " +
+               command.station;
     case Kind::slot:
         return GettextStrings::translate(N_("no station is bound to this shortcut")) + ": " +
                std::to_string(command.slot);
@@ -205,6 +206,8 @@ int forwardCommand(const ForwardedCommand& command) {
     Answer answer = call(bus.get(), command);
     if (answer.outcome == Outcome::absent) {
         if (command.kind == Kind::status) {
+            // The state column's word for it: scripts read one line either way.
+            std::cout << "not running\n";
             return noInstanceRuns;
         }
         if (!startInstance(bus.get(), answer.problem)) {

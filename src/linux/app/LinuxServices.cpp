@@ -6,6 +6,7 @@
 #include "linux/login/XdgAutostart.h"
 #include "linux/mpris/MprisService.h"
 #include "linux/notifications/FreedesktopNotifications.h"
+#include "linux/notifications/ProblemNotices.h"
 #include "linux/playback/GstStreamPlayerFactory.h"
 #include "linux/settings/JsonSettingsStore.h"
 #include "linux/strings/GettextStrings.h"
@@ -52,8 +53,9 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
     auto trayCommands = std::make_shared<TrayMediaCommands>();
     auto remoteCommands = std::make_shared<RemoteCommandFanOut>(
         std::vector<std::shared_ptr<RemoteCommandCenter>>{mpris, instanceCommands, trayCommands});
-    auto settings = std::make_shared<JsonSettingsStore>(options.settingsFile);
     auto notifications = std::make_shared<FreedesktopNotifications>();
+    auto problems = std::make_shared<ProblemNotices>(notifications);
+    auto settings = std::make_shared<JsonSettingsStore>(options.settingsFile, problems);
     const PlaybackSettings playback = PlaybackSettings::fromEnvironment();
     FeedUpdateController::Options updates;
     updates.caFile = playback.tlsCaFile.value_or("");
@@ -97,6 +99,7 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
                 .instanceCommands = instanceCommands,
                 .runWhenIdle = runWhenIdle,
                 .warmer = streams->connectionWarmer(),
+                .problems = problems,
             },
     };
 }

@@ -1,5 +1,6 @@
 #include "linux/config/StreamOriginConfig.h"
 
+#include "linux/strings/GettextStrings.h"
 #include "linux/system/Files.h"
 #include "linux/system/XdgPaths.h"
 
@@ -27,27 +28,55 @@ std::optional<std::string> readHostsFile(const std::filesystem::path& path) {
         return std::nullopt;
     }
     if (read.status == files::ReadResult::Status::unusable) {
-        throw std::runtime_error("not a readable file of at most 64 KiB");
+        throw std::runtime_error(
+            GettextStrings::translate(N_("it is not a readable file of at most 64 KiB")));
     }
     return std::move(read.contents);
 }
 
+// "line 3, column 7": where the parser stopped, as an editor counts.
+std::string positionOf(const std::string& contents, std::size_t byte) {
+    const std::size_t end = std::min(byte == 0 ? 0 : byte - 1, contents.size());
+    const auto lineStart = contents.rfind('\n', end == 0 ? 0 : end - 1);
+    const std::size_t line = 1 + std::count(contents.begin(), contents.begin() + end, '\n');
+    const std::size_t column = end - (lineStart == std::string::npos ? 0 : lineStart + 1) + 1;
+    return fillIn(fillIn(GettextStrings::translate(N_("line {}, column {}")), std::to_string(line)),
+                  std::to_string(column));
+}
+
+nlohmann::json parseJson(const std::string& contents) {
+    try {
+        return nlohmann::json::parse(contents);
+    } catch (const nlohmann::json::parse_error& error) {
+        throw std::runtime_error(fillIn(GettextStrings::translate(N_("it is not valid JSON ({})")),
+                                        positionOf(contents, error.byte)));
+    } catch (const nlohmann::json::exception&) {
+        throw std::runtime_error(GettextStrings::translate(N_("it is not valid JSON")));
+    }
+}
+
 StreamOriginOverrides parseHostsFile(const std::string& contents) {
-    const nlohmann::json document = nlohmann::json::parse(contents); // throws on bad JSON
+    const nlohmann::json document = parseJson(contents);
     if (!document.is_object()) {
-        throw std::runtime_error("expected a JSON object mapping hosts to origins");
+        throw std::runtime_error(GettextStrings::translate(
+            N_("it is not a JSON object mapping built-in hosts to origins")));
     }
     const std::vector<std::string> knownHosts = builtInStreamHosts();
     StreamOriginOverrides overrides;
     for (const auto& [host, value] : document.items()) {
         if (std::find(knownHosts.begin(), knownHosts.end(), host) == knownHosts.end()) {
-            throw std::runtime_error("\"" + host + "\" is not a built-in stream host");
+            throw std::runtime_error(
+                fillIn(GettextStrings::translate(N_("\u201c{}\u201d is not a built-in stream host "
+                                                    "(tunora --list-stations shows them)")),
+                       host));
         }
         const auto origin =
             value.is_string() ? StreamOrigin::parse(value.get<std::string>()) : std::nullopt;
         if (!origin) {
-            throw std::runtime_error("the origin for \"" + host +
-                                     "\" is not of the form http(s)://host[:port]");
+            throw std::runtime_error(fillIn(
+                GettextStrings::translate(
+                    N_("the origin for \u201c{}\u201d is not of the form http(s)://host[:port]")),
+                host));
         }
         overrides.emplace(host, *origin);
     }
@@ -64,15 +93,19 @@ StreamOriginConfig loadStreamOriginConfig(const std::optional<std::string>& envi
             config.overrides = everyHostOn(*origin);
             return config;
         }
-        config.problems.push_back("TUNORA_STREAM_ORIGIN=\"" + *environmentOrigin +
-                                  "\" ignored: expected http(s)://host[:port]");
+        config.problems.push_back(fillIn(
+            GettextStrings::translate(N_("TUNORA_STREAM_ORIGIN=\u201c{}\u201d is ignored: it is "
+                                         "not of the form http(s)://host[:port]")),
+            *environmentOrigin));
     }
     try {
         if (auto contents = readHostsFile(hostsFile)) {
             config.overrides = parseHostsFile(*contents);
         }
     } catch (const std::exception& error) {
-        config.problems.push_back(hostsFile.string() + " ignored: " + error.what());
+        config.problems.push_back(
+            fillIn(fillIn(GettextStrings::translate(N_("{} is ignored: {}")), hostsFile.string()),
+                   error.what()));
     }
     return config;
 }

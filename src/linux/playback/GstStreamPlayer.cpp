@@ -1,5 +1,6 @@
 #include "linux/playback/GstStreamPlayer.h"
 
+#include "core/catalogue/StreamUrl.h"
 #include "linux/net/HttpsRules.h"
 #include "linux/playback/HttpStreamReader.h"
 #include "linux/playback/NetworkWatch.h"
@@ -126,6 +127,11 @@ void GstStreamPlayer::connect() {
 }
 
 void GstStreamPlayer::start() {
+    if (const auto url = StreamUrl::parse(url_); url && url->hostIsUnconfigured()) {
+        // No name server answers for .invalid, but asking one can take seconds.
+        fail({Reason::hostNotFound, 0, url->host() + " is in the reserved .invalid domain"});
+        return;
+    }
     if (isHttps(url_) && !environment_->tlsProblem.empty()) {
         fail({Reason::caFileUnusable, 0, environment_->tlsProblem});
         return;
@@ -213,7 +219,14 @@ void GstStreamPlayer::answered(const std::string& contentType) {
                 }
             },
         .ended = [this] { streamDropped({Reason::other, 0, endedBecause_}); },
-        .failed = [this](StreamFailure failure) { streamDropped(std::move(failure)); },
+        .failed =
+            [this](StreamFailure failure) {
+                if (failure.reason == Reason::noSoundOutput) {
+                    fail(std::move(failure)); // reconnecting the station cannot cure it
+                } else {
+                    streamDropped(std::move(failure));
+                }
+            },
         .taken =
             [this] {
                 // Only one stream plays; the one that lost the pipeline is paused.

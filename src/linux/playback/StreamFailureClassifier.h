@@ -11,4 +11,9 @@ namespace tunora {
 // own HTTP reader names those (see HttpStreamReader).
 StreamFailure classifyStreamError(GstMessage* error);
 
+// Whether a warning says that no audio output could be opened: the automatic
+// output then plays into nothing (a fake sink) rather than failing, and the
+// listener would see "Playing" in silence.
+bool warnsOfNoSoundOutput(GstMessage* warning);
+
 } // namespace tunora

@@ -276,6 +276,11 @@ void StreamPipeline::handleMessage(GstMessage* message) {
     case GST_MESSAGE_ERROR:
         events.failed(classifyStreamError(message));
         break;
+    case GST_MESSAGE_WARNING:
+        if (warnsOfNoSoundOutput(message)) {
+            events.failed({StreamFailure::Reason::noSoundOutput, 0, "no audio output opened"});
+        }
+        break;
     case GST_MESSAGE_APPLICATION:
         events.failed({StreamFailure::Reason::other, 0, "the pipeline did not start"});
         break;

@@ -1,5 +1,7 @@
 #include "linux/settings/JsonSettingsStore.h"
 
+#include "linux/settings/LenientJson.h"
+#include "linux/strings/GettextStrings.h"
 #include "linux/system/Files.h"
 #include "linux/system/UniqueFd.h"
 #include "linux/system/XdgPaths.h"
@@ -34,7 +36,51 @@ bool JsonSettingsStore::FileIdentity::operator==(const FileIdentity& other) cons
            modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
 }
 
-JsonSettingsStore::JsonSettingsStore(std::filesystem::path file) : file_(std::move(file)) {}
+JsonSettingsStore::JsonSettingsStore(std::filesystem::path file,
+                                     std::shared_ptr<ProblemLog> problems)
+    : file_(std::move(file)), problems_(std::move(problems)) {}
+
+void JsonSettingsStore::tell(const std::string& problem) {
+    if (problems_) {
+        problems_->report(problem);
+    } else {
+        g_message("%s", problem.c_str());
+    }
+}
+
+void JsonSettingsStore::markNotClean(const std::string& key, nlohmann::json::value_t wanted,
+                                     const std::string& why) {
+    if (!key.empty()) {
+        misreadKeys_.emplace(key, wanted);
+    }
+    if (state_ != FileState::valid || notClean_) {
+        return;
+    }
+    notClean_ = true;
+    tell(fillIn(fillIn(GettextStrings::translate(N_("In {}, {}: Tunora reads it as not set")),
+                       file_.string()),
+                why));
+}
+
+nlohmann::json JsonSettingsStore::cleanedDocument() const {
+    nlohmann::json document = nlohmann::json::object();
+    for (const auto& [key, value] : document_.items()) {
+        const auto misread = misreadKeys_.find(key);
+        if (misread == misreadKeys_.end()) {
+            if (!value.is_null()) { // a number too large was read as null
+                document[key] = value;
+            }
+        } else if (misread->second == nlohmann::json::value_t::array && value.is_array()) {
+            nlohmann::json& elements = document[key] = value;
+            for (auto& element : elements) {
+                if (!element.is_string()) {
+                    element = "";
+                }
+            }
+        }
+    }
+    return document;
+}
 
 std::filesystem::path JsonSettingsStore::defaultPath() {
     return xdg::configHome() / "tunora" / "defaults.json";
@@ -58,6 +104,8 @@ void JsonSettingsStore::refresh() {
 void JsonSettingsStore::load(const struct stat& info) {
     state_ = FileState::unusable;
     document_ = nlohmann::json::object();
+    notClean_ = false;
+    misreadKeys_.clear();
     cachedIdentity_ = FileIdentity::of(info);
 
     files::ReadResult read = files::readRegularFile(file_, maximumFileSize);
@@ -66,29 +114,61 @@ void JsonSettingsStore::load(const struct stat& info) {
         return;
     }
     if (read.status == files::ReadResult::Status::ok) {
+        const bool overflowed = nullOverflowingNumbers(read.contents) > 0;
         // The parser rejects malformed UTF-8 as well as malformed JSON.
         nlohmann::json parsed =
             nlohmann::json::parse(read.contents, nullptr, /*allow_exceptions=*/false);
         if (parsed.is_object()) {
             document_ = std::move(parsed);
             state_ = FileState::valid;
+            if (overflowed) {
+                markNotClean("", nlohmann::json::value_t::null,
+                             GettextStrings::translate(N_("a number is too large")));
+            }
             return;
         }
-        read.problem = file_.string() + " is not a JSON object";
+        read.problem =
+            fillIn(GettextStrings::translate(N_("{} is not a JSON object")), file_.string());
     }
-    g_message("%s; it is set aside before settings are saved again", read.problem.c_str());
+    tell(fillIn(GettextStrings::translate(
+                    N_("{}: Tunora starts from its defaults and keeps the file beside "
+                       "the new one when it next saves a setting")),
+                read.problem));
+}
+
+const nlohmann::json* JsonSettingsStore::typedValue(std::string_view key,
+                                                    nlohmann::json::value_t wanted) {
+    refresh();
+    const auto found = document_.find(key);
+    if (found == document_.end()) {
+        return nullptr;
+    }
+    const bool number = wanted == nlohmann::json::value_t::number_float;
+    if (number ? found->is_number() : found->type() == wanted) {
+        return &*found;
+    }
+    markNotClean(
+        std::string(key), wanted,
+        fillIn(GettextStrings::translate(N_("\u201c{}\u201d has a value of the wrong type")),
+               std::string(key)));
+    return nullptr;
 }
 
 std::optional<std::vector<SettingsStore::ArrayElement>>
 JsonSettingsStore::readArray(std::string_view key) {
-    refresh();
-    const auto found = document_.find(key);
-    if (found == document_.end() || !found->is_array()) {
+    const nlohmann::json* array = typedValue(key, nlohmann::json::value_t::array);
+    if (array == nullptr) {
         return std::nullopt;
     }
     std::vector<ArrayElement> elements;
-    elements.reserve(found->size());
-    for (const auto& element : *found) {
+    elements.reserve(array->size());
+    for (const auto& element : *array) {
+        if (!element.is_string()) {
+            markNotClean(std::string(key), nlohmann::json::value_t::array,
+                         fillIn(GettextStrings::translate(
+                                    N_("\u201c{}\u201d holds a value that is not text")),
+                                std::string(key)));
+        }
         elements.push_back(element.is_string() ? ArrayElement(element.get<std::string>())
                                                : std::nullopt);
     }
@@ -96,12 +176,8 @@ JsonSettingsStore::readArray(std::string_view key) {
 }
 
 std::optional<std::string> JsonSettingsStore::readString(std::string_view key) {
-    refresh();
-    const auto found = document_.find(key);
-    if (found == document_.end() || !found->is_string()) {
-        return std::nullopt;
-    }
-    return found->get<std::string>();
+    const nlohmann::json* text = typedValue(key, nlohmann::json::value_t::string);
+    return text == nullptr ? std::nullopt : std::optional(text->get<std::string>());
 }
 
 bool JsonSettingsStore::writeStringArray(std::string_view key,
@@ -114,12 +190,8 @@ bool JsonSettingsStore::writeString(std::string_view key, const std::string& val
 }
 
 std::optional<double> JsonSettingsStore::readNumber(std::string_view key) {
-    refresh();
-    const auto found = document_.find(key);
-    if (found == document_.end() || !found->is_number()) {
-        return std::nullopt;
-    }
-    return found->get<double>();
+    const nlohmann::json* number = typedValue(key, nlohmann::json::value_t::number_float);
+    return number == nullptr ? std::nullopt : std::optional(number->get<double>());
 }
 
 bool JsonSettingsStore::writeNumber(std::string_view key, double value) {
@@ -132,11 +204,15 @@ bool JsonSettingsStore::writeValue(std::string_view key, nlohmann::json value) {
     bool changedMeanwhile = false;
     for (const bool lastRound : {false, true}) {
         refresh();
-        if (state_ == FileState::unusable) {
+        if (state_ == FileState::unusable || notClean_) {
             if (!moveUnusableFileAside()) {
                 return false; // never overwrite what we could not read and could not keep
             }
+            // What did read stays: the new file keeps every other key, as read.
+            document_ = cleanedDocument();
             state_ = FileState::missing;
+            notClean_ = false;
+            misreadKeys_.clear();
         }
         nlohmann::json document = document_;
         document[std::string(key)] = value;
@@ -165,10 +241,16 @@ bool JsonSettingsStore::moveUnusableFileAside() {
     for (int attempt = 1; attempt < 1000; ++attempt) {
         const std::string backup = attempt == 1 ? base : base + "-" + std::to_string(attempt);
         if (::renameat2(AT_FDCWD, file_.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) == 0) {
+            tell(
+                fillIn(GettextStrings::translate(N_(
+                           "Tunora saved its settings anew; what it could not read is kept in {}")),
+                       backup));
             return true;
         }
         if (errno != EEXIST) {
-            lastWriteProblem_ = "cannot set aside " + file_.string() + ": " + g_strerror(errno);
+            lastWriteProblem_ = fillIn(
+                fillIn(GettextStrings::translate(N_("cannot set aside {}: {}")), file_.string()),
+                g_strerror(errno));
             return false;
         }
     }

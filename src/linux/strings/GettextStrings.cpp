@@ -30,6 +30,15 @@ const std::map<std::string, const char*>& englishTexts() {
         {"failure_no_sound", N_("the station sends no sound")},
         {"failure_ca_file_unusable", N_("the certificates of TUNORA_TLS_CA_FILE cannot be read")},
         {"failure_other", N_("the stream could not be played")},
+        {"failure_host_not_configured",
+         N_("no stream address is set for this station: give its host one in "
+            "~/.config/tunora/stream-hosts.json (man tunora, section STREAM HOSTS)")},
+        {"failure_no_sound_output",
+         N_("there is no sound output (is PulseAudio or PipeWire running?)")},
+        {"slot_bound_to_no_station",
+         N_("{} is bound to \u201c{}\u201d, which is no station: choose one under Keyboard "
+            "Shortcuts")},
+        {"volume_not_saved", N_("the volume could not be saved: {}")},
     };
     return texts;
 }

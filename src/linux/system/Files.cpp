@@ -1,18 +1,22 @@
 #include "linux/system/Files.h"
 
+#include "linux/strings/GettextStrings.h"
 #include "linux/system/UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <glib.h>
 #include <sys/stat.h>
 #include <vector>
 
 namespace tunora::files {
 namespace {
 
+// "cannot write FILE: REASON", in the listener's language: it reaches them in
+// notifications.
 std::string describe(const std::filesystem::path& file, const char* what, int error) {
-    return std::string(what) + " " + file.string() + ": " + std::strerror(error);
+    return fillIn(fillIn(GettextStrings::translate(what), file.string()), g_strerror(error));
 }
 
 bool writeWhole(int fd, std::string_view contents) {
@@ -59,14 +63,15 @@ ReadResult readRegularFile(const std::filesystem::path& file, std::size_t limit)
     if (!fd) {
         if (errno != ENOENT) {
             result.status = ReadResult::Status::unusable;
-            result.problem = describe(file, "cannot open", errno);
+            result.problem = describe(file, N_("cannot open {}: {}"), errno);
         }
         return result;
     }
     result.status = ReadResult::Status::unusable;
     struct stat info{};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        result.problem = file.string() + " is not a regular file";
+        result.problem =
+            fillIn(GettextStrings::translate(N_("{} is not a regular file")), file.string());
         return result;
     }
     char buffer[16384];
@@ -79,12 +84,14 @@ ReadResult readRegularFile(const std::filesystem::path& file, std::size_t limit)
             if (errno == EINTR) {
                 continue;
             }
-            result.problem = describe(file, "cannot read", errno);
+            result.problem = describe(file, N_("cannot read {}: {}"), errno);
             return result;
         }
         result.contents.append(buffer, static_cast<std::size_t>(count));
         if (result.contents.size() > limit) {
-            result.problem = file.string() + " is larger than " + std::to_string(limit) + " bytes";
+            result.problem = fillIn(
+                fillIn(GettextStrings::translate(N_("{} is larger than {} bytes")), file.string()),
+                std::to_string(limit));
             return result;
         }
     }
@@ -99,13 +106,13 @@ bool makePrivateFolders(const std::filesystem::path& folder, std::string& proble
         if (::mkdir(partial.c_str(), 0700) == 0) {
             ::chmod(partial.c_str(), 0700); // mkdir's mode passes through the umask
         } else if (errno != EEXIST) {
-            problem = describe(partial, "cannot create", errno);
+            problem = describe(partial, N_("cannot create {}: {}"), errno);
             return false;
         }
     }
     struct stat info{};
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        problem = folder.string() + " is not a folder";
+        problem = fillIn(GettextStrings::translate(N_("{} is not a folder")), folder.string());
         return false;
     }
     return true;
@@ -122,7 +129,7 @@ bool replaceFile(const std::filesystem::path& file, std::string_view contents, m
     std::string temporary = file.string() + ".tmp-XXXXXX";
     UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC)); // O_EXCL: never through a link
     if (!fd) {
-        problem = describe(file, "cannot write", errno);
+        problem = describe(file, N_("cannot write {}: {}"), errno);
         return false;
     }
     struct stat status{};
@@ -138,7 +145,7 @@ bool replaceFile(const std::filesystem::path& file, std::string_view contents, m
     if (!complete || ::rename(temporary.c_str(), file.c_str()) != 0) {
         const int error = complete ? errno : writeError;
         ::unlink(temporary.c_str());
-        problem = describe(file, "cannot write", error);
+        problem = describe(file, N_("cannot write {}: {}"), error);
         return false;
     }
     syncFolder(folder);

@@ -72,8 +72,10 @@ void GtkUpdateDialogs::showFailed(const std::string& reason) {
 
 void GtkUpdateDialogs::showNotConfigured() {
     show(makeDialog(GTK_MESSAGE_INFO, GettextStrings::translate("Update checks are not configured"),
-                    GettextStrings::translate("This build of Tunora has no update feed. Your "
-                                              "package manager keeps it up to date.")));
+                    GettextStrings::translate(
+                        "This build of Tunora has no update feed. Installed from a package, it is "
+                        "updated with the system; built from source, it is updated by building "
+                        "a newer release.")));
 }
 
 } // namespace tunora
