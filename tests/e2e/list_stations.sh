@@ -49,7 +49,12 @@ for bad in '{not json' '["icecast.ndr.de"]' '' '{"icecast.ndr.de": "http://127.0
     diff -q "$expected" "$scratch/out" >/dev/null || fail "a bad hosts file is ignored whole: $what"
     grep -qF "$hosts" "$scratch/err" && [ "$(wc -l < "$scratch/err")" -eq 1 ] \
         || fail "one line naming the hosts file: $what"
+    if grep -q 'exception' "$scratch/err"; then fail "a library's own words: $(cat "$scratch/err")"; fi
 done
+rm -rf "$hosts"
+printf '{\n  "icecast.ndr.de": "http://127.0.0.1:1",\n  oops\n}' > "$hosts"
+env -u TUNORA_STREAM_ORIGIN "$tunora" --list-stations 2>&1 >/dev/null | grep -q 'line 3, column 3' \
+    || fail "where the JSON goes wrong"
 
 "$tunora" --version | grep -q '^tunora [0-9]' || fail "--version"
 "$tunora" --help | grep -q -- '--list-stations' || fail "--help"

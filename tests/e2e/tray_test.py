@@ -33,6 +33,9 @@ PLAYER_PROPERTIES = {"PlaybackStatus": "Stopped", "Rate": 1.0, "Volume": 1.0, "P
                      "MaximumRate": 1.0}
 
 
+UNCONFIGURED = ("no stream address is set for this station: give its host one in "
+                "~/.config/tunora/stream-hosts.json (man tunora, section STREAM HOSTS)")
+
 NOT_STATIONS = {"Keyboard Shortcuts", "Launch at Login", "Check for Updates\u2026", "Quit", ""}
 
 
@@ -313,13 +316,29 @@ class FailureTest(DesktopTestCase):
                 ({"ndr2": "html"}, {}, "the server sends no audio stream"),
                 ({}, {"TUNORA_STREAM_ORIGIN": "http://127.0.0.1:%d" % refusing.getsockname()[1]},
                  "the server refused the connection"),
-                ({}, {"TUNORA_STREAM_ORIGIN": "http://st01.ondoria.invalid"},
-                 "the server's name was not found"),
+                ({}, {"TUNORA_STREAM_ORIGIN": "http://st01.ondoria.invalid"}, UNCONFIGURED),
                 ({"ndr2": "drop-always"}, {"TUNORA_RECONNECT_GIVE_UP_SECONDS": "3"},
                  "the stream dropped and did not come back within 3 s")):
             d.set_faults(faults)
             self.told(reason, env)
         self.assertLess(d.requests(NDR2), 20, "drops are retried with a pause")
+
+    def test_a_station_whose_host_is_not_configured_names_the_file_in_english_and_german(self):
+        d = self.desktop
+        for env, words in (({}, UNCONFIGURED),
+                           ({"LANG": "de_DE.UTF-8"}, "Stream-Adresse eingestellt")):
+            d.notifications.clear()
+            d.start_tunora(dict(env, TUNORA_STREAM_ORIGIN=""))  # empty: the built-in hosts
+            d.click("Ondoria")
+            wait_for(lambda: d.notifications, 20, "the notification")
+            body = d.notifications[0][1]
+            self.assertIn(words, body)
+            self.assertIn("stream-hosts.json", body)
+            self.assertIn("STREAM HOSTS", body)
+            self.assertEqual(shown(d.item_property("ToolTip"))[1], body)
+            self.assertIn(body, d.stderr())
+            self.assertEqual(d.requests(ONDORIA), 0)
+            d.stop_tunora()
 
     def test_https_trusts_only_its_authority_and_never_falls_back_to_http(self):
         d = self.desktop
@@ -520,6 +539,24 @@ class SettingsTest(DesktopTestCase):
         contents.sort()
         self.assertEqual(contents, sorted(bad[:-1]), "every bad file kept, none overwritten")
 
+    def test_a_value_of_the_wrong_type_costs_only_its_own_slot_or_key(self):
+        d = self.desktop
+        path = os.path.join(self.folder(), "defaults.json")
+        for bad in (b"5", b"-5", b"1e308", b"null", b'{"id": "ndr2"}', b"1e999"):
+            contents = b'{"hotkeyChannels": ["ndr2", ' + bad + b', "fritz"], "volume": 0.25}'
+            self.write_settings(contents)
+            d.start_tunora()
+            shortcuts = [c["label"] for c in d.find("Keyboard Shortcuts")["children"][:3]]
+            self.assertEqual(shortcuts, [ALT + "1: NDR 2", ALT + "2: None", ALT + "3: Fritz"], bad)
+            self.assertEqual(d.playerctl("volume"), "0.250000", bad)
+            d.stop_tunora()
+            with open(path, "rb") as file:
+                self.assertEqual(file.read(), contents, "read, not rewritten")
+        self.write_settings(b'{"hotkeyChannels": ["ndr2", "", "fritz"], "volume": 1e999}')
+        d.start_tunora()
+        self.assertEqual(d.find("Keyboard Shortcuts")["children"][0]["label"], ALT + "1: NDR 2")
+        self.assertEqual(d.playerctl("volume"), "1.000000", "only the volume is lost")
+
     def test_a_shortcut_that_cannot_be_saved_is_told_and_not_shown(self):
         d = self.desktop
         with open(os.path.join(d.config, "tunora"), "w") as file:
@@ -667,9 +704,50 @@ class ApplicationTest(DesktopTestCase):
         d.start_tunora({"PULSE_SERVER": "unix:/nonexistent"})
         d.click("Ondoria")
         wait_for(lambda: d.requests(ONDORIA) == 1, message="the stream")
+        wait_for(lambda: d.notifications, 20, "the notification")
+        self.assertEqual(d.notifications[0], (
+            "Ondoria cannot be played",
+            "there is no sound output (is PulseAudio or PipeWire running?)"))
+        self.assertEqual(d.playerctl("status"), "Paused", "not Playing in silence")
         d.click("Ondo Kultur")
         wait_for(lambda: d.label() == "Ondo Kultur", message="the menu still answers")
         self.assertIsNone(d.tunora.popen.poll())
+
+    def test_problems_found_at_start_are_told_together_and_a_misread_file_is_kept(self):
+        d = self.desktop
+        folder = os.path.join(d.config, "tunora")
+        os.makedirs(folder)
+        with open(os.path.join(folder, "stream-hosts.json"), "w") as file:
+            file.write('{\n  "icecast.ndr.de": "http://127.0.0.1:1",\n  oops\n}')
+        settings = b'{"hotkeyChannels": ["gone", 5, "ndr2"], "volume": 1e999}'
+        with open(os.path.join(folder, "defaults.json"), "wb") as file:
+            file.write(settings)
+        d.start_tunora({"TUNORA_STREAM_ORIGIN": "ftp://x"})
+        wait_for(lambda: d.notifications, 15, "the notification")
+        summary, body = d.notifications[0]
+        self.assertEqual(summary, "Tunora started, but not everything is right")
+        self.assertIn("\u201cgone\u201d, which is no station", body)
+        for told in ("TUNORA_STREAM_ORIGIN=", "ftp://x", "stream-hosts.json", "line 3, column",
+                     "which is no station", "too large", "defaults.json"):
+            self.assertIn(told, body)
+            self.assertIn(told, d.stderr())  # the log under the C locale: quotes become "?"
+        self.assertNotIn("exception", body)
+        self.assertEqual(len(d.notifications), 1, "one notification for them all")
+        shortcuts = [c["label"] for c in d.find("Keyboard Shortcuts")["children"][:3]]
+        self.assertEqual(shortcuts, [ALT + "1: None", ALT + "2: None", ALT + "3: NDR 2"])
+
+        d.playerctl("volume", "0.4")  # the first write keeps the file as it was
+        wait_for(lambda: d.settings().get("volume") == 0.4, 15, "the volume saved")
+        self.assertEqual(d.settings()["hotkeyChannels"], ["gone", "", "ndr2"])
+        kept = [name for name in os.listdir(folder) if name.startswith("defaults.json.bad-")]
+        self.assertEqual(len(kept), 1)
+        with open(os.path.join(folder, kept[0]), "rb") as file:
+            self.assertEqual(file.read(), settings)
+        wait_for(lambda: len(d.notifications) == 2, 15, "the second notification")
+        self.assertIn(kept[0], d.notifications[1][1])
+        d.playerctl("volume", "0.5")
+        wait_for(lambda: d.settings().get("volume") == 0.5, 15, "the volume saved again")
+        self.assertEqual(len(os.listdir(folder)), 3, "kept once, not at every write")
 
     def test_no_display_is_a_clear_error(self):
         env = dict(self.desktop.env)
@@ -717,7 +795,8 @@ class CommandLineTest(DesktopTestCase):
 
     def test_every_option_reaches_the_running_program_or_says_why_not(self):
         d = self.desktop
-        self.assertEqual(self.tunora("--status").returncode, 3, "no Tunora runs")
+        status = self.tunora("--status")
+        self.assertEqual((status.returncode, status.stdout), (3, "not running\n"), "no Tunora runs")
         d.set_faults({"ndr2": "icy"})
         d.start_tunora()
         ndr2, kultur = ("ndr2", "NDR 2", SONG), ("ondo_kultur", "Ondo Kultur")
@@ -725,6 +804,8 @@ class CommandLineTest(DesktopTestCase):
                 (["--play"], 1, ()), (["--next"], 1, ()),
                 (["--station", "ndr2"], 0, ("playing",) + ndr2),
                 (["--station", "nope"], 1, ("playing",) + ndr2),
+                (["--station", "Ondo Kultur"], 0, ("playing",) + kultur),
+                (["--station", "ndr2"], 0, ("playing",) + ndr2),
                 (["--slot", "4"], 1, ("playing",) + ndr2),
                 (["--pause"], 0, ("paused",) + ndr2), (["--play"], 0, ("playing",) + ndr2),
                 (["--toggle"], 0, ("paused",) + ndr2),
@@ -737,6 +818,8 @@ class CommandLineTest(DesktopTestCase):
             result = self.tunora(*args)
             self.assertEqual((result.returncode, result.stdout), (code, ""), args)
             self.assertEqual(len(result.stderr.splitlines()), code, result.stderr)
+            if args == ["--station", "nope"]:
+                self.assertIn("--list-stations", result.stderr, "where the names are")
             self.shows(*(shown or ("stopped",)))
 
     def test_a_command_starts_tunora_when_none_runs_and_two_at_once_are_both_done(self):
@@ -1035,7 +1118,7 @@ class PortalShortcutTest(DesktopTestCase):
                  d.stderr(), 10, "the refusal on stderr")
         self.restart_portal()
         with self.assertRaises(AssertionError, msg="asked again after a refusal"):
-            wait_for(lambda: len(self.sessions) > 3, 2)
+            wait_for(lambda: len(self.sessions) > 3, 2, at_most=True)
         self.assertEqual(d.notifications, [])
         self.assertIsNone(d.tunora.popen.poll())
 

@@ -150,7 +150,7 @@ void StreamPipeline::prepare() {
         return;
     }
     useDecoder(true);
-    // Failing here (no sound server yet) is told when a stream starts.
+    // Finding no sound output here is told when a stream starts.
     gst_element_set_state(pipeline_.get(), GST_STATE_READY);
 }
 
@@ -170,6 +170,12 @@ void StreamPipeline::start(const void* stream, bool mpeg, Events events) {
     useDecoder(mpeg);
     lastAudio_ = Clock::now().time_since_epoch().count();
     running_ = true;
+    if (noSoundOutput_) {
+        // Stopped whole, the automatic output looks for a sound server again
+        // (it may have started since), and warns again when there is none.
+        gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+        noSoundOutput_ = false;
+    }
     if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         // Told from the loop, as every other failure is.
         gst_element_post_message(
@@ -220,6 +226,12 @@ void StreamPipeline::reset(bool keepDecoder) {
     }
     running_ = false;
     GObjectPtr<GstBus> bus(gst_element_get_bus(pipeline_.get()));
+    // The change to READY is when the automatic output looks for a sound server:
+    // its warning that it found none outlives the flush.
+    while (GstMessage* warning = gst_bus_pop_filtered(bus.get(), GST_MESSAGE_WARNING)) {
+        noSoundOutput_ = noSoundOutput_ || warnsOfNoSoundOutput(warning);
+        gst_message_unref(warning);
+    }
     gst_bus_set_flushing(bus.get(), TRUE);
     gst_bus_set_flushing(bus.get(), FALSE);
 }
@@ -258,6 +270,9 @@ gboolean StreamPipeline::onBusMessage(GstBus*, GstMessage* message, gpointer sel
 }
 
 void StreamPipeline::handleMessage(GstMessage* message) {
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_WARNING && warnsOfNoSoundOutput(message)) {
+        noSoundOutput_ = true; // also when prepare() found it: told when a stream starts
+    }
     if (owner_ == nullptr || !running_) {
         return; // leftovers of a stream that already stopped
     }

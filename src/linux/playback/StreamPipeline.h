@@ -73,6 +73,8 @@ class StreamPipeline {
     bool mpegDecoder_ = false;
     bool running_ = false; // a stream is being given to it
     bool ended_ = false;   // the source was told its stream ended
+    // The automatic output found no sound server or device and plays into nothing.
+    bool noSoundOutput_ = false;
     GSourceId busWatch_;
     GSourceId idleTimer_; // puts a stopped pipeline to rest
     const void* owner_ = nullptr;
