@@ -27,7 +27,9 @@ int tlsStreamRequests(const std::string& path);
 // One pass of the main loop, then a short rest so polling loops stay cool.
 void spinMainLoop();
 // Calls between() until condition holds; false when the deadline passed first.
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s,
+// The default is generous: under the sanitizers on a busy machine, what takes a
+// second here can take many.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 60s,
                const std::function<void()>& between = spinMainLoop);
 
 // A fresh directory under $TMPDIR (or /tmp), removed with everything in it.

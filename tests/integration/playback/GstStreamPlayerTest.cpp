@@ -97,7 +97,7 @@ class GstStreamPlayerTest : public ::testing::Test {
         recorder.pump();
         std::this_thread::sleep_for(5ms); // keeps the poll loop from spinning hot
     }
-    bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s) {
+    bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 60s) {
         return testing::waitUntil(condition, timeout, [this] { spin(); });
     }
     bool waitForTone() {
