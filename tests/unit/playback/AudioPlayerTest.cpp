@@ -117,6 +117,19 @@ TEST_F(AudioPlayerStreamEvents, AFailureShowsPausedKeepsTheStationAndIsAnnounced
     EXPECT_EQ(announced, (std::vector<std::string>{"ndr2 2", "ndr2 2"}));
 }
 
+TEST_F(AudioPlayerStreamEvents, AStationWithoutAnAddressIsToldSoNotAsAMissingServer) {
+    const StreamFailure notFound{StreamFailure::Reason::hostNotFound, 0, ""};
+    player->play(channel("ondo")); // its built-in host lies in the reserved .invalid domain
+    streams->latest->report(StreamEvent::Kind::failed, notFound);
+    player->play(channel("ndr2"));
+    streams->latest->report(StreamEvent::Kind::failed, notFound);
+    using Reason = StreamFailure::Reason;
+    EXPECT_EQ(announced,
+              (std::vector<std::string>{"ondo " + std::to_string(int(Reason::hostNotConfigured)),
+                                        "ndr2 " + std::to_string(int(Reason::hostNotFound))}));
+    EXPECT_EQ(player->streamFailure()->reason, Reason::hostNotFound);
+}
+
 TEST_F(AudioPlayerStreamEvents, ReconnectingStaysPlayingAndASwitchForgetsTheOldStream) {
     player->play(channel("wdr2"));
     fakes::FakeStreamPlayer* first = streams->latest;
