@@ -1,7 +1,9 @@
 """End-to-end tests of the built program, driven as a desktop panel drives it."""
+import html
 import itertools
 import json
 import os
+import re
 import shutil
 import socket
 import stat
@@ -40,6 +42,36 @@ def shown(tooltip):
     """The tooltip's title and text as a panel shows them: parsed as Pango
     markup, as GTK panels parse it (an error where it is not valid markup)."""
     return tuple(Pango.parse_markup(markup, -1, "\0")[2] for markup in tooltip[2:])
+
+
+def as_waybar_shows(tooltip):
+    """Title and text as waybar draws them: the title parsed as markup in bold,
+    the text escaped first."""
+    title, text = tooltip[2:]
+    markup = "<b>%s</b>\n%s" % (title, GLib.markup_escape_text(text)) if text else title
+    return Pango.parse_markup(markup, -1, "\0")[2]
+
+
+def as_plasma_shows(tooltip):
+    """Title as plain text; the text as Qt rich text when a tag comes first."""
+    title, text = tooltip[2:]
+    if re.match(r"\s*<\w+[^>]*>", text):
+        text = html.unescape(re.sub(r"<[^>]*>", "", text))
+    return title + "\n" + text if text else title
+
+
+def start_host(desktop, program):
+    """A tray host that `ps` names `program`: a process holding a StatusNotifierHost
+    name, as waybar and plasmashell do."""
+    path = os.path.join(desktop.root, program)
+    os.symlink(sys.executable, path)
+    code = ("import os; from gi.repository import Gio, GLib; Gio.bus_own_name("
+            "Gio.BusType.SESSION, 'org.kde.StatusNotifierHost-%d-1' % os.getpid(), 0, None, "
+            "None, None); GLib.MainLoop().run()")
+    host = desktop._start([path, "-c", code])
+    wait_for(lambda: desktop.name_owned("org.kde.StatusNotifierHost-%d-1" % host.popen.pid), 10,
+             "the host " + program)
+    return host
 
 
 def station_items(node):
@@ -114,13 +146,25 @@ class MenuLayoutTest(DesktopTestCase):
         d.start_tunora()
         d.layout()  # what a panel that opens the menu itself does: no window of ours
         self.assertEqual(self.shown_windows(), [])
+        d.xdotool("mousemove", "310", "190")  # on the icon whose corner the host sends
         d.item_call("Activate", "(ii)", 300, 200)
         wait_for(self.shown_windows, 5, "a menu window")
         self.assertEqual(self.shown_windows(), ["300,200"])
         d.xdotool("key", "Escape")
         wait_for(lambda: not self.shown_windows(), 5, "the menu closed")
-        d.item_call("Activate", "(ii)", 300, 200)  # the same menu, again
+        # MATE sends a point in its own small window: the menu opens at the pointer.
+        d.xdotool("mousemove", "900", "60")
+        d.item_call("Activate", "(ii)", 0, 24)
         wait_for(self.shown_windows, 5, "a menu window again")
+        self.assertEqual(self.shown_windows(), ["900,60"])
+
+    def test_a_left_click_on_wayland_fails_so_that_the_host_opens_the_menu(self):
+        d = self.desktop
+        d.start_tunora({"WAYLAND_DISPLAY": "wayland-none"})
+        with self.assertRaisesRegex(GLib.Error, "NotSupported"):
+            d.item_call("Activate", "(ii)", 300, 200)
+        d.item_call("SecondaryActivate", "(ii)", 300, 200)  # the others still succeed
+        self.assertEqual(self.shown_windows(), [])
 
     def test_a_flood_of_calls_that_make_a_library_warn_leaves_stderr_readable(self):
         d = self.desktop
@@ -384,6 +428,21 @@ class FailureTest(DesktopTestCase):
         tooltip = d.item_property("ToolTip")
         self.assertTrue(tooltip[3].startswith("<span>"), tooltip[3])
         self.assertEqual(shown(tooltip), ("Ondoria", MARKUP_TITLE))
+
+    def test_the_tooltip_reads_as_sent_on_hosts_that_draw_it_literally_or_as_rich_text(self):
+        d = self.desktop
+        d.set_faults({"ondo/01": "icy-markup"})
+        for program, reads in (("waybar", as_waybar_shows), ("plasmashell", as_plasma_shows)):
+            host = start_host(d, program)
+            d.start_tunora()
+            d.click("Ondoria")
+            wait_for(lambda: reads(d.item_property("ToolTip")) == "Ondoria\n" + MARKUP_TITLE, 10,
+                     "the song as sent, on " + program)
+            d.item_call("Scroll", "(is)", -120, "Vertical")
+            wait_for(lambda: re.fullmatch("Ondoria\nVolume [0-9]+ %", reads(
+                d.item_property("ToolTip"))), 5, "the volume hint, on " + program)
+            d.stop_tunora()
+            host.stop()
 
     def test_a_dropped_stream_reconnects_and_stays_playing_quietly(self):
         d = self.desktop

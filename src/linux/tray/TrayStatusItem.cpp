@@ -1,7 +1,6 @@
 #include "linux/tray/TrayStatusItem.h"
 
 #include "linux/strings/GettextStrings.h"
-#include "linux/strings/Markup.h"
 #include "linux/system/Environment.h"
 #include "linux/toolkit/GtkOnDemand.h"
 #include "linux/tray/IconPixmaps.h"
@@ -23,24 +22,13 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-// The tooltip's text is markup for every panel that shows it. Plasma renders it
-// as rich text only where Qt::mightBeRichText says so: a tag Qt knows before the
-// first line break; otherwise it shows "&amp;" as it stands. Pango-based panels
-// (waybar, GTK hosts) always parse it, and a bare "&" or "<" there is an error.
-// So the text is escaped and wrapped in <span>, which both know and neither
-// draws. The title is escaped for Pango readers; Plasma shows it as plain text,
-// and the stations' names hold nothing an escape would change.
-std::string toolTipMarkup(const std::string& text) {
-    return text.empty() ? "" : "<span>" + markupEscaped(text) + "</span>";
-}
-
 } // namespace
 
 TrayStatusItem::TrayStatusItem(ActionTarget& application, Options options)
     : application_(application), options_(std::move(options)), export_(menuPath, application),
       item_(menuPath,
             {
-                .activate = [this](int x, int y) { activate(x, y); },
+                .activate = [this](int x, int y) { return activate(x, y); },
                 .secondaryActivate =
                     [this] {
                         if (options_.playPause) {
@@ -103,7 +91,7 @@ void TrayStatusItem::showToolTip() {
         const long percent = std::lround(options_.volume() * 100);
         text = GettextStrings::translate(N_("Volume")) + " " + std::to_string(percent) + " %";
     }
-    item_.setToolTip(markupEscaped(title), toolTipMarkup(text));
+    item_.setToolTip(title, text);
 }
 
 void TrayStatusItem::setScrollHandler(std::function<void(int)> handler) {
@@ -130,17 +118,18 @@ gboolean TrayStatusItem::volumeShownEnough(gpointer self) {
 }
 
 // Hosts that honour ItemIsMenu open the exported menu themselves and never send
-// this. On Wayland a program cannot place a menu at a point of the screen, and
-// no host there sends Activate for a menu-only item: nothing happens.
-void TrayStatusItem::activate(int x, int y) {
+// this. On Wayland a program cannot place a menu at a point of the screen: the
+// host hears that it failed, and those that can (COSMIC) open the menu.
+bool TrayStatusItem::activate(int x, int y) {
     if (!menu_ || inWaylandSession() || gtkX11Display() == nullptr) {
-        return;
+        return false;
     }
     if (!popUpMenu_) {
         popUpMenu_ = std::make_unique<GtkTrayMenu>(application_);
         popUpMenu_->show(*menu_);
     }
-    popUpMenu_->popUpAt(x, y);
+    popUpMenu_->popUpForClickAt(x, y);
+    return true;
 }
 
 void TrayStatusItem::setMenu(std::unique_ptr<Menu> menu) {

@@ -23,7 +23,8 @@ namespace tunora {
 // GNOME's AppIndicator extension and MATE draw; the hover text into the title
 // and, split into the station and what it plays, into the tooltip, which for a
 // few seconds after a wheel step shows the volume instead. A left click that
-// reaches the program (hosts that ignore ItemIsMenu) opens the menu on X11.
+// reaches the program (hosts that ignore ItemIsMenu) opens the menu on X11, by
+// the pointer.
 class TrayStatusItem : public StatusItem, private StatusButton {
   public:
     struct Options {
@@ -59,7 +60,7 @@ class TrayStatusItem : public StatusItem, private StatusButton {
     static gboolean showPending(gpointer self);
     void registrationChanged(bool registered);
     void scroll(int steps);
-    void activate(int x, int y);
+    bool activate(int x, int y);
     void showToolTip();
     static gboolean volumeShownEnough(gpointer self);
 
