@@ -920,6 +920,7 @@ class PortalShortcutTest(DesktopTestCase):
         self.sessions, self.bound, self.answer, self.held = [], [], 0, {}
         self.listing, self.hang, self.waiting, self.closed = None, set(), [], []
         self.app_ids, self.active, self.activate_on_create = [], set(), False
+        self.with_triggers = True  # Hyprland's portal describes no trigger
         d.bus.register_object("/org/freedesktop/portal/desktop", SHORTCUTS_BACKEND,
                               self.backend_call, None, None)
         d.own_name(self.BACKEND)
@@ -960,7 +961,8 @@ class PortalShortcutTest(DesktopTestCase):
             response = self.answer
             if self.answer != 1:  # bound; GNOME answers 2 all the same
                 self.held[args[1].rsplit("/", 1)[1]] = [(name, {"trigger_description": GLib.Variant(
-                    "s", "Press <Alt>" + name[-1])}) for name, _ in args[2]]
+                    "s", "Press <Alt>" + name[-1])} if self.with_triggers else {})
+                    for name, _ in args[2]]
             results = {"shortcuts": self.held_by(args[1])}
         else:
             results = self.listing or {"shortcuts": self.held_by(args[1])}
@@ -1004,6 +1006,7 @@ class PortalShortcutTest(DesktopTestCase):
             "description": "Play or pause shortcut %d" % n, "preferred_trigger": "ALT+%d" % n})
             for n in range(1, 6)])
         wait_for(lambda: self.slot_titles()[0] == "Alt+1: Ondoria", message="GNOME's Press <Alt>1")
+        self.assertEqual(d.notifications, [], "no advice where the desktop binds the keys")
         self.assertEqual(self.slot_titles()[4], "Alt+5: None")  # no Change Keys… in v1
         self.assertEqual(d.find("Ondoria")["props"]["shortcut"], [["Alt", "1"]])
 
@@ -1159,9 +1162,44 @@ class PortalShortcutTest(DesktopTestCase):
         d.start_tunora({"WAYLAND_DISPLAY": "wayland-none"})
         wait_for(lambda: "global shortcuts are off: the desktop portal offers none" in
                  d.stderr(), 10, "the reason on stderr")
-        self.assertEqual(d.stderr().count("global shortcuts"), 1)
+        self.assertEqual(d.stderr().count("global shortcuts are off"), 1)
+        # Another wlroots compositor: the commands to bind, in its own notation.
+        wait_for(lambda: d.notifications, 10, "the advice")
+        self.assertEqual(d.notifications[0][1].splitlines()[1:],
+                         ["tunora --slot %d" % n for n in range(1, 6)])
         d.click("Ondoria")
         wait_for(lambda: d.playerctl("status") == "Playing", message="the menu still plays")
+
+    def test_sway_and_hyprland_users_are_told_once_the_lines_that_give_the_keys(self):
+        d = self.desktop
+        sway = {"WAYLAND_DISPLAY": "wayland-none", "SWAYSOCK": os.path.join(d.root, "sway.sock"),
+                "XDG_CURRENT_DESKTOP": "sway"}
+        self.start_portal(with_shortcuts=False)  # the wlr portal has no GlobalShortcuts
+        d.start_tunora(sway)
+        wait_for(lambda: d.notifications, 10, "the advice")
+        title, body = d.notifications[0]
+        self.assertEqual(body.splitlines()[1:], ["bindsym Mod1+%d exec tunora --slot %d" % (n, n)
+                                                 for n in range(1, 6)])
+        self.assertIn("~/.config/sway/config", body)
+        self.assertNotIn("shortcut", d.find("Ondoria")["props"], "no key named that none binds")
+        d.stop_tunora()
+        d.start_tunora(sway)
+        wait_for(lambda: "offers none" in d.stderr(), 10, "the second start on Sway")
+        self.assertNotIn("Station keys need", d.stderr(), "told once, at the first start")
+        self.assertEqual(len(d.notifications), 1)
+
+        # Hyprland's portal takes the shortcuts but fires them only for its config's lines.
+        d.stop_tunora()
+        self.frontend.stop()
+        self.with_triggers = False
+        self.start_portal()
+        d.start_tunora({"WAYLAND_DISPLAY": "wayland-none", "XDG_CURRENT_DESKTOP": "Hyprland",
+                        "HYPRLAND_INSTANCE_SIGNATURE": "test"})
+        wait_for(lambda: len(d.notifications) == 2, 10, "the advice on Hyprland")
+        self.assertEqual(d.notifications[1][1].splitlines()[1:], [
+            "bind = ALT, %d, global, org.tunora.Tunora:slot%d" % (n, n) for n in range(1, 6)])
+        self.assertEqual(self.slot_titles()[0], "Shortcut 1: Ondoria")
+        self.assertNotIn("shortcut", d.find("Ondoria")["props"])
 
     def test_x11_grabs_when_asked_for_in_a_wayland_session(self):
         d = self.desktop
@@ -1170,6 +1208,7 @@ class PortalShortcutTest(DesktopTestCase):
         d.xdotool("key", "alt+2")
         wait_for(lambda: d.label() == "Ondo Kultur", message="Alt+2 through the X server")
         self.assertEqual(self.sessions, [])
+        self.assertEqual(d.notifications, [], "no advice where the keys are grabbed")
 
 
 

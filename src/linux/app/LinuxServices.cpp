@@ -86,7 +86,7 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
         .menu =
             {
                 .settings = settings,
-                .hotkeyEvents = makeHotkeyEventServices(),
+                .hotkeyEvents = makeHotkeyEventServices(notifications),
                 .graphics = std::make_shared<CairoGraphics>(options.dataDirectory / "icons"),
                 .strings = std::make_shared<GettextStrings>(options.localeDirectory),
                 .loginItems =
