@@ -48,7 +48,7 @@ class FakeStatusButton : public StatusButton {
     void setImage(std::shared_ptr<Image> value) override { image = std::move(value); }
     void setTitle(const std::string& value) override { title = value; }
     void setFont(Font value) override { font = value; }
-    void setToolTip(const std::string& value) override { toolTip = value; }
+    void setToolTip(const StatusToolTip& value) override { toolTip = value.oneLine(); }
 
     std::shared_ptr<Image> image;
     std::optional<std::string> title;
@@ -64,7 +64,7 @@ class FakeStatusItem : public StatusItem {
         current = std::move(value);
     }
     const Menu* menu() const override { return current.get(); }
-    void setScrollHandler(std::function<void(int)> handler) override {
+    void setScrollHandler(std::function<double(int)> handler) override {
         scroll = std::move(handler);
     }
     void setMenuOpeningHandler(std::function<void(const Menu&)> handler) override {
@@ -72,7 +72,7 @@ class FakeStatusItem : public StatusItem {
     }
 
     FakeStatusButton statusButton;
-    std::function<void(int)> scroll;
+    std::function<double(int)> scroll;
     std::function<void(const Menu&)> opening; // as the panel opens a menu
     std::unique_ptr<Menu> current;
     int menusSet = 0;

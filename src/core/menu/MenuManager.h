@@ -79,7 +79,7 @@ class MenuManager : public ActionTarget {
     std::string slotKeyName(int slot);
     static void setKeyEquivalent(MenuItem& item, const HotKeyBinding& binding);
     void updateStatusIcon();
-    std::string statusToolTip();
+    StatusToolTip statusToolTip();
     void channelSelected(const MenuItem& sender);
     void assignHotkey(const MenuItem& sender);
     void hotkeyTriggered(int slot);

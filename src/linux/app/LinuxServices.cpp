@@ -80,7 +80,6 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
                                 N_("On GNOME, install and enable the AppIndicator extension "
                                    "(gnome-shell-extension-appindicator), then log in again.")));
                     },
-                .volume = [mpris] { return mpris->volume(); },
             }),
         .notifications = notifications,
         .menu =

@@ -12,16 +12,6 @@ namespace {
 
 constexpr const char* menuPath = "/MenuBar";
 
-// The core sets the title with a space before it, to keep it apart from the
-// picture in a menu bar; panels leave their own gap.
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return "";
-    }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 } // namespace
 
 TrayStatusItem::TrayStatusItem(ActionTarget& application, Options options)
@@ -65,36 +55,31 @@ void TrayStatusItem::setImage(std::shared_ptr<Image> image) {
     }
 }
 
-void TrayStatusItem::setTitle(const std::string& title) {
-    item_.setLabel(trimmed(title));
-}
-
-void TrayStatusItem::setToolTip(const std::string& toolTip) {
+void TrayStatusItem::setToolTip(const StatusToolTip& toolTip) {
     toolTip_ = toolTip;
-    item_.setTitle(toolTip.empty() ? "Tunora" : toolTip);
+    item_.setLabel(toolTip.station);
+    item_.setTitle(toolTip.station.empty() ? "Tunora" : toolTip.oneLine());
     if (!volumeSource_) {
         showToolTip();
     }
     if (xembed_) {
-        xembed_->setToolTip(toolTip);
+        xembed_->setToolTip(toolTip.oneLine());
     }
 }
 
-// "NDR 2 – Artist - Song": the station is the tooltip's title, the rest its
-// text; while a wheel step is fresh, the text is the volume.
+// The station is the tooltip's title, what it plays its text; while a wheel
+// step is fresh, the text is the volume.
 void TrayStatusItem::showToolTip() {
-    const std::string dash = " \u2013 ";
-    const auto split = toolTip_.find(dash);
-    std::string title = toolTip_.empty() ? "Tunora" : toolTip_.substr(0, split);
-    std::string text = split == std::string::npos ? "" : toolTip_.substr(split + dash.size());
-    if (volumeSource_ && options_.volume) {
-        const long percent = std::lround(options_.volume() * 100);
-        text = GettextStrings::translate(N_("Volume")) + " " + std::to_string(percent) + " %";
+    const std::string title = toolTip_.station.empty() ? "Tunora" : toolTip_.station;
+    if (volumeSource_) {
+        item_.setToolTip(title, GettextStrings::translate(N_("Volume")) + " " +
+                                    std::to_string(volumePercent_) + " %");
+        return;
     }
-    item_.setToolTip(title, text);
+    item_.setToolTip(title, toolTip_.detail);
 }
 
-void TrayStatusItem::setScrollHandler(std::function<void(int)> handler) {
+void TrayStatusItem::setScrollHandler(std::function<double(int)> handler) {
     onScroll_ = std::move(handler);
 }
 
@@ -102,12 +87,10 @@ void TrayStatusItem::scroll(int steps) {
     if (!onScroll_) {
         return;
     }
-    onScroll_(steps);
-    if (options_.volume) {
-        volumeSource_.reset(g_timeout_add(guint(options_.volumeShown.count()),
-                                          &TrayStatusItem::volumeShownEnough, this));
-        showToolTip();
-    }
+    volumePercent_ = std::lround(onScroll_(steps) * 100);
+    volumeSource_.reset(g_timeout_add(guint(options_.volumeShown.count()),
+                                      &TrayStatusItem::volumeShownEnough, this));
+    showToolTip();
 }
 
 gboolean TrayStatusItem::volumeShownEnough(gpointer self) {
@@ -184,7 +167,7 @@ void TrayStatusItem::registrationChanged(bool registered) {
     if (picture_) {
         xembed_->setPicture(picture_);
     }
-    xembed_->setToolTip(toolTip_);
+    xembed_->setToolTip(toolTip_.oneLine());
     if (menu_) {
         xembed_->show(*menu_);
     }
