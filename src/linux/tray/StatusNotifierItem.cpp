@@ -13,6 +13,9 @@ constexpr const char* itemInterface = "org.kde.StatusNotifierItem";
 // the program's name, as in its settings and in looking-glass.
 constexpr const char* itemPath = "/org/tunora/StatusNotifierItem";
 constexpr const char* watcherName = "org.kde.StatusNotifierWatcher";
+// waybar passes on GTK's double-click event as one more SecondaryActivate, at
+// once after the second click's: calls this close together are one click.
+constexpr guint oneClickMs = 40;
 
 constexpr const char* introspection = R"xml(<node>
  <interface name="org.kde.StatusNotifierItem">
@@ -211,7 +214,10 @@ void StatusNotifierItem::onMethodCall(GDBusConnection*, const gchar*, const gcha
     // Answered first: what the call does may take a while (a stream to open).
     g_dbus_method_invocation_return_value(invocation, nullptr);
     if (name == "SecondaryActivate" && self->callbacks_.secondaryActivate) {
-        self->callbacks_.secondaryActivate();
+        if (!self->secondaryActivate_) {
+            self->secondaryActivate_.reset(
+                g_timeout_add(oneClickMs, &StatusNotifierItem::onSecondaryActivateDue, self));
+        }
     } else if (name == "Scroll" && self->callbacks_.scroll) {
         gint32 delta = 0;
         const gchar* orientation = nullptr;
@@ -221,6 +227,13 @@ void StatusNotifierItem::onMethodCall(GDBusConnection*, const gchar*, const gcha
         }
     }
     // ContextMenu: the panel opens the menu itself (ItemIsMenu).
+}
+
+gboolean StatusNotifierItem::onSecondaryActivateDue(gpointer data) {
+    auto* self = static_cast<StatusNotifierItem*>(data);
+    self->secondaryActivate_.forget();
+    self->callbacks_.secondaryActivate();
+    return G_SOURCE_REMOVE;
 }
 
 GVariant* StatusNotifierItem::onGetProperty(GDBusConnection*, const gchar*, const gchar*,

@@ -56,6 +56,7 @@ class StatusNotifierItem {
     static void onHostRegistered(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                                  const gchar*, GVariant*, gpointer self);
     void hostFound(const std::string& program);
+    static gboolean onSecondaryActivateDue(gpointer self);
     static void onMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                              const gchar* method, GVariant* parameters,
                              GDBusMethodInvocation* invocation, gpointer self);
@@ -82,6 +83,7 @@ class StatusNotifierItem {
     guint watcherId_ = 0;
     guint objectId_ = 0;
     guint hostSubscription_ = 0;
+    GSourceId secondaryActivate_; // calls that came together, to be taken as one
 };
 
 } // namespace tunora
