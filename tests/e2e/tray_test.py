@@ -1188,12 +1188,13 @@ class PortalShortcutTest(DesktopTestCase):
         title, body = d.notifications[0]
         self.assertEqual(body.splitlines()[1:], ["bindsym Mod1+%d exec tunora --slot %d" % (n, n)
                                                  for n in range(1, 6)])
+        self.assertEqual(title, "Station keys on Sway")
         self.assertIn("~/.config/sway/config", body)
         self.assertNotIn("shortcut", d.find("Ondoria")["props"], "no key named that none binds")
         d.stop_tunora()
         d.start_tunora(sway)
         wait_for(lambda: "offers none" in d.stderr(), 10, "the second start on Sway")
-        self.assertNotIn("Station keys need", d.stderr(), "told once, at the first start")
+        self.assertNotIn("Station keys on", d.stderr(), "told once, at the first start")
         self.assertEqual(len(d.notifications), 1)
 
         # Hyprland's portal takes the shortcuts but fires them only for its config's lines.

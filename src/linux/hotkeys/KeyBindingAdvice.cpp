@@ -35,23 +35,31 @@ const char* compositorName(Compositor compositor) {
     return "wayland";
 }
 
-// What to do with the lines, in the words of the compositor's configuration.
-std::string instructions(Compositor compositor) {
+// A notification's title, and what to do with the lines. Short: notification
+// servers show a few lines (mako, Sway's usual one, about five), and the lines
+// should be among them.
+std::string title(Compositor compositor) {
     switch (compositor) {
     case Compositor::sway:
-        return GettextStrings::translate(
-            N_("Sway gives programs no global shortcuts. Add these lines to ~/.config/sway/config "
-               "and reload Sway:"));
+        return GettextStrings::translate(N_("Station keys on Sway"));
     case Compositor::hyprland:
-        return GettextStrings::translate(
-            N_("Hyprland fires Tunora's shortcuts only for bind lines in its configuration. Add "
-               "these lines to ~/.config/hypr/hyprland.conf:"));
+        return GettextStrings::translate(N_("Station keys on Hyprland"));
     case Compositor::other:
         break;
     }
-    return GettextStrings::translate(
-        N_("This desktop gives programs no global shortcuts. Bind keys to these commands in its "
-           "settings:"));
+    return GettextStrings::translate(N_("Station keys on this desktop"));
+}
+
+std::string instructions(Compositor compositor) {
+    switch (compositor) {
+    case Compositor::sway:
+        return GettextStrings::translate(N_("Add to ~/.config/sway/config, then reload Sway:"));
+    case Compositor::hyprland:
+        return GettextStrings::translate(N_("Add to ~/.config/hypr/hyprland.conf:"));
+    case Compositor::other:
+        break;
+    }
+    return GettextStrings::translate(N_("It has no global shortcuts. Bind keys to:"));
 }
 
 } // namespace
@@ -124,8 +132,7 @@ void KeyBindingAdvice::keysOff(KeysOff why, const std::string& applicationId,
     for (const auto& line : keyBindingLines(compositor, applicationId, shortcuts)) {
         body += "\n" + line;
     }
-    notifications_->post(GettextStrings::translate(N_("Station keys need a line of configuration")),
-                         body);
+    notifications_->post(title(compositor), body);
     std::filesystem::create_directories(stateFolder_, error);
     if (!g_file_set_contents(marker.c_str(), body.c_str(), gssize(body.size()), nullptr)) {
         g_message("cannot remember that the key advice was given (%s)", marker.c_str());
