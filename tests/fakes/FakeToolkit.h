@@ -46,11 +46,13 @@ class FakeGraphics : public Graphics {
 class FakeStatusButton : public StatusButton {
   public:
     void setImage(std::shared_ptr<Image> value) override { image = std::move(value); }
+    void setImageParts(std::vector<Rect> value) override { imageParts = std::move(value); }
     void setTitle(const std::string& value) override { title = value; }
     void setFont(Font value) override { font = value; }
     void setToolTip(const StatusToolTip& value) override { toolTip = value.oneLine(); }
 
     std::shared_ptr<Image> image;
+    std::vector<Rect> imageParts;
     std::optional<std::string> title;
     std::string toolTip;
     std::optional<Font> font;

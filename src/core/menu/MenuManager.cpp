@@ -71,6 +71,7 @@ std::weak_ptr<ActionTarget> MenuManager::weakSelf() {
 
 void MenuManager::start() {
     if (StatusButton* button = statusItem_->button()) {
+        button->setImageParts(menuBarIconParts(flag));
         button->setImage(menuBarIcon(flag));
         button->setTitle("");
     }
@@ -486,6 +487,13 @@ StatusToolTip MenuManager::statusToolTip() {
         condition = audioPlayer_->streamTitle();
     }
     return {.station = current->name(), .detail = condition};
+}
+
+std::vector<Rect> MenuManager::menuBarIconParts(const std::string& flagText) {
+    const Size flagSize = services_.graphics->sizeOfText(flagText, Font{14.0});
+    const double height = flagSize.height <= 12.0 ? 12.0 : flagSize.height;
+    return {{flagSize.width + 2.0, (height - 12.0) * 0.5, 12.0, 12.0},
+            {0.0, (height - flagSize.height) * 0.5, flagSize.width, flagSize.height}};
 }
 
 std::shared_ptr<Image> MenuManager::menuBarIcon(const std::string& flagText) {

@@ -49,9 +49,9 @@ void TrayStatusItem::setImage(std::shared_ptr<Image> image) {
         return;
     }
     picture_ = std::move(picture);
-    item_.setIconPixmaps(iconPixmaps(*picture_, trayPictureSizes));
+    item_.setIconPixmaps(iconPixmaps(*picture_, pictureParts_, trayPictureSizes));
     if (xembed_) {
-        xembed_->setPicture(picture_);
+        xembed_->setPicture(picture_, pictureParts_);
     }
 }
 
@@ -165,7 +165,7 @@ void TrayStatusItem::registrationChanged(bool registered) {
     }
     xembed_ = std::make_unique<XEmbedTrayIcon>(application_, [this](int steps) { scroll(steps); });
     if (picture_) {
-        xembed_->setPicture(picture_);
+        xembed_->setPicture(picture_, pictureParts_);
     }
     xembed_->setToolTip(toolTip_.oneLine());
     if (menu_) {

@@ -51,6 +51,7 @@ class TrayStatusItem : public StatusItem, private StatusButton {
 
   private:
     void setImage(std::shared_ptr<Image> image) override;
+    void setImageParts(std::vector<Rect> parts) override { pictureParts_ = std::move(parts); }
     // The label is the hover text's station, the title's name without the
     // gap a menu bar needs; the panel draws labels in its own font.
     void setTitle(const std::string&) override {}
@@ -73,6 +74,7 @@ class TrayStatusItem : public StatusItem, private StatusButton {
     std::unique_ptr<Menu> pending_; // set, not shown yet
     GSourceId showSource_;
     std::shared_ptr<const CairoImage> picture_;
+    std::vector<Rect> pictureParts_;
     StatusToolTip toolTip_;
     long volumePercent_ = 0;
     GSourceId volumeSource_; // while the hover text shows the volume

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tunora {
 
@@ -26,6 +27,9 @@ class StatusButton {
   public:
     virtual ~StatusButton() = default;
     virtual void setImage(std::shared_ptr<Image> image) = 0;
+    // Where the parts of the pictures set from now on stand in them (the flag,
+    // the symbol), in the order a square cell stacks them, top first.
+    virtual void setImageParts(std::vector<Rect> parts) = 0;
     virtual void setTitle(const std::string& title) = 0;
     virtual void setFont(Font font) = 0;
     // What the panel shows when the pointer rests on the item.
