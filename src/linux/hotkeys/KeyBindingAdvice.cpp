@@ -53,9 +53,9 @@ std::string title(Compositor compositor) {
 std::string instructions(Compositor compositor) {
     switch (compositor) {
     case Compositor::sway:
-        return GettextStrings::translate(N_("Add to ~/.config/sway/config, then reload Sway:"));
+        return GettextStrings::translate(N_("In ~/.config/sway/config:"));
     case Compositor::hyprland:
-        return GettextStrings::translate(N_("Add to ~/.config/hypr/hyprland.conf:"));
+        return GettextStrings::translate(N_("In ~/.config/hypr/hyprland.conf:"));
     case Compositor::other:
         break;
     }
@@ -131,6 +131,9 @@ void KeyBindingAdvice::keysOff(KeysOff why, const std::string& applicationId,
     std::string body = instructions(compositor);
     for (const auto& line : keyBindingLines(compositor, applicationId, shortcuts)) {
         body += "\n" + line;
+    }
+    if (compositor == Compositor::sway) {
+        body += "\n" + GettextStrings::translate(N_("then reload Sway."));
     }
     notifications_->post(title(compositor), body);
     std::filesystem::create_directories(stateFolder_, error);
