@@ -1,7 +1,9 @@
 """End-to-end tests of the built program, driven as a desktop panel drives it."""
+import html
 import itertools
 import json
 import os
+import re
 import shutil
 import socket
 import stat
@@ -43,6 +45,36 @@ def shown(tooltip):
     """The tooltip's title and text as a panel shows them: parsed as Pango
     markup, as GTK panels parse it (an error where it is not valid markup)."""
     return tuple(Pango.parse_markup(markup, -1, "\0")[2] for markup in tooltip[2:])
+
+
+def as_waybar_shows(tooltip):
+    """Title and text as waybar draws them: the title parsed as markup in bold,
+    the text escaped first."""
+    title, text = tooltip[2:]
+    markup = "<b>%s</b>\n%s" % (title, GLib.markup_escape_text(text)) if text else title
+    return Pango.parse_markup(markup, -1, "\0")[2]
+
+
+def as_plasma_shows(tooltip):
+    """Title as plain text; the text as Qt rich text when a tag comes first."""
+    title, text = tooltip[2:]
+    if re.match(r"\s*<\w+[^>]*>", text):
+        text = html.unescape(re.sub(r"<[^>]*>", "", text))
+    return title + "\n" + text if text else title
+
+
+def start_host(desktop, program):
+    """A tray host that `ps` names `program`: a process holding a StatusNotifierHost
+    name, as waybar and plasmashell do."""
+    path = os.path.join(desktop.root, program)
+    os.symlink(sys.executable, path)
+    code = ("import os; from gi.repository import Gio, GLib; Gio.bus_own_name("
+            "Gio.BusType.SESSION, 'org.kde.StatusNotifierHost-%d-1' % os.getpid(), 0, None, "
+            "None, None); GLib.MainLoop().run()")
+    host = desktop._start([path, "-c", code])
+    wait_for(lambda: desktop.name_owned("org.kde.StatusNotifierHost-%d-1" % host.popen.pid), 10,
+             "the host " + program)
+    return host
 
 
 def station_items(node):
@@ -117,13 +149,25 @@ class MenuLayoutTest(DesktopTestCase):
         d.start_tunora()
         d.layout()  # what a panel that opens the menu itself does: no window of ours
         self.assertEqual(self.shown_windows(), [])
+        d.xdotool("mousemove", "310", "190")  # on the icon whose corner the host sends
         d.item_call("Activate", "(ii)", 300, 200)
         wait_for(self.shown_windows, 5, "a menu window")
         self.assertEqual(self.shown_windows(), ["300,200"])
         d.xdotool("key", "Escape")
         wait_for(lambda: not self.shown_windows(), 5, "the menu closed")
-        d.item_call("Activate", "(ii)", 300, 200)  # the same menu, again
+        # MATE sends a point in its own small window: the menu opens at the pointer.
+        d.xdotool("mousemove", "900", "60")
+        d.item_call("Activate", "(ii)", 0, 24)
         wait_for(self.shown_windows, 5, "a menu window again")
+        self.assertEqual(self.shown_windows(), ["900,60"])
+
+    def test_a_left_click_on_wayland_fails_so_that_the_host_opens_the_menu(self):
+        d = self.desktop
+        d.start_tunora({"WAYLAND_DISPLAY": "wayland-none"})
+        with self.assertRaisesRegex(GLib.Error, "NotSupported"):
+            d.item_call("Activate", "(ii)", 300, 200)
+        d.item_call("SecondaryActivate", "(ii)", 300, 200)  # the others still succeed
+        self.assertEqual(self.shown_windows(), [])
 
     def test_a_flood_of_calls_that_make_a_library_warn_leaves_stderr_readable(self):
         d = self.desktop
@@ -204,6 +248,14 @@ class PlaybackTest(DesktopTestCase):
         wait_for(lambda: d.playerctl("status") == "Paused", message="a middle click pauses")
         d.item_call("SecondaryActivate", "(ii)", 0, 0)
         wait_for(lambda: d.playerctl("status") == "Playing", message="and plays again")
+        # waybar sends a double click's second click twice (GTK's 2BUTTON_PRESS too).
+        answers = []
+        for _ in range(2):
+            d.bus.call(*d.item, "org.kde.StatusNotifierItem", "SecondaryActivate",
+                       GLib.Variant("(ii)", (0, 0)), None, Gio.DBusCallFlags.NONE, 5000, None,
+                       lambda *_: answers.append(1))
+        wait_for(lambda: len(answers) == 2, message="both answered")
+        wait_for(lambda: d.playerctl("status") == "Paused", message="one click's two calls pause")
         self.assertEqual(d.label(), "WDR 2")
         self.assertEqual((d.menu_revision(), d.find("NDR", "NDR 2")["id"]), (revision, ndr2),
                          "checks and texts change in place: the panel keeps its layout")
@@ -403,6 +455,21 @@ class FailureTest(DesktopTestCase):
         tooltip = d.item_property("ToolTip")
         self.assertTrue(tooltip[3].startswith("<span>"), tooltip[3])
         self.assertEqual(shown(tooltip), ("Ondoria", MARKUP_TITLE))
+
+    def test_the_tooltip_reads_as_sent_on_hosts_that_draw_it_literally_or_as_rich_text(self):
+        d = self.desktop
+        d.set_faults({"ondo/01": "icy-markup"})
+        for program, reads in (("waybar", as_waybar_shows), ("plasmashell", as_plasma_shows)):
+            host = start_host(d, program)
+            d.start_tunora()
+            d.click("Ondoria")
+            wait_for(lambda: reads(d.item_property("ToolTip")) == "Ondoria\n" + MARKUP_TITLE, 10,
+                     "the song as sent, on " + program)
+            d.item_call("Scroll", "(is)", -120, "Vertical")
+            wait_for(lambda: re.fullmatch("Ondoria\nVolume [0-9]+ %", reads(
+                d.item_property("ToolTip"))), 5, "the volume hint, on " + program)
+            d.stop_tunora()
+            host.stop()
 
     def test_a_dropped_stream_reconnects_and_stays_playing_quietly(self):
         d = self.desktop
@@ -944,6 +1011,7 @@ class PortalShortcutTest(DesktopTestCase):
         self.sessions, self.bound, self.answer, self.held = [], [], 0, {}
         self.listing, self.hang, self.waiting, self.closed = None, set(), [], []
         self.app_ids, self.active, self.activate_on_create = [], set(), False
+        self.with_triggers = True  # Hyprland's portal describes no trigger
         d.bus.register_object("/org/freedesktop/portal/desktop", SHORTCUTS_BACKEND,
                               self.backend_call, None, None)
         d.own_name(self.BACKEND)
@@ -984,7 +1052,8 @@ class PortalShortcutTest(DesktopTestCase):
             response = self.answer
             if self.answer != 1:  # bound; GNOME answers 2 all the same
                 self.held[args[1].rsplit("/", 1)[1]] = [(name, {"trigger_description": GLib.Variant(
-                    "s", "Press <Alt>" + name[-1])}) for name, _ in args[2]]
+                    "s", "Press <Alt>" + name[-1])} if self.with_triggers else {})
+                    for name, _ in args[2]]
             results = {"shortcuts": self.held_by(args[1])}
         else:
             results = self.listing or {"shortcuts": self.held_by(args[1])}
@@ -1028,6 +1097,7 @@ class PortalShortcutTest(DesktopTestCase):
             "description": "Play or pause shortcut %d" % n, "preferred_trigger": "ALT+%d" % n})
             for n in range(1, 6)])
         wait_for(lambda: self.slot_titles()[0] == "Alt+1: Ondoria", message="GNOME's Press <Alt>1")
+        self.assertEqual(d.notifications, [], "no advice where the desktop binds the keys")
         self.assertEqual(self.slot_titles()[4], "Alt+5: None")  # no Change Keys… in v1
         self.assertEqual(d.find("Ondoria")["props"]["shortcut"], [["Alt", "1"]])
 
@@ -1183,9 +1253,45 @@ class PortalShortcutTest(DesktopTestCase):
         d.start_tunora({"WAYLAND_DISPLAY": "wayland-none"})
         wait_for(lambda: "global shortcuts are off: the desktop portal offers none" in
                  d.stderr(), 10, "the reason on stderr")
-        self.assertEqual(d.stderr().count("global shortcuts"), 1)
+        self.assertEqual(d.stderr().count("global shortcuts are off"), 1)
+        # Another wlroots compositor: the commands to bind, in its own notation.
+        wait_for(lambda: d.notifications, 10, "the advice")
+        self.assertEqual(d.notifications[0][1].splitlines()[1:],
+                         ["tunora --slot %d" % n for n in range(1, 6)])
         d.click("Ondoria")
         wait_for(lambda: d.playerctl("status") == "Playing", message="the menu still plays")
+
+    def test_sway_and_hyprland_users_are_told_once_the_lines_that_give_the_keys(self):
+        d = self.desktop
+        sway = {"WAYLAND_DISPLAY": "wayland-none", "SWAYSOCK": os.path.join(d.root, "sway.sock"),
+                "XDG_CURRENT_DESKTOP": "sway"}
+        self.start_portal(with_shortcuts=False)  # the wlr portal has no GlobalShortcuts
+        d.start_tunora(sway)
+        wait_for(lambda: d.notifications, 10, "the advice")
+        title, body = d.notifications[0]
+        self.assertEqual(body.splitlines()[1:6], ["bindsym Mod1+%d exec tunora --slot %d" % (n, n)
+                                                  for n in range(1, 6)])
+        self.assertEqual(title, "Station keys on Sway")
+        self.assertIn("~/.config/sway/config", body)
+        self.assertNotIn("shortcut", d.find("Ondoria")["props"], "no key named that none binds")
+        d.stop_tunora()
+        d.start_tunora(sway)
+        wait_for(lambda: "offers none" in d.stderr(), 10, "the second start on Sway")
+        self.assertNotIn("Station keys on", d.stderr(), "told once, at the first start")
+        self.assertEqual(len(d.notifications), 1)
+
+        # Hyprland's portal takes the shortcuts but fires them only for its config's lines.
+        d.stop_tunora()
+        self.frontend.stop()
+        self.with_triggers = False
+        self.start_portal()
+        d.start_tunora({"WAYLAND_DISPLAY": "wayland-none", "XDG_CURRENT_DESKTOP": "Hyprland",
+                        "HYPRLAND_INSTANCE_SIGNATURE": "test"})
+        wait_for(lambda: len(d.notifications) == 2, 10, "the advice on Hyprland")
+        self.assertEqual(d.notifications[1][1].splitlines()[1:], [
+            "bind = ALT, %d, global, org.tunora.Tunora:slot%d" % (n, n) for n in range(1, 6)])
+        self.assertEqual(self.slot_titles()[0], "Shortcut 1: Ondoria")
+        self.assertNotIn("shortcut", d.find("Ondoria")["props"])
 
     def test_x11_grabs_when_asked_for_in_a_wayland_session(self):
         d = self.desktop
@@ -1194,6 +1300,7 @@ class PortalShortcutTest(DesktopTestCase):
         d.xdotool("key", "alt+2")
         wait_for(lambda: d.label() == "Ondo Kultur", message="Alt+2 through the X server")
         self.assertEqual(self.sessions, [])
+        self.assertEqual(d.notifications, [], "no advice where the keys are grabbed")
 
 
 

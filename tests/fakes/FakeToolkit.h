@@ -46,11 +46,13 @@ class FakeGraphics : public Graphics {
 class FakeStatusButton : public StatusButton {
   public:
     void setImage(std::shared_ptr<Image> value) override { image = std::move(value); }
+    void setImageParts(std::vector<Rect> value) override { imageParts = std::move(value); }
     void setTitle(const std::string& value) override { title = value; }
     void setFont(Font value) override { font = value; }
-    void setToolTip(const std::string& value) override { toolTip = value; }
+    void setToolTip(const StatusToolTip& value) override { toolTip = value.oneLine(); }
 
     std::shared_ptr<Image> image;
+    std::vector<Rect> imageParts;
     std::optional<std::string> title;
     std::string toolTip;
     std::optional<Font> font;
@@ -64,7 +66,7 @@ class FakeStatusItem : public StatusItem {
         current = std::move(value);
     }
     const Menu* menu() const override { return current.get(); }
-    void setScrollHandler(std::function<void(int)> handler) override {
+    void setScrollHandler(std::function<double(int)> handler) override {
         scroll = std::move(handler);
     }
     void setMenuOpeningHandler(std::function<void(const Menu&)> handler) override {
@@ -72,7 +74,7 @@ class FakeStatusItem : public StatusItem {
     }
 
     FakeStatusButton statusButton;
-    std::function<void(int)> scroll;
+    std::function<double(int)> scroll;
     std::function<void(const Menu&)> opening; // as the panel opens a menu
     std::unique_ptr<Menu> current;
     int menusSet = 0;

@@ -37,10 +37,13 @@ std::shared_ptr<MenuManager> MenuManager::create(std::shared_ptr<StatusItem> sta
     };
     // The mouse wheel over the item changes the volume in steps of 5 %.
     manager->statusItem_->setScrollHandler([weak = manager->self_](int steps) {
-        if (auto strong = weak.lock()) {
-            const double volume = strong->audioPlayer_->volume() + 0.05 * steps;
-            strong->audioPlayer_->setVolume(std::round(volume * 20.0) / 20.0);
+        auto strong = weak.lock();
+        if (!strong) {
+            return 0.0;
         }
+        const double volume = strong->audioPlayer_->volume() + 0.05 * steps;
+        strong->audioPlayer_->setVolume(std::round(volume * 20.0) / 20.0);
+        return strong->audioPlayer_->volume();
     });
     manager->hotkeyManager_->onHotkeyPressed = [weak = manager->self_](int slot) {
         if (auto strong = weak.lock()) {
@@ -68,6 +71,7 @@ std::weak_ptr<ActionTarget> MenuManager::weakSelf() {
 
 void MenuManager::start() {
     if (StatusButton* button = statusItem_->button()) {
+        button->setImageParts(menuBarIconParts(flag));
         button->setImage(menuBarIcon(flag));
         button->setTitle("");
     }
@@ -479,12 +483,12 @@ void MenuManager::updateStatusIcon() {
     button->setToolTip(statusToolTip());
 }
 
-// The station, and what it plays or why it is silent: "NDR 2 – the server
-// answered 404", "NDR 2 – Artist - Song".
-std::string MenuManager::statusToolTip() {
+// The station, and what it plays or why it is silent: "NDR 2" with "the
+// server answered 404", or with "Artist - Song".
+StatusToolTip MenuManager::statusToolTip() {
     const auto& current = audioPlayer_->currentChannel();
     if (!current) {
-        return "";
+        return {};
     }
     std::string condition;
     if (audioPlayer_->streamCondition() == AudioPlayer::StreamCondition::reconnecting) {
@@ -494,7 +498,14 @@ std::string MenuManager::statusToolTip() {
     } else if (audioPlayer_->isPlaying()) {
         condition = audioPlayer_->streamTitle();
     }
-    return condition.empty() ? current->name() : current->name() + " \u2013 " + condition;
+    return {.station = current->name(), .detail = condition};
+}
+
+std::vector<Rect> MenuManager::menuBarIconParts(const std::string& flagText) {
+    const Size flagSize = services_.graphics->sizeOfText(flagText, Font{14.0});
+    const double height = flagSize.height <= 12.0 ? 12.0 : flagSize.height;
+    return {{flagSize.width + 2.0, (height - 12.0) * 0.5, 12.0, 12.0},
+            {0.0, (height - flagSize.height) * 0.5, flagSize.width, flagSize.height}};
 }
 
 std::shared_ptr<Image> MenuManager::menuBarIcon(const std::string& flagText) {

@@ -70,6 +70,9 @@ class MenuManager : public ActionTarget {
 
     // The picture: the flag, a 2-point gap and the 12-point antenna symbol.
     std::shared_ptr<Image> menuBarIcon(const std::string& flagText);
+    // Where the flag and the symbol stand in that picture, the symbol first:
+    // a square cell shows the antenna above the flag.
+    std::vector<Rect> menuBarIconParts(const std::string& flagText);
 
   private:
     MenuManager(std::shared_ptr<StatusItem> statusItem, std::shared_ptr<AudioPlayer> audioPlayer,
@@ -84,7 +87,7 @@ class MenuManager : public ActionTarget {
     void reportSlotsBoundToNoStation();
     static void setKeyEquivalent(MenuItem& item, const HotKeyBinding& binding);
     void updateStatusIcon();
-    std::string statusToolTip();
+    StatusToolTip statusToolTip();
     void channelSelected(const MenuItem& sender);
     void assignHotkey(const MenuItem& sender);
     void hotkeyTriggered(int slot);

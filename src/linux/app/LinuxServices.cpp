@@ -82,13 +82,12 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
                                 N_("On GNOME, install and enable the AppIndicator extension "
                                    "(gnome-shell-extension-appindicator), then log in again.")));
                     },
-                .volume = [mpris] { return mpris->volume(); },
             }),
         .notifications = notifications,
         .menu =
             {
                 .settings = settings,
-                .hotkeyEvents = makeHotkeyEventServices(),
+                .hotkeyEvents = makeHotkeyEventServices(notifications),
                 .graphics = std::make_shared<CairoGraphics>(options.dataDirectory / "icons"),
                 .strings = std::make_shared<GettextStrings>(options.localeDirectory),
                 .loginItems =

@@ -77,11 +77,14 @@ struct PortalHotkeyEventServices::Shortcut : OpaqueEventHotKey {
     std::string name; // "slot1"
     std::string trigger;
     std::string description;
+    std::uint32_t modifiers = 0;
+    char digit = '1';
     EventHotKeyID id;
     EventTargetRef target;
 };
 
-PortalHotkeyEventServices::PortalHotkeyEventServices() : ownerCalls_(g_cancellable_new()) {
+PortalHotkeyEventServices::PortalHotkeyEventServices(KeysOffHandler keysOff)
+    : keysOff_(std::move(keysOff)), ownerCalls_(g_cancellable_new()) {
     nameWatch_ =
         g_bus_watch_name(G_BUS_TYPE_SESSION, portalName, G_BUS_NAME_WATCHER_FLAGS_AUTO_START,
                          &onPortalAppeared, &onPortalVanished, this, nullptr);
@@ -109,6 +112,8 @@ OSStatus PortalHotkeyEventServices::registerEventHotKey(std::uint32_t keyCode,
     shortcut->name = "slot" + std::to_string(number);
     shortcut->trigger = triggerFor(modifiers, *digit);
     shortcut->description = descriptionFor(number);
+    shortcut->modifiers = modifiers;
+    shortcut->digit = *digit;
     shortcut->id = id;
     shortcut->target = target;
     std::erase_if(shortcuts_, [&](const auto& other) { return other->name == shortcut->name; });
@@ -192,6 +197,7 @@ void PortalHotkeyEventServices::onPortalVanished(GDBusConnection*, const gchar*,
     if (!services->portalSeen_ && !services->refused_) {
         services->say("global shortcuts are off: no desktop portal is running "
                       "(the package xdg-desktop-portal provides it)");
+        services->tellKeysOff(KeysOff::noPortalShortcuts);
     }
     services->portalSeen_ = true;
     services->forgetPortal();
@@ -280,9 +286,16 @@ void PortalHotkeyEventServices::onVersion(GObject* bus, GAsyncResult* result, gp
 
 void PortalHotkeyEventServices::ask(const char* method, const PortalRequest::Arguments& arguments,
                                     PortalRequest::Answered answered) {
-    pending_ = std::make_unique<PortalRequest>(
-        bus_.get(), shortcutsInterface, method, arguments, std::move(answered),
-        [this](const std::string& why) { giveUp(why, false); });
+    // A portal without the interface has no version of it either: Sway's.
+    const bool withoutInterface = version_ == 0 && std::string_view(method) == "CreateSession";
+    pending_ = std::make_unique<PortalRequest>(bus_.get(), shortcutsInterface, method, arguments,
+                                               std::move(answered),
+                                               [this, withoutInterface](const std::string& why) {
+                                                   giveUp(why, false);
+                                                   if (withoutInterface) {
+                                                       tellKeysOff(KeysOff::noPortalShortcuts);
+                                                   }
+                                               });
 }
 
 void PortalHotkeyEventServices::createSession() {
@@ -437,6 +450,9 @@ void PortalHotkeyEventServices::report(guint32 bindResponse) {
         return;
     }
     if (!any) {
+        if (bindResponse != 1) {
+            tellKeysOff(KeysOff::noKeysBound);
+        }
         giveUp(bindResponse == 1 ? "the desktop did not allow them"
                                  : "the desktop bound none of them",
                bindResponse == 1);
@@ -461,6 +477,22 @@ void PortalHotkeyEventServices::giveUp(const std::string& why, bool final) {
     }
     refused_ = refused_ || final;
     pending_.reset();
+}
+
+void PortalHotkeyEventServices::tellKeysOff(KeysOff why) {
+    if (!keysOff_) {
+        return;
+    }
+    std::vector<RegisteredShortcut> registered;
+    for (const auto& shortcut : shortcuts_) {
+        registered.push_back({.id = shortcut->name,
+                              .slot = int(shortcut->id.id) + 1,
+                              .modifiers = shortcut->modifiers,
+                              .digit = shortcut->digit});
+    }
+    std::sort(registered.begin(), registered.end(),
+              [](const auto& a, const auto& b) { return a.slot < b.slot; });
+    keysOff_(why, registered);
 }
 
 // --- Signals ----------------------------------------------------------------

@@ -2,8 +2,10 @@
 
 #include "linux/glib/GObjectPtr.h"
 #include "linux/hotkeys/HotkeyDispatch.h"
+#include "linux/hotkeys/KeyBindingAdvice.h"
 #include "linux/hotkeys/PortalRequest.h"
 
+#include <functional>
 #include <gio/gio.h>
 #include <memory>
 #include <string>
@@ -34,7 +36,12 @@ class PortalHotkeyEventServices : public HotkeyDispatch {
     static constexpr const char* applicationId = "org.tunora.Tunora";
     static constexpr const char* sessionToken = "tunora";
 
-    PortalHotkeyEventServices();
+    // Told when no key reaches the program for a reason the listener can mend
+    // in the compositor's configuration, with the shortcuts registered.
+    using KeysOffHandler =
+        std::function<void(KeysOff why, const std::vector<RegisteredShortcut>& shortcuts)>;
+
+    explicit PortalHotkeyEventServices(KeysOffHandler keysOff = {});
     ~PortalHotkeyEventServices() override;
     PortalHotkeyEventServices(const PortalHotkeyEventServices&) = delete;
     PortalHotkeyEventServices& operator=(const PortalHotkeyEventServices&) = delete;
@@ -71,10 +78,12 @@ class PortalHotkeyEventServices : public HotkeyDispatch {
     void report(guint32 bindResponse);
     void say(const std::string& line);
     void giveUp(const std::string& why, bool final);
+    void tellKeysOff(KeysOff why);
     void activated(GVariant* parameters);
     void queuePress(const Shortcut& shortcut);
     void pressQueued();
 
+    KeysOffHandler keysOff_;
     std::vector<std::unique_ptr<Shortcut>> shortcuts_;
     GObjectPtr<GCancellable> ownerCalls_; // for the life of one portal owner
     GObjectPtr<GDBusConnection> bus_;     // our own, for one portal owner

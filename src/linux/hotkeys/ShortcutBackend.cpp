@@ -24,9 +24,15 @@ bool usePortal() {
 
 } // namespace
 
-std::shared_ptr<HotkeyEventServices> makeHotkeyEventServices() {
+std::shared_ptr<HotkeyEventServices>
+makeHotkeyEventServices(std::shared_ptr<NotificationCenter> notifications) {
     if (usePortal()) {
-        return std::make_shared<PortalHotkeyEventServices>();
+        auto advice = std::make_shared<KeyBindingAdvice>(std::move(notifications),
+                                                         KeyBindingAdvice::defaultStateFolder());
+        return std::make_shared<PortalHotkeyEventServices>(
+            [advice](KeysOff why, const std::vector<RegisteredShortcut>& shortcuts) {
+                advice->keysOff(why, PortalHotkeyEventServices::applicationId, shortcuts);
+            });
     }
     return std::make_shared<X11HotkeyEventServices>();
 }

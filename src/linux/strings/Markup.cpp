@@ -1,32 +1,12 @@
 #include "linux/strings/Markup.h"
 
+#include "linux/glib/GObjectPtr.h"
+
 namespace tunora {
 
 std::string markupEscaped(std::string_view text) {
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        case '"':
-            escaped += "&quot;";
-            break;
-        case '\'':
-            escaped += "&#39;";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
+    const GCharPtr escaped(g_markup_escape_text(text.data(), gssize(text.size())));
+    return escaped.get();
 }
 
 } // namespace tunora

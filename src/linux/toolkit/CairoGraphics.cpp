@@ -111,9 +111,16 @@ CairoSurfacePtr CairoImage::renderedAtHeight(int pixels) const {
     return surface;
 }
 
-CairoSurfacePtr CairoImage::renderedSquare(int pixels) const {
+CairoSurfacePtr CairoImage::renderedSquare(int pixels, const std::vector<Rect>& parts) const {
+    std::vector<Rect> drawn;
+    for (const Rect& part : parts) {
+        const Rect bounds = drawnBounds(part);
+        if (bounds.width > 0 && bounds.height > 0) {
+            drawn.push_back(bounds);
+        }
+    }
     CairoSurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels, pixels));
-    if (parts_.empty()) {
+    if (drawn.empty()) {
         const CairoSurfacePtr wide = renderedAtHeight(pixels);
         const double width = cairo_image_surface_get_width(wide.get());
         const double scale = std::min(1.0, pixels / width);
@@ -128,24 +135,60 @@ CairoSurfacePtr CairoImage::renderedSquare(int pixels) const {
     // width, all of them together the height.
     double widest = 0;
     double stacked = 0;
-    for (const Rect& part : parts_) {
+    for (const Rect& part : drawn) {
         widest = std::max(widest, part.width);
         stacked += part.height;
     }
     const double scale = std::min(pixels / widest, pixels / stacked);
     CairoPtr context(cairo_create(surface.get()));
     double top = (pixels - stacked * scale) / 2;
-    for (auto part = parts_.rbegin(); part != parts_.rend(); ++part) {
+    for (const Rect& part : drawn) {
         cairo_save(context.get());
-        cairo_translate(context.get(), (pixels - part->width * scale) / 2, top);
+        cairo_translate(context.get(), (pixels - part.width * scale) / 2, top);
         cairo_scale(context.get(), scale, scale);
-        paintPart(context.get(), *part);
+        paintPart(context.get(), part);
         cairo_restore(context.get());
-        top += part->height * scale;
+        top += part.height * scale;
     }
     context.reset();
     cairo_surface_flush(surface.get());
     return surface;
+}
+
+// The smallest rectangle within `part` that holds everything drawn there, in
+// points, to an eighth of a point: a flag is narrower than the line of text it
+// stands for. Empty where nothing was drawn (a symbol that was not found).
+Rect CairoImage::drawnBounds(const Rect& part) const {
+    constexpr double fine = 8.0; // pixels a point
+    if (!recording_ || part.width <= 0 || part.height <= 0) {
+        return {};
+    }
+    const int width = static_cast<int>(std::ceil(part.width * fine));
+    const int height = static_cast<int>(std::ceil(part.height * fine));
+    CairoSurfacePtr mask(cairo_image_surface_create(CAIRO_FORMAT_A8, width, height));
+    CairoPtr context(cairo_create(mask.get()));
+    cairo_scale(context.get(), fine, fine);
+    paintPart(context.get(), part);
+    context.reset();
+    cairo_surface_flush(mask.get());
+    const unsigned char* data = cairo_image_surface_get_data(mask.get());
+    const int stride = cairo_image_surface_get_stride(mask.get());
+    int left = width, right = -1, top = height, bottom = -1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (data[std::ptrdiff_t(y) * stride + x] != 0) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    if (right < 0) {
+        return {};
+    }
+    return {part.x + left / fine, part.y + top / fine, (right - left + 1) / fine,
+            (bottom - top + 1) / fine};
 }
 
 // Paints one part of the recording with its top left corner at the origin.
@@ -190,7 +233,6 @@ void CairoImage::drawGermanFlag(Point at, Size box) {
     // Around the stripes, not over them: at 16 pixels it is under a pixel wide,
     // and over the bar it shows better than over the black stripe.
     const double frame = stripe * 0.3;
-    parts_.push_back({x - frame, top - frame, width + 2 * frame, 3 * stripe + 2 * frame});
     cairo_set_source_rgb(context_.get(), 0.6, 0.6, 0.6);
     cairo_set_line_width(context_.get(), frame);
     cairo_rectangle(context_.get(), x - frame / 2, top - frame / 2, width + frame,
@@ -203,7 +245,6 @@ void CairoImage::drawImage(const Image& image, Rect into) {
     if (!context_ || other == nullptr || other->size_.width <= 0 || other->size_.height <= 0) {
         return;
     }
-    parts_.push_back(into);
     cairo_save(context_.get());
     cairo_translate(context_.get(), into.x, into.y);
     cairo_scale(context_.get(), into.width / other->size_.width, into.height / other->size_.height);

@@ -44,20 +44,21 @@ class CairoImage : public Image {
     // from the recording, sharp at that size; a loaded picture is scaled.
     CairoSurfacePtr renderedAtHeight(int pixels) const;
     // The picture drawn anew into a square of `pixels`, for trays whose cells
-    // are square: the parts it was drawn from (the flag, each symbol) stacked,
-    // the last one on top, so that the picture fills the cell's height instead
-    // of a strip across its middle. A picture of one part is centred.
-    CairoSurfacePtr renderedSquare(int pixels) const;
+    // are square: its `parts` (where the flag and each symbol stand, top first)
+    // stacked, each cut to what was drawn there, so that the picture fills the
+    // cell's height instead of a strip across its middle. Without parts, or
+    // with one, it is centred.
+    CairoSurfacePtr renderedSquare(int pixels, const std::vector<Rect>& parts) const;
 
   private:
     void drawGermanFlag(Point at, Size box);
+    Rect drawnBounds(const Rect& part) const;
     void paintPart(cairo_t* context, const Rect& part) const;
 
     Size size_;
     CairoSurfacePtr surface_;
     CairoSurfacePtr recording_; // in points, made by the first lockFocus
     CairoPtr context_;
-    std::vector<Rect> parts_; // where each flag and symbol was drawn, in points
     bool template_ = false;
 };
 

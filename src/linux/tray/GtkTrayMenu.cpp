@@ -2,7 +2,16 @@
 
 #include "linux/tray/GtkMenuBuilder.h"
 
+#include <cstdlib>
+
 namespace tunora {
+namespace {
+
+// Hosts send the click's point or the corner of the icon under it; panel
+// icons are at most this large.
+constexpr int clickReach = 96;
+
+} // namespace
 
 GtkTrayMenu::GtkTrayMenu(ActionTarget& application)
     : application_(application), accelerators_(gtk_accel_group_new()) {}
@@ -44,6 +53,27 @@ void GtkTrayMenu::popUpAt(int x, int y) {
     const GdkRectangle point{x, y, 1, 1};
     gtk_menu_popup_at_rect(GTK_MENU(gtkMenu_.get()), gdk_get_default_root_window(), &point,
                            GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, nullptr);
+}
+
+} // namespace tunora
+
+namespace tunora {
+
+// MATE's notification area sends a point inside its own small window, such as
+// (0, 24), not one on the screen; the menu then opens where the click was.
+void GtkTrayMenu::popUpForClickAt(int x, int y) {
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    GdkDevice* pointer = seat != nullptr ? gdk_seat_get_pointer(seat) : nullptr;
+    int pointerX = x;
+    int pointerY = y;
+    if (pointer != nullptr) {
+        gdk_device_get_position(pointer, nullptr, &pointerX, &pointerY);
+    }
+    if (std::abs(pointerX - x) > clickReach || std::abs(pointerY - y) > clickReach) {
+        x = pointerX;
+        y = pointerY;
+    }
+    popUpAt(x, y);
 }
 
 } // namespace tunora

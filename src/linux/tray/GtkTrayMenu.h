@@ -25,6 +25,9 @@ class GtkTrayMenu {
     // Pops the menu up with its corner at (x, y) on the screen, as a panel
     // passes the click's position.
     void popUpAt(int x, int y);
+    // The same for a point a host sends with a click: at the pointer instead
+    // when the point is far from it.
+    void popUpForClickAt(int x, int y);
 
   private:
     ActionTarget& application_;

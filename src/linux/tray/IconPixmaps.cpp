@@ -35,11 +35,12 @@ GVariant* pixmap(cairo_surface_t* surface) {
 
 } // namespace
 
-GVariant* iconPixmaps(const CairoImage& image, const std::vector<int>& sizes) {
+GVariant* iconPixmaps(const CairoImage& image, const std::vector<Rect>& parts,
+                      const std::vector<int>& sizes) {
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE("a(iiay)"));
     for (const int size : sizes) {
-        const CairoSurfacePtr surface = image.renderedSquare(size);
+        const CairoSurfacePtr surface = image.renderedSquare(size, parts);
         g_variant_builder_add_value(&builder, pixmap(surface.get()));
     }
     return g_variant_builder_end(&builder);

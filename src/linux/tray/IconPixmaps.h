@@ -14,9 +14,10 @@ namespace tunora {
 // drawing for each, so no panel scales the picture much.
 inline const std::vector<int> trayPictureSizes{16, 22, 24, 32, 48, 64};
 
-// The picture drawn into a square of each size, as a StatusNotifierItem's
-// a(iiay): width, height and non-premultiplied ARGB32 bytes in network byte
-// order. A floating reference.
-GVariant* iconPixmaps(const CairoImage& image, const std::vector<int>& sizes);
+// The picture drawn into a square of each size, its parts stacked (see
+// CairoImage::renderedSquare), as a StatusNotifierItem's a(iiay): width, height
+// and non-premultiplied ARGB32 bytes in network byte order. A floating reference.
+GVariant* iconPixmaps(const CairoImage& image, const std::vector<Rect>& parts,
+                      const std::vector<int>& sizes);
 
 } // namespace tunora

@@ -13,6 +13,9 @@ constexpr const char* itemInterface = "org.kde.StatusNotifierItem";
 // the program's name, as in its settings and in looking-glass.
 constexpr const char* itemPath = "/org/tunora/StatusNotifierItem";
 constexpr const char* watcherName = "org.kde.StatusNotifierWatcher";
+// waybar passes on GTK's double-click event as one more SecondaryActivate, at
+// once after the second click's: calls this close together are one click.
+constexpr guint oneClickMs = 40;
 
 constexpr const char* introspection = R"xml(<node>
  <interface name="org.kde.StatusNotifierItem">
@@ -78,6 +81,7 @@ bool sameBytes(GVariant* a, GVariant* b) {
 
 StatusNotifierItem::StatusNotifierItem(std::string menuPath, Callbacks callbacks)
     : menuPath_(std::move(menuPath)), callbacks_(std::move(callbacks)), busName_(uniqueBusName()),
+      hostProgram_([this](const std::string& program) { hostFound(program); }),
       pixmaps_(g_variant_ref_sink(noPixmaps())), cancellable_(g_cancellable_new()) {
     ownerId_ = g_bus_own_name(G_BUS_TYPE_SESSION, busName_.c_str(), G_BUS_NAME_OWNER_FLAGS_NONE,
                               &StatusNotifierItem::onBusAcquired, nullptr,
@@ -92,6 +96,9 @@ StatusNotifierItem::~StatusNotifierItem() {
     if (objectId_ != 0) {
         g_dbus_connection_unregister_object(bus_.get(), objectId_);
     }
+    if (hostSubscription_ != 0) {
+        g_dbus_connection_signal_unsubscribe(bus_.get(), hostSubscription_);
+    }
     g_bus_unown_name(ownerId_);
 }
 
@@ -102,6 +109,10 @@ void StatusNotifierItem::onBusAcquired(GDBusConnection* bus, const gchar*, gpoin
         &StatusNotifierItem::onMethodCall, &StatusNotifierItem::onGetProperty, nullptr, {}};
     self->objectId_ = g_dbus_connection_register_object(bus, itemPath, interfaceInfo(), &vtable,
                                                         self, nullptr, nullptr);
+    // A host may come after the watcher (Plasma's shell after kded).
+    self->hostSubscription_ = g_dbus_connection_signal_subscribe(
+        bus, watcherName, watcherName, "StatusNotifierHostRegistered", "/StatusNotifierWatcher",
+        nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &StatusNotifierItem::onHostRegistered, self, nullptr);
     // The watcher checks the name it is given: the request for it goes out when
     // this returns, before the watcher's owner is known, so it is handled first.
     self->watcherId_ = g_bus_watch_name_on_connection(
@@ -115,8 +126,25 @@ void StatusNotifierItem::onNameLost(GDBusConnection*, const gchar*, gpointer sel
 }
 
 void StatusNotifierItem::onWatcherAppeared(GDBusConnection*, const gchar*, const gchar*,
-                                           gpointer self) {
-    static_cast<StatusNotifierItem*>(self)->registerWithWatcher();
+                                           gpointer data) {
+    auto* self = static_cast<StatusNotifierItem*>(data);
+    self->registerWithWatcher();
+    self->hostProgram_.lookUp(self->bus_.get());
+}
+
+void StatusNotifierItem::onHostRegistered(GDBusConnection*, const gchar*, const gchar*,
+                                          const gchar*, const gchar*, GVariant*, gpointer data) {
+    auto* self = static_cast<StatusNotifierItem*>(data);
+    self->hostProgram_.lookUp(self->bus_.get());
+}
+
+void StatusNotifierItem::hostFound(const std::string& program) {
+    const ToolTipReading reading = toolTipReadingOf(program);
+    g_debug("the tray item's host is %s", program.empty() ? "unknown" : program.c_str());
+    if (reading != toolTipReading_) {
+        toolTipReading_ = reading;
+        emit("NewToolTip");
+    }
 }
 
 void StatusNotifierItem::onWatcherVanished(GDBusConnection*, const gchar*, gpointer self) {
@@ -171,15 +199,25 @@ void StatusNotifierItem::onMethodCall(GDBusConnection*, const gchar*, const gcha
                                       GDBusMethodInvocation* invocation, gpointer data) {
     auto* self = static_cast<StatusNotifierItem*>(data);
     const std::string name(method);
-    // Answered first: what the call does may take a while (a stream to open).
-    g_dbus_method_invocation_return_value(invocation, nullptr);
-    if (name == "Activate" && self->callbacks_.activate) {
+    if (name == "Activate") {
         gint32 x = 0;
         gint32 y = 0;
         g_variant_get(parameters, "(ii)", &x, &y);
-        self->callbacks_.activate(x, y);
-    } else if (name == "SecondaryActivate" && self->callbacks_.secondaryActivate) {
-        self->callbacks_.secondaryActivate();
+        if (!self->callbacks_.activate || !self->callbacks_.activate(x, y)) {
+            // COSMIC opens the exported menu only when told that Activate failed.
+            g_dbus_method_invocation_return_error_literal(
+                invocation, G_DBUS_ERROR, G_DBUS_ERROR_NOT_SUPPORTED,
+                "this item has only its menu, which the host opens");
+            return;
+        }
+    }
+    // Answered first: what the call does may take a while (a stream to open).
+    g_dbus_method_invocation_return_value(invocation, nullptr);
+    if (name == "SecondaryActivate" && self->callbacks_.secondaryActivate) {
+        if (!self->secondaryActivate_) {
+            self->secondaryActivate_.reset(
+                g_timeout_add(oneClickMs, &StatusNotifierItem::onSecondaryActivateDue, self));
+        }
     } else if (name == "Scroll" && self->callbacks_.scroll) {
         gint32 delta = 0;
         const gchar* orientation = nullptr;
@@ -189,6 +227,13 @@ void StatusNotifierItem::onMethodCall(GDBusConnection*, const gchar*, const gcha
         }
     }
     // ContextMenu: the panel opens the menu itself (ItemIsMenu).
+}
+
+gboolean StatusNotifierItem::onSecondaryActivateDue(gpointer data) {
+    auto* self = static_cast<StatusNotifierItem*>(data);
+    self->secondaryActivate_.forget();
+    self->callbacks_.secondaryActivate();
+    return G_SOURCE_REMOVE;
 }
 
 GVariant* StatusNotifierItem::onGetProperty(GDBusConnection*, const gchar*, const gchar*,
@@ -220,8 +265,9 @@ GVariant* StatusNotifierItem::property(const std::string& name) const {
         return noPixmaps();
     }
     if (name == "ToolTip") {
-        return g_variant_new("(s@a(iiay)ss)", "", pixmaps_.get(), toolTipTitle_.c_str(),
-                             toolTipText_.c_str());
+        const ToolTipTexts texts = toolTipFor(toolTipReading_, toolTipTitle_, toolTipText_);
+        return g_variant_new("(s@a(iiay)ss)", "", pixmaps_.get(), texts.title.c_str(),
+                             texts.text.c_str());
     }
     if (name == "ItemIsMenu") {
         return g_variant_new_boolean(TRUE);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linux/glib/GObjectPtr.h"
+#include "linux/tray/TrayHostProgram.h"
 
 #include <functional>
 #include <gio/gio.h>
@@ -19,7 +20,9 @@ class StatusNotifierItem {
     struct Callbacks {
         // A left click, where the host does not open the menu itself: the
         // click's position on the screen (0, 0 where the host knows none).
-        std::function<void(int x, int y)> activate;
+        // false when nothing can be shown there: the host is told so, and
+        // hosts that can open the menu themselves then do.
+        std::function<bool(int x, int y)> activate;
         std::function<void()> secondaryActivate;
         // +1 a step up (louder), -1 a step down.
         std::function<void(int steps)> scroll;
@@ -36,6 +39,7 @@ class StatusNotifierItem {
     // of it only when the pixels changed.
     void setIconPixmaps(GVariant* pixmaps);
     void setTitle(const std::string& title);
+    // Plain texts: they are written as the program that hosts the item reads them.
     void setToolTip(const std::string& title, const std::string& text);
     void setLabel(const std::string& label);
 
@@ -49,6 +53,10 @@ class StatusNotifierItem {
                                   gpointer self);
     static void onWatcherVanished(GDBusConnection* bus, const gchar* name, gpointer self);
     static void onRegistered(GObject* bus, GAsyncResult* result, gpointer self);
+    static void onHostRegistered(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                 const gchar*, GVariant*, gpointer self);
+    void hostFound(const std::string& program);
+    static gboolean onSecondaryActivateDue(gpointer self);
     static void onMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                              const gchar* method, GVariant* parameters,
                              GDBusMethodInvocation* invocation, gpointer self);
@@ -65,6 +73,8 @@ class StatusNotifierItem {
     std::string title_ = "Tunora";
     std::string toolTipTitle_ = "Tunora";
     std::string toolTipText_;
+    ToolTipReading toolTipReading_ = ToolTipReading::markup;
+    TrayHostProgram hostProgram_;
     std::string label_;
     GVariantPtr pixmaps_;
     GObjectPtr<GDBusConnection> bus_;
@@ -72,6 +82,8 @@ class StatusNotifierItem {
     guint ownerId_ = 0;
     guint watcherId_ = 0;
     guint objectId_ = 0;
+    guint hostSubscription_ = 0;
+    GSourceId secondaryActivate_; // calls that came together, to be taken as one
 };
 
 } // namespace tunora

@@ -1,7 +1,6 @@
 #include "linux/tray/TrayStatusItem.h"
 
 #include "linux/strings/GettextStrings.h"
-#include "linux/strings/Markup.h"
 #include "linux/system/Environment.h"
 #include "linux/toolkit/GtkOnDemand.h"
 #include "linux/tray/IconPixmaps.h"
@@ -13,34 +12,13 @@ namespace {
 
 constexpr const char* menuPath = "/MenuBar";
 
-// The core sets the title with a space before it, to keep it apart from the
-// picture in a menu bar; panels leave their own gap.
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return "";
-    }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-// The tooltip's text is markup for every panel that shows it. Plasma renders it
-// as rich text only where Qt::mightBeRichText says so: a tag Qt knows before the
-// first line break; otherwise it shows "&amp;" as it stands. Pango-based panels
-// (waybar, GTK hosts) always parse it, and a bare "&" or "<" there is an error.
-// So the text is escaped and wrapped in <span>, which both know and neither
-// draws. The title is escaped for Pango readers; Plasma shows it as plain text,
-// and the stations' names hold nothing an escape would change.
-std::string toolTipMarkup(const std::string& text) {
-    return text.empty() ? "" : "<span>" + markupEscaped(text) + "</span>";
-}
-
 } // namespace
 
 TrayStatusItem::TrayStatusItem(ActionTarget& application, Options options)
     : application_(application), options_(std::move(options)), export_(menuPath, application),
       item_(menuPath,
             {
-                .activate = [this](int x, int y) { activate(x, y); },
+                .activate = [this](int x, int y) { return activate(x, y); },
                 .secondaryActivate =
                     [this] {
                         if (options_.playPause) {
@@ -71,42 +49,37 @@ void TrayStatusItem::setImage(std::shared_ptr<Image> image) {
         return;
     }
     picture_ = std::move(picture);
-    item_.setIconPixmaps(iconPixmaps(*picture_, trayPictureSizes));
+    item_.setIconPixmaps(iconPixmaps(*picture_, pictureParts_, trayPictureSizes));
     if (xembed_) {
-        xembed_->setPicture(picture_);
+        xembed_->setPicture(picture_, pictureParts_);
     }
 }
 
-void TrayStatusItem::setTitle(const std::string& title) {
-    item_.setLabel(trimmed(title));
-}
-
-void TrayStatusItem::setToolTip(const std::string& toolTip) {
+void TrayStatusItem::setToolTip(const StatusToolTip& toolTip) {
     toolTip_ = toolTip;
-    item_.setTitle(toolTip.empty() ? "Tunora" : toolTip);
+    item_.setLabel(toolTip.station);
+    item_.setTitle(toolTip.station.empty() ? "Tunora" : toolTip.oneLine());
     if (!volumeSource_) {
         showToolTip();
     }
     if (xembed_) {
-        xembed_->setToolTip(toolTip);
+        xembed_->setToolTip(toolTip.oneLine());
     }
 }
 
-// "NDR 2 – Artist - Song": the station is the tooltip's title, the rest its
-// text; while a wheel step is fresh, the text is the volume.
+// The station is the tooltip's title, what it plays its text; while a wheel
+// step is fresh, the text is the volume.
 void TrayStatusItem::showToolTip() {
-    const std::string dash = " \u2013 ";
-    const auto split = toolTip_.find(dash);
-    std::string title = toolTip_.empty() ? "Tunora" : toolTip_.substr(0, split);
-    std::string text = split == std::string::npos ? "" : toolTip_.substr(split + dash.size());
-    if (volumeSource_ && options_.volume) {
-        const long percent = std::lround(options_.volume() * 100);
-        text = GettextStrings::translate(N_("Volume")) + " " + std::to_string(percent) + " %";
+    const std::string title = toolTip_.station.empty() ? "Tunora" : toolTip_.station;
+    if (volumeSource_) {
+        item_.setToolTip(title, GettextStrings::translate(N_("Volume")) + " " +
+                                    std::to_string(volumePercent_) + " %");
+        return;
     }
-    item_.setToolTip(markupEscaped(title), toolTipMarkup(text));
+    item_.setToolTip(title, toolTip_.detail);
 }
 
-void TrayStatusItem::setScrollHandler(std::function<void(int)> handler) {
+void TrayStatusItem::setScrollHandler(std::function<double(int)> handler) {
     onScroll_ = std::move(handler);
 }
 
@@ -114,12 +87,10 @@ void TrayStatusItem::scroll(int steps) {
     if (!onScroll_) {
         return;
     }
-    onScroll_(steps);
-    if (options_.volume) {
-        volumeSource_.reset(g_timeout_add(guint(options_.volumeShown.count()),
-                                          &TrayStatusItem::volumeShownEnough, this));
-        showToolTip();
-    }
+    volumePercent_ = std::lround(onScroll_(steps) * 100);
+    volumeSource_.reset(g_timeout_add(guint(options_.volumeShown.count()),
+                                      &TrayStatusItem::volumeShownEnough, this));
+    showToolTip();
 }
 
 gboolean TrayStatusItem::volumeShownEnough(gpointer self) {
@@ -130,17 +101,18 @@ gboolean TrayStatusItem::volumeShownEnough(gpointer self) {
 }
 
 // Hosts that honour ItemIsMenu open the exported menu themselves and never send
-// this. On Wayland a program cannot place a menu at a point of the screen, and
-// no host there sends Activate for a menu-only item: nothing happens.
-void TrayStatusItem::activate(int x, int y) {
+// this. On Wayland a program cannot place a menu at a point of the screen: the
+// host hears that it failed, and those that can (COSMIC) open the menu.
+bool TrayStatusItem::activate(int x, int y) {
     if (!menu_ || inWaylandSession() || gtkX11Display() == nullptr) {
-        return;
+        return false;
     }
     if (!popUpMenu_) {
         popUpMenu_ = std::make_unique<GtkTrayMenu>(application_);
         popUpMenu_->show(*menu_);
     }
-    popUpMenu_->popUpAt(x, y);
+    popUpMenu_->popUpForClickAt(x, y);
+    return true;
 }
 
 void TrayStatusItem::setMenu(std::unique_ptr<Menu> menu) {
@@ -193,9 +165,9 @@ void TrayStatusItem::registrationChanged(bool registered) {
     }
     xembed_ = std::make_unique<XEmbedTrayIcon>(application_, [this](int steps) { scroll(steps); });
     if (picture_) {
-        xembed_->setPicture(picture_);
+        xembed_->setPicture(picture_, pictureParts_);
     }
-    xembed_->setToolTip(toolTip_);
+    xembed_->setToolTip(toolTip_.oneLine());
     if (menu_) {
         xembed_->show(*menu_);
     }

@@ -19,11 +19,12 @@ namespace tunora {
 // and an XEmbed tray icon for as long as no StatusNotifierWatcher holds it.
 //
 // The picture goes to the panel as pixels at each size panels draw it, each
-// drawn anew; the title (without the core's leading space) into the label that
-// GNOME's AppIndicator extension and MATE draw; the hover text into the title
-// and, split into the station and what it plays, into the tooltip, which for a
-// few seconds after a wheel step shows the volume instead. A left click that
-// reaches the program (hosts that ignore ItemIsMenu) opens the menu on X11.
+// drawn anew; the station into the label that GNOME's AppIndicator extension
+// and MATE draw; the hover text on one line into the title and, as the station
+// and what it plays, into the tooltip, which for a few seconds after a wheel
+// step shows the volume instead. A left click that
+// reaches the program (hosts that ignore ItemIsMenu) opens the menu on X11, by
+// the pointer.
 class TrayStatusItem : public StatusItem, private StatusButton {
   public:
     struct Options {
@@ -31,8 +32,6 @@ class TrayStatusItem : public StatusItem, private StatusButton {
         std::function<void()> playPause;
         // Called once when, a few seconds after start, no tray shows the item.
         std::function<void()> onNoTray;
-        // The player's volume, 0.0 to 1.0, shown for a moment after a wheel step.
-        std::function<double()> volume;
         // How long the hover text shows the volume after the last wheel step.
         std::chrono::milliseconds volumeShown{3000};
     };
@@ -45,34 +44,39 @@ class TrayStatusItem : public StatusItem, private StatusButton {
     // flood of media commands or menu events) exports the menu only once.
     void setMenu(std::unique_ptr<Menu> menu) override;
     const Menu* menu() const override { return pending_ ? pending_.get() : menu_.get(); }
-    void setScrollHandler(std::function<void(int)> handler) override;
+    void setScrollHandler(std::function<double(int)> handler) override;
     void setMenuOpeningHandler(std::function<void(const Menu&)> handler) override {
         export_.setOpeningHandler(std::move(handler));
     }
 
   private:
     void setImage(std::shared_ptr<Image> image) override;
-    void setTitle(const std::string& title) override;
-    void setFont(Font) override {} // the panel draws labels in its own font
-    void setToolTip(const std::string& toolTip) override;
+    void setImageParts(std::vector<Rect> parts) override { pictureParts_ = std::move(parts); }
+    // The label is the hover text's station, the title's name without the
+    // gap a menu bar needs; the panel draws labels in its own font.
+    void setTitle(const std::string&) override {}
+    void setFont(Font) override {}
+    void setToolTip(const StatusToolTip& toolTip) override;
     void show(std::unique_ptr<Menu> menu);
     static gboolean showPending(gpointer self);
     void registrationChanged(bool registered);
     void scroll(int steps);
-    void activate(int x, int y);
+    bool activate(int x, int y);
     void showToolTip();
     static gboolean volumeShownEnough(gpointer self);
 
     ActionTarget& application_;
     Options options_;
-    std::function<void(int)> onScroll_;
+    std::function<double(int)> onScroll_;
     DbusmenuExport export_;
     StatusNotifierItem item_;
     std::unique_ptr<Menu> menu_;    // what the menu shows; its choices point into it
     std::unique_ptr<Menu> pending_; // set, not shown yet
     GSourceId showSource_;
     std::shared_ptr<const CairoImage> picture_;
-    std::string toolTip_;
+    std::vector<Rect> pictureParts_;
+    StatusToolTip toolTip_;
+    long volumePercent_ = 0;
     GSourceId volumeSource_; // while the hover text shows the volume
     bool registered_ = false;
     std::unique_ptr<XEmbedTrayIcon> xembed_;

@@ -31,8 +31,10 @@ bool XEmbedTrayIcon::possible() {
     return gtkX11Display() != nullptr;
 }
 
-void XEmbedTrayIcon::setPicture(std::shared_ptr<const CairoImage> picture) {
+void XEmbedTrayIcon::setPicture(std::shared_ptr<const CairoImage> picture,
+                                std::vector<Rect> parts) {
     picture_ = std::move(picture);
+    parts_ = std::move(parts);
     drawPicture();
 }
 
@@ -41,7 +43,7 @@ void XEmbedTrayIcon::drawPicture() {
     if (!picture_ || picture_->size().width <= 0) {
         return;
     }
-    const CairoSurfacePtr surface = picture_->renderedSquare(size_);
+    const CairoSurfacePtr surface = picture_->renderedSquare(size_, parts_);
     GObjectPtr<GdkPixbuf> pixbuf(gdk_pixbuf_get_from_surface(surface.get(), 0, 0, size_, size_));
     gtk_status_icon_set_from_pixbuf(icon_.get(), pixbuf.get());
 }

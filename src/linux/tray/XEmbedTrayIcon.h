@@ -26,7 +26,7 @@ class XEmbedTrayIcon {
     static bool possible();
     XEmbedTrayIcon& operator=(const XEmbedTrayIcon&) = delete;
 
-    void setPicture(std::shared_ptr<const CairoImage> picture);
+    void setPicture(std::shared_ptr<const CairoImage> picture, std::vector<Rect> parts);
     void setToolTip(const std::string& toolTip);
     // Shows `menu`, which must live until the next call or the end of the icon;
     // to be called with no activation of the menu shown before under way.
@@ -41,6 +41,7 @@ class XEmbedTrayIcon {
 
     std::function<void(int)> scroll_;
     std::shared_ptr<const CairoImage> picture_;
+    std::vector<Rect> parts_;
     GObjectPtr<GtkStatusIcon> icon_;
     GtkTrayMenu menu_;
     int size_ = 22;

@@ -126,6 +126,17 @@ TEST_F(MenuActions, NextAndPreviousStepThroughThePresetsOrElseTheMenu) {
     EXPECT_EQ(find(menu(), "Fritz").state(), MenuItem::stateOn);
 }
 
+// The item shows the volume a wheel step set, which stops at the ends.
+TEST_F(MenuActions, TheWheelStepsTheVolumeAndTellsTheItemWhereItStopped) {
+    start();
+    EXPECT_DOUBLE_EQ(statusItem->scroll(-1), 0.95);
+    EXPECT_DOUBLE_EQ(player->volume(), 0.95);
+    EXPECT_DOUBLE_EQ(statusItem->scroll(+1), 1.0);
+    EXPECT_DOUBLE_EQ(statusItem->scroll(+1), 1.0) << "not above full";
+    player->setVolume(0.02);
+    EXPECT_DOUBLE_EQ(statusItem->scroll(-1), 0.0) << "not below silence";
+}
+
 TEST_F(MenuActions, AnOpeningMenuWarmsTheStationsAClickThereWouldPlay) {
     start();
     settings->arrays["hotkeyChannels"] = {"swr3", "", "fritz"};

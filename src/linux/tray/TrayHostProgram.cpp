@@ -1,0 +1,119 @@
+#include "linux/tray/TrayHostProgram.h"
+
+#include "linux/strings/Markup.h"
+
+#include <fstream>
+
+namespace tunora {
+namespace {
+
+constexpr const char* busName = "org.freedesktop.DBus";
+constexpr const char* busPath = "/org/freedesktop/DBus";
+constexpr std::string_view hostPrefix = "org.kde.StatusNotifierHost";
+constexpr const char* watcherName = "org.kde.StatusNotifierWatcher";
+
+// A process's own name, as the kernel keeps it (the file it runs, at most 15
+// bytes): what `ps` shows.
+std::string processName(guint32 pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
+// The first host name in the bus's list, else the watcher's.
+std::string hostOrWatcher(GVariant* names) {
+    GVariantIter iter;
+    g_variant_iter_init(&iter, names);
+    const gchar* name = nullptr;
+    while (g_variant_iter_next(&iter, "&s", &name)) {
+        if (std::string_view(name).starts_with(hostPrefix)) {
+            return name;
+        }
+    }
+    return watcherName;
+}
+
+} // namespace
+
+ToolTipReading toolTipReadingOf(std::string_view program) {
+    if (program == "waybar") {
+        return ToolTipReading::literalText;
+    }
+    if (program == "plasmashell") {
+        return ToolTipReading::richText;
+    }
+    return ToolTipReading::markup;
+}
+
+// The text, where it is markup, is wrapped in <span>: Qt takes it for rich text
+// only with a tag it knows before the first line break, and Pango draws the
+// span as nothing. Escaping keeps &, <, > and quotes as they are.
+ToolTipTexts toolTipFor(ToolTipReading reading, const std::string& title, const std::string& text) {
+    const std::string markupText = text.empty() ? "" : "<span>" + markupEscaped(text) + "</span>";
+    switch (reading) {
+    case ToolTipReading::richText:
+        return {title, markupText};
+    case ToolTipReading::literalText:
+        return {markupEscaped(title), text};
+    case ToolTipReading::markup:
+        break;
+    }
+    return {markupEscaped(title), markupText};
+}
+
+TrayHostProgram::TrayHostProgram(std::function<void(const std::string&)> found)
+    : found_(std::move(found)) {}
+
+TrayHostProgram::~TrayHostProgram() {
+    if (cancellable_) {
+        g_cancellable_cancel(cancellable_.get());
+    }
+}
+
+void TrayHostProgram::lookUp(GDBusConnection* bus) {
+    if (cancellable_) {
+        g_cancellable_cancel(cancellable_.get());
+    }
+    cancellable_.reset(g_cancellable_new());
+    g_dbus_connection_call(bus, busName, busPath, busName, "ListNames", nullptr,
+                           G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, -1, cancellable_.get(),
+                           &TrayHostProgram::onNames, this);
+}
+
+void TrayHostProgram::onNames(GObject* bus, GAsyncResult* result, gpointer data) {
+    GError* rawError = nullptr;
+    const GVariantPtr reply(
+        g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
+    const GErrorPtr error(rawError);
+    if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+        return;
+    }
+    auto* self = static_cast<TrayHostProgram*>(data);
+    if (!reply) {
+        self->found_("");
+        return;
+    }
+    const GVariantPtr names(g_variant_get_child_value(reply.get(), 0));
+    g_dbus_connection_call(
+        G_DBUS_CONNECTION(bus), busName, busPath, busName, "GetConnectionUnixProcessID",
+        g_variant_new("(s)", hostOrWatcher(names.get()).c_str()), G_VARIANT_TYPE("(u)"),
+        G_DBUS_CALL_FLAGS_NONE, -1, self->cancellable_.get(), &TrayHostProgram::onProcessId, self);
+}
+
+void TrayHostProgram::onProcessId(GObject* bus, GAsyncResult* result, gpointer data) {
+    GError* rawError = nullptr;
+    const GVariantPtr reply(
+        g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
+    const GErrorPtr error(rawError);
+    if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+        return;
+    }
+    guint32 pid = 0;
+    if (reply) {
+        g_variant_get(reply.get(), "(u)", &pid);
+    }
+    static_cast<TrayHostProgram*>(data)->found_(pid == 0 ? "" : processName(pid));
+}
+
+} // namespace tunora
