@@ -42,6 +42,52 @@ bool isText(const std::string& contentType) {
 } // namespace
 
 StreamPlayerEnvironment::StreamPlayerEnvironment() = default;
+
+void StreamPlayerEnvironment::prepareNetwork() {
+    if (networkPrepared_ || !session) {
+        return;
+    }
+    networkPrepared_ = true;
+    if (const auto& caFile = settings.tlsCaFile) {
+        GObjectPtr<GTlsDatabase> database = loadTrustedCertificates(*caFile, tlsProblem);
+        if (database) {
+            soup_session_set_tls_database(session.get(), database.get());
+        } else {
+            // The listener chose this file instead of the system's certificates:
+            // falling back to those would trust what they did not.
+            g_message(
+                "cannot use TUNORA_TLS_CA_FILE %s for streams (%s); https streams are refused",
+                caFile->c_str(), tlsProblem.c_str());
+        }
+    }
+    if (settings.redirectCache) {
+        redirectCache_.emplace(*settings.redirectCache);
+        redirectCache_->load(redirects, RedirectMemory::Clock::now());
+    }
+}
+
+void StreamPlayerEnvironment::rememberRedirect(const std::string& station,
+                                               const std::string& target) {
+    const auto now = RedirectMemory::Clock::now();
+    if (redirects.target(station, now) == target) {
+        return; // nothing new to write down
+    }
+    redirects.remember(station, target, now);
+    if (redirectCache_) {
+        redirectCache_->save(redirects, now);
+    }
+}
+
+void StreamPlayerEnvironment::forgetRedirect(const std::string& station) {
+    const auto now = RedirectMemory::Clock::now();
+    if (!redirects.target(station, now)) {
+        return;
+    }
+    redirects.forget(station);
+    if (redirectCache_) {
+        redirectCache_->save(redirects, now);
+    }
+}
 StreamPlayerEnvironment::~StreamPlayerEnvironment() = default;
 
 bool StreamPlayerEnvironment::networkAvailable() const {
@@ -71,17 +117,29 @@ void GstStreamPlayer::play() {
     wantsToPlay_ = true;
     if (phase_ == Phase::connecting || phase_ == Phase::flowing ||
         phase_ == Phase::waitingToReconnect) {
-        return; // already on its way
+        return; // already on its way, or its request is out and now wanted again
     }
     policy_.chosen();
+    if (phase_ == Phase::lingering) {
+        takeUpAgain();
+        return;
+    }
     connect();
 }
 
 void GstStreamPlayer::pause() {
     wantsToPlay_ = false;
     reconnectTimer_.reset();
-    disconnect();
-    phase_ = Phase::stopped;
+    environment_->starts.cancel(this);
+    const bool requestOut = reader_ != nullptr;
+    if (phase_ == Phase::connecting && requestOut && !contentType_) {
+        return; // the answer decides, as it comes, by what is wanted then
+    }
+    if ((phase_ == Phase::connecting || phase_ == Phase::flowing) && requestOut) {
+        linger();
+        return;
+    }
+    letGo();
 }
 
 void GstStreamPlayer::setVolume(double volume) {
@@ -110,19 +168,49 @@ void GstStreamPlayer::revive() {
     connect();
 }
 
-// Started from the loop, so that whatever else the listener's choice changed
-// (the menu, its export to the panel) goes out first.
+// Started from the loop when it is this stream's turn, so that whatever else
+// the listener's choice changed (the menu, its export to the panel) goes out
+// first, and a burst of choices costs a few requests only.
 void GstStreamPlayer::connect() {
     disconnect();
     phase_ = Phase::connecting;
-    startTimer_.reset(g_idle_add(
+    environment_->starts.queue(this, [this] { start(); });
+}
+
+// The sound stops now; the connection stays for a moment, read and thrown away.
+void GstStreamPlayer::linger() {
+    if (settings().keepPausedConnection.count() <= 0) {
+        letGo();
+        return;
+    }
+    silenceCheck_.reset();
+    if (environment_->pipeline) {
+        environment_->pipeline->stop(this);
+    }
+    phase_ = Phase::lingering;
+    lingerTimer_.reset(g_timeout_add(
+        static_cast<guint>(settings().keepPausedConnection.count()),
         [](gpointer self) -> gboolean {
             auto* player = static_cast<GstStreamPlayer*>(self);
-            player->startTimer_.forget();
-            player->start();
+            player->lingerTimer_.forget();
+            player->letGo();
             return G_SOURCE_REMOVE;
         },
         this));
+}
+
+void GstStreamPlayer::letGo() {
+    disconnect();
+    phase_ = Phase::stopped;
+}
+
+// A resume while the paused connection is still open: it is at the live edge.
+void GstStreamPlayer::takeUpAgain() {
+    lingerTimer_.reset();
+    phase_ = Phase::connecting;
+    connectedAt_ = Clock::now();
+    scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
+    startPipeline();
 }
 
 void GstStreamPlayer::start() {
@@ -143,27 +231,42 @@ void GstStreamPlayer::start() {
     environment_->warmLimit.used(originOf(servedFrom_));
     // A connection gets its network timeout to deliver the first sound.
     scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
+    // While nobody wants the stream, what the connection does is nobody's business:
+    // its end or failure only lets it go, and is never shown.
     HttpStreamReader::Handlers handlers{
         .answered = [this](const std::string& type) { answered(type); },
         .audio =
             [this](GBytes* audio) {
-                audioGiven_ = true;
-                pipeline().push(this, audio);
+                if (phase_ != Phase::lingering) {
+                    audioGiven_ = true;
+                    pipeline().push(this, audio);
+                }
             },
         .titled =
             [this](std::string title) {
-                // up to 4 KiB of whatever the server sends, control characters included
-                emit(StreamEvent::Kind::titled, {}, untrustedText(title));
+                if (wantsToPlay_) {
+                    // up to 4 KiB of whatever the server sends, control characters included
+                    emit(StreamEvent::Kind::titled, {}, untrustedText(title));
+                }
             },
         .failed =
             [this](StreamFailure failure) {
-                if (!fellBack()) {
+                if (!wantsToPlay_) {
+                    letGo();
+                } else if (!fellBack()) {
                     streamDropped(std::move(failure));
                 }
             },
-        .ended = [this](std::string why) { bodyEnded(std::move(why)); },
+        .ended =
+            [this](std::string why) {
+                if (!wantsToPlay_) {
+                    letGo();
+                } else {
+                    bodyEnded(std::move(why));
+                }
+            },
         .redirecting = [this](const std::string& target) { return redirecting(target); },
-        .hasRoom = [this] { return pipeline().hasRoom(); },
+        .hasRoom = [this] { return phase_ == Phase::lingering || pipeline().hasRoom(); },
     };
     reader_ = std::make_unique<HttpStreamReader>(environment_->session.get(), servedFrom_,
                                                  environment_->tlsProblem, std::move(handlers));
@@ -173,6 +276,10 @@ void GstStreamPlayer::start() {
 // it must send it: one that redirects elsewhere is left for the dispatcher's
 // answer of today, so the redirect limit counts from the station's address.
 bool GstStreamPlayer::redirecting(const std::string& target) {
+    if (!wantsToPlay_) {
+        letGo(); // a second request for what nobody wants any more
+        return false;
+    }
     if (fellBack()) {
         return false;
     }
@@ -188,23 +295,37 @@ bool GstStreamPlayer::fellBack() {
         return false;
     }
     g_debug("%s: %s failed, asking the station's address", url_.c_str(), servedFrom_.c_str());
-    environment_->redirects.forget(url_);
+    environment_->forgetRedirect(url_);
     disconnect();
+    environment_->starts.startedWithoutWaiting(); // the same choice, asked again
     start();
     return true;
 }
 
 void GstStreamPlayer::answered(const std::string& contentType) {
+    if (isText(contentType) && !wantsToPlay_) {
+        letGo();
+        return;
+    }
     if (isText(contentType) && fellBack()) {
         return;
     }
     if (!isText(contentType) && !atRemembered_ && servedFrom_ != url_) {
-        environment_->redirects.remember(url_, servedFrom_, Clock::now());
+        environment_->rememberRedirect(url_, servedFrom_);
     }
     if (isText(contentType)) {
         streamDropped({Reason::notAudio, 0, "the server sent " + contentType});
         return;
     }
+    contentType_ = contentType;
+    if (!wantsToPlay_) {
+        linger(); // paused while the request was out: ready for a resume a moment longer
+        return;
+    }
+    startPipeline();
+}
+
+void GstStreamPlayer::startPipeline() {
     StreamPipeline::Events events{
         .playing =
             [this] {
@@ -229,7 +350,8 @@ void GstStreamPlayer::answered(const std::string& contentType) {
         return;
     }
     // Servers that name no type send MP3 as well.
-    shared.start(this, contentType.empty() || isMpeg(contentType), std::move(events));
+    const std::string& type = contentType_.value_or("");
+    shared.start(this, type.empty() || isMpeg(type), std::move(events));
     shared.setVolume(volume_);
 }
 
@@ -248,8 +370,10 @@ void GstStreamPlayer::bodyEnded(std::string why) {
 }
 
 void GstStreamPlayer::disconnect() {
-    startTimer_.reset();
+    environment_->starts.cancel(this);
     silenceCheck_.reset();
+    lingerTimer_.reset();
+    contentType_.reset();
     reader_.reset(); // closes the connection
     if (environment_->pipeline) {
         environment_->pipeline->stop(this);
@@ -265,7 +389,11 @@ void GstStreamPlayer::startedFlowing() {
 // The stream ended or failed: retried, given up on or failed as the policy says.
 void GstStreamPlayer::streamDropped(StreamFailure failure) {
     if (atRemembered_) {
-        environment_->redirects.forget(url_); // the edge is in trouble: ask the dispatcher
+        environment_->forgetRedirect(url_); // the edge is in trouble: ask the dispatcher
+    }
+    if (!wantsToPlay_) {
+        letGo(); // paused meanwhile: nothing to retry, nothing to tell
+        return;
     }
     disconnect();
     const bool wasFlowing = phase_ == Phase::flowing;
@@ -326,7 +454,7 @@ void GstStreamPlayer::scheduleSilenceCheck(std::chrono::milliseconds delay) {
 }
 
 void GstStreamPlayer::checkForSilence() {
-    if (phase_ != Phase::connecting && phase_ != Phase::flowing) {
+    if (!wantsToPlay_ || (phase_ != Phase::connecting && phase_ != Phase::flowing)) {
         return;
     }
     const auto limit = phase_ == Phase::flowing

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "linux/glib/GObjectPtr.h"
+#include "linux/net/PacedStarts.h"
+#include "linux/net/RedirectCache.h"
 #include "linux/net/RedirectMemory.h"
 #include "linux/net/WarmLimit.h"
 #include "linux/playback/PlaybackSettings.h"
@@ -11,6 +13,7 @@
 #include <gio/gio.h>
 #include <libsoup/soup.h>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -40,9 +43,21 @@ struct StreamPlayerEnvironment {
     std::unique_ptr<StreamPipeline> pipeline; // made with the first stream
     RedirectMemory redirects;
     WarmLimit warmLimit;
+    // Every stream request waits its turn here: one per intent, not per command.
+    PacedStarts starts;
 
     bool networkAvailable() const;
     StreamPipeline& sharedPipeline();
+    // What the network side needs only once the listener is about to use it
+    // (the menu opens, a station is chosen), loaded then and once: the CA
+    // file the listener chose, and where stations were served from last time.
+    void prepareNetwork();
+    void rememberRedirect(const std::string& station, const std::string& target);
+    void forgetRedirect(const std::string& station);
+
+  private:
+    bool networkPrepared_ = false;
+    std::optional<RedirectCache> redirectCache_;
 };
 
 // One live stream, read by the program's own HTTP reader and played on the
@@ -51,8 +66,16 @@ struct StreamPlayerEnvironment {
 // Sound starts with the first decoded audio; the queue before the decoder
 // fills behind it. How drops are retried and given up on is ReconnectPolicy's
 // to say; a connection that stays open but decodes to no audio counts as a
-// drop. Failures are reported to the owner with their reason. Pausing lets the
-// connection go, so resuming starts at the live edge. A stream that failed
+// drop. Failures are reported to the owner with their reason.
+//
+// What the listener wants (wantsToPlay_) is kept apart from what the network
+// is doing (phase_). A command only changes what is wanted; the network
+// catches up when it can: a request that is out is not repeated, its answer
+// is taken or let go by what is wanted when it comes, and a new request waits
+// its turn with everyone else's (PacedStarts). Pausing stops the sound at once
+// and lets the connection go a moment later; until then it is read and thrown
+// away, so it stays at the live edge and a resume in that moment needs no new
+// request. A stream that failed
 // for lack of network, or is waiting to reconnect, starts again when the
 // network returns or the machine wakes up.
 class GstStreamPlayer : public StreamPlayer {
@@ -73,11 +96,15 @@ class GstStreamPlayer : public StreamPlayer {
     void revive();
 
   private:
-    enum class Phase { stopped, connecting, flowing, waitingToReconnect, failed };
+    enum class Phase { stopped, connecting, flowing, lingering, waitingToReconnect, failed };
 
     void connect();
     void start();
     void disconnect();
+    void linger();
+    void letGo();
+    void takeUpAgain();
+    void startPipeline();
     bool redirecting(const std::string& target);
     bool fellBack();
     void answered(const std::string& contentType);
@@ -97,8 +124,9 @@ class GstStreamPlayer : public StreamPlayer {
     std::unique_ptr<HttpStreamReader> reader_;
     ReconnectPolicy policy_;
     GSourceId reconnectTimer_;
-    GSourceId startTimer_;
     GSourceId silenceCheck_;
+    GSourceId lingerTimer_;
+    std::optional<std::string> contentType_; // of this connection's answer, once it came
     std::chrono::steady_clock::time_point connectedAt_{};
     bool audioGiven_ = false;   // some of this connection's audio went to the pipeline
     bool atRemembered_ = false; // this connection went straight to a remembered redirect target

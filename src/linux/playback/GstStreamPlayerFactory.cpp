@@ -52,14 +52,8 @@ void GstStreamPlayerFactory::loadGStreamer() {
             gst_object_unref(plugin);
         }
     }
-    // The system's certificates are read when first asked for: here, not in the
-    // first TLS handshake after a click. A CA file of the listener's replaces them.
-    if (!environment_->settings.tlsCaFile) {
-        if (GTlsDatabase* database =
-                g_tls_backend_get_default_database(g_tls_backend_get_default())) {
-            g_object_unref(database);
-        }
-    }
+    // TLS and the system's certificates are not loaded here: a listener who
+    // never opens the menu nor chooses a station should not carry them.
     g_source_attach(loaded_.get(), nullptr);
 }
 
@@ -86,6 +80,7 @@ std::unique_ptr<StreamPlayer> GstStreamPlayerFactory::makePlayer(const std::stri
         gst_init(nullptr, nullptr);
         startWatches();
     }
+    environment_->prepareNetwork();
     return std::make_unique<GstStreamPlayer>(url, environment_);
 }
 
@@ -107,19 +102,6 @@ void GstStreamPlayerFactory::startWatches() {
     // One session on the main loop for every stream: its connections are
     // opened, read and closed on the main thread only.
     environment->session = makeStreamSession(settings.networkTimeout);
-    if (const auto& caFile = settings.tlsCaFile) {
-        GObjectPtr<GTlsDatabase> database =
-            loadTrustedCertificates(*caFile, environment->tlsProblem);
-        if (database) {
-            soup_session_set_tls_database(environment->session.get(), database.get());
-        } else {
-            // The listener chose this file instead of the system's certificates:
-            // falling back to those would trust what they did not.
-            g_message(
-                "cannot use TUNORA_TLS_CA_FILE %s for streams (%s); https streams are refused",
-                caFile->c_str(), environment->tlsProblem.c_str());
-        }
-    }
     environment->sleepMonitor = std::make_unique<SleepMonitor>(reviveAll);
     environment->network = std::make_unique<NetworkWatch>(
         networkMonitor_ ? networkMonitor_.get() : g_network_monitor_get_default(), reviveAll);

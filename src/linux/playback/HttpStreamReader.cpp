@@ -66,17 +66,23 @@ struct HttpStreamReader::Request {
     bool inFlight = false;    // an asynchronous call holds this
     bool sending = false;     // that call is a send, waiting for the answer's headers
     bool dispatching = false; // a handler runs, which may let the reader go
+    // A failure found before anything went out waits for the loop: the one
+    // who made the reader has not even stored it yet.
+    std::optional<StreamFailure> pendingFailure;
+    GSourceId deferred;
 
     void send(const std::string& address);
     void answered();
     void read();
     void received(GBytes* bytes);
     void fail(StreamFailure failure) { handlers.failed(std::move(failure)); }
+    void failSoon(StreamFailure failure);
     // After a handler ran: whether the reader is still there to hear more.
     bool alive() const { return owner != nullptr; }
 
     static void onSent(GObject* session, GAsyncResult* result, gpointer self);
     static void onRead(GObject* stream, GAsyncResult* result, gpointer self);
+    static gboolean onDeferredFailure(gpointer self);
     // Ends a callback: frees the request if its reader went away meanwhile.
     static void release(Request* request);
 };
@@ -84,14 +90,13 @@ struct HttpStreamReader::Request {
 HttpStreamReader::HttpStreamReader(SoupSession* session, const std::string& url,
                                    std::string httpsRefused, Handlers handlers)
     : request_(new Request(this, session, std::move(httpsRefused), std::move(handlers))) {
-    request_->dispatching = true;
     request_->send(url);
-    request_->dispatching = false;
 }
 
 HttpStreamReader::~HttpStreamReader() {
     request_->owner = nullptr;
     request_->roomCheck.reset();
+    request_->deferred.reset();
     // A send is never cancelled: libsoup (3.6.5 at least) finishes a message
     // twice when a cancel lands between its headers and the send's return.
     // An abandoned send ends at the answer, whose body is closed at once, or
@@ -115,12 +120,12 @@ void HttpStreamReader::Request::send(const std::string& address) {
     url = address;
     body.reset();
     if (isHttps(url) && !httpsRefused.empty()) {
-        fail({Reason::caFileUnusable, 0, httpsRefused});
+        failSoon({Reason::caFileUnusable, 0, httpsRefused});
         return;
     }
     message.reset(soup_message_new("GET", url.c_str()));
     if (!message) {
-        fail({Reason::other, 0, "not an address: " + url});
+        failSoon({Reason::other, 0, "not an address: " + url});
         return;
     }
     SoupMessageHeaders* headers = soup_message_get_request_headers(message.get());
@@ -131,6 +136,23 @@ void HttpStreamReader::Request::send(const std::string& address) {
     sending = true;
     soup_session_send_async(session, message.get(), G_PRIORITY_DEFAULT, nullptr, &Request::onSent,
                             this);
+}
+
+void HttpStreamReader::Request::failSoon(StreamFailure failure) {
+    pendingFailure = std::move(failure);
+    deferred.reset(g_idle_add(&Request::onDeferredFailure, this));
+}
+
+// Runs only while the reader is there: it removes this source as it goes.
+gboolean HttpStreamReader::Request::onDeferredFailure(gpointer self) {
+    auto* request = static_cast<Request*>(self);
+    request->deferred.forget();
+    request->dispatching = true;
+    StreamFailure failure = std::move(*request->pendingFailure);
+    request->pendingFailure.reset();
+    request->fail(std::move(failure));
+    Request::release(request);
+    return G_SOURCE_REMOVE;
 }
 
 void HttpStreamReader::Request::onSent(GObject* session, GAsyncResult* result, gpointer self) {

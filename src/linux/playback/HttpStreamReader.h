@@ -21,7 +21,8 @@ GObjectPtr<SoupSession> makeStreamSession(std::chrono::seconds timeout);
 // reading of a body and closes its connection at once; a request still
 // waiting for its answer is left to take it, and its connection closes as it
 // comes, all on the main thread; no thread of anyone else's ever holds the
-// session.
+// session. No handler runs inside the constructor: even a request refused
+// before it goes out is reported from the loop.
 class HttpStreamReader {
   public:
     struct Handlers {

@@ -14,6 +14,7 @@ void Preconnector::warm(const std::vector<std::string>& streamUrls) {
     if (session == nullptr) {
         return; // the players' session is made in their warm-up, a second after start
     }
+    environment_->prepareNetwork();
     GNetworkMonitor* monitor = monitor_ ? monitor_.get() : g_network_monitor_get_default();
     if (!g_network_monitor_get_network_available(monitor) ||
         g_network_monitor_get_network_metered(monitor)) {
