@@ -43,6 +43,7 @@ struct StreamPlayerEnvironment {
     std::unique_ptr<StreamPipeline> pipeline; // made with the first stream
     RedirectMemory redirects;
     WarmLimit warmLimit;
+    std::set<std::string> preconnecting; // origins a connection is being opened ahead to
     // Every stream request waits its turn here: one per intent, not per command.
     PacedStarts starts;
 

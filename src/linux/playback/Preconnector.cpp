@@ -9,15 +9,18 @@ Preconnector::Preconnector(std::shared_ptr<StreamPlayerEnvironment> environment,
     : environment_(std::move(environment)),
       monitor_(monitor != nullptr ? G_NETWORK_MONITOR(g_object_ref(monitor)) : nullptr) {}
 
+bool Preconnector::mayWarm() const {
+    GNetworkMonitor* monitor = monitor_ ? monitor_.get() : g_network_monitor_get_default();
+    return g_network_monitor_get_network_available(monitor) &&
+           !g_network_monitor_get_network_metered(monitor);
+}
+
 void Preconnector::warm(const std::vector<std::string>& streamUrls) {
-    SoupSession* session = environment_->session.get();
-    if (session == nullptr) {
+    if (!environment_->session) {
         return; // the players' session is made in their warm-up, a second after start
     }
     environment_->prepareNetwork();
-    GNetworkMonitor* monitor = monitor_ ? monitor_.get() : g_network_monitor_get_default();
-    if (!g_network_monitor_get_network_available(monitor) ||
-        g_network_monitor_get_network_metered(monitor)) {
+    if (!mayWarm()) {
         return;
     }
     const auto now = WarmLimit::Clock::now();
@@ -28,23 +31,74 @@ void Preconnector::warm(const std::vector<std::string>& streamUrls) {
         }
     }
     for (const std::string& origin : environment_->warmLimit.take(origins, now)) {
-        // Only its address is used: a preconnect sends nothing.
-        GObjectPtr<SoupMessage> message(soup_message_new("GET", (origin + "/").c_str()));
-        if (!message) {
-            continue;
-        }
-        soup_session_preconnect_async(session, message.get(), G_PRIORITY_DEFAULT, nullptr,
-                                      &Preconnector::onPreconnected, g_strdup(origin.c_str()));
+        preconnect(origin);
+    }
+    environment_->warmLimit.hold(origins, now);
+    if (!keepWarm_) {
+        keepWarm_.reset(g_timeout_add(keepWarmMs, &Preconnector::onKeepWarm, this));
     }
 }
 
-void Preconnector::onPreconnected(GObject* session, GAsyncResult* result, gpointer origin) {
-    GError* rawError = nullptr;
-    if (!soup_session_preconnect_finish(SOUP_SESSION(session), result, &rawError)) {
-        GErrorPtr error(rawError);
-        g_debug("no connection opened ahead to %s: %s", static_cast<char*>(origin), error->message);
+// What a preconnect in flight needs when it ends, whoever is still there then.
+struct Preconnector::Pending {
+    std::weak_ptr<StreamPlayerEnvironment> environment;
+    std::string origin;
+};
+
+void Preconnector::preconnect(const std::string& origin) {
+    // One at a time per host: a second preconnect while the first is still
+    // connecting would open a second connection.
+    if (!environment_->preconnecting.insert(origin).second) {
+        return;
     }
-    g_free(origin);
+    // Only its address is used: a preconnect sends nothing.
+    GObjectPtr<SoupMessage> message(soup_message_new("GET", (origin + "/").c_str()));
+    if (!message) {
+        environment_->preconnecting.erase(origin);
+        return;
+    }
+    soup_session_preconnect_async(environment_->session.get(), message.get(), G_PRIORITY_DEFAULT,
+                                  nullptr, &Preconnector::onPreconnected,
+                                  new Pending{environment_, origin});
+}
+
+// libsoup stops trusting a connection it opened ahead and never used after
+// three seconds, and closes it the next time it looks. While a menu may be
+// open, each held host is looked at often: a connection still trusted is
+// left as it is (a preconnect then opens nothing), a dropped one is opened
+// again, so there is one at a time and the click finds one ready or on its way.
+gboolean Preconnector::onKeepWarm(gpointer self) {
+    auto* preconnector = static_cast<Preconnector*>(self);
+    const std::vector<std::string> held =
+        preconnector->environment_->warmLimit.held(WarmLimit::Clock::now());
+    if (held.empty()) {
+        preconnector->keepWarm_.forget();
+        return G_SOURCE_REMOVE;
+    }
+    if (preconnector->mayWarm()) {
+        for (const std::string& origin : held) {
+            preconnector->preconnect(origin);
+        }
+    }
+    return G_SOURCE_CONTINUE;
+}
+
+void Preconnector::onPreconnected(GObject* session, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
+    GError* rawError = nullptr;
+    const bool connected = soup_session_preconnect_finish(SOUP_SESSION(session), result, &rawError);
+    GErrorPtr error(rawError);
+    auto environment = pending->environment.lock();
+    if (!environment) {
+        return;
+    }
+    environment->preconnecting.erase(pending->origin);
+    if (!connected) {
+        g_debug("no connection opened ahead to %s: %s", pending->origin.c_str(), error->message);
+        // Not kept trying while the menu is open: a host that refuses now
+        // would be asked four times a second.
+        environment->warmLimit.used(pending->origin);
+    }
 }
 
 } // namespace tunora

@@ -206,6 +206,25 @@ TEST_F(GstStreamPlayerTest, AnOpeningMenuWarmsOneConnectionPerHostThatTheClickTh
     EXPECT_EQ(testing::tlsStreamRequests("connections"), 1) << "the click used the warm one";
 }
 
+// libsoup stops trusting a connection opened ahead and never used after three
+// seconds: a menu read for longer must have it opened again, one at a time.
+TEST_F(GstStreamPlayerTest, AMenuReadForLongStillHasAWarmConnectionForTheClick) {
+    settings.tlsCaFile = testing::testCaFile();
+    networkMonitor.reset(G_NETWORK_MONITOR(g_object_new(switchable_monitor_get_type(), nullptr)));
+    const std::string station = testing::tlsStreamUrl("/tone.mp3");
+    auto player = makePlayer(station);
+    const std::shared_ptr<ConnectionWarmer> warmer = factory->connectionWarmer();
+    warmer->warm({station});
+    ASSERT_TRUE(waitFor([] { return testing::tlsStreamRequests("connections") == 1; }));
+    // Its first connection went stale; a second replaces it, never a request.
+    ASSERT_TRUE(waitFor([] { return testing::tlsStreamRequests("connections") == 2; }, 15s));
+    EXPECT_EQ(testing::tlsStreamRequests("requests"), 0);
+    player->play();
+    ASSERT_TRUE(waitForTone());
+    EXPECT_EQ(testing::tlsStreamRequests("requests"), 1);
+    EXPECT_EQ(testing::tlsStreamRequests("connections"), 2) << "the click used the warm one";
+}
+
 TEST_F(GstStreamPlayerTest, ARememberedRedirectIsUsedUntilItFailsThenTheStationAgain) {
     settings.tlsCaFile = testing::testCaFile();
     // Every play a new request: a paused connection is let go at once.

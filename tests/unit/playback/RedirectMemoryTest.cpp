@@ -69,5 +69,18 @@ TEST(RedirectMemoryTest, WarmsEightHostsAnOpeningAndEachOnceAMinute) {
                        "https://h6", "https://h7"}));
 }
 
+TEST(RedirectMemoryTest, KeepsWhatAnOpeningWarmedForHalfAMinuteUnlessAStreamTookIt) {
+    WarmLimit limit;
+    const auto t0 = WarmLimit::Clock::time_point{};
+    const Strings offered{"https://a", "https://b", "https://c"};
+    limit.take({"https://a", "https://b"}, t0);
+    limit.hold(offered, t0); // c was not warmed: nothing to keep
+    EXPECT_EQ(limit.held(t0 + 1s), (Strings{"https://a", "https://b"}));
+    limit.used("https://a");
+    limit.hold(offered, t0 + 20s); // opened again: b is kept longer
+    EXPECT_EQ(limit.held(t0 + 40s), Strings{"https://b"});
+    EXPECT_EQ(limit.held(t0 + 20s + WarmLimit::holdFor), Strings{});
+}
+
 } // namespace
 } // namespace tunora
