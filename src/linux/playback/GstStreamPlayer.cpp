@@ -1,7 +1,7 @@
 #include "linux/playback/GstStreamPlayer.h"
 
 #include "linux/net/HttpsRules.h"
-#include "linux/playback/HttpStreamReader.h"
+#include "linux/net/StreamRequest.h"
 #include "linux/playback/NetworkWatch.h"
 #include "linux/playback/SleepMonitor.h"
 #include "linux/playback/StreamPipeline.h"
@@ -33,61 +33,9 @@ bool isMpeg(const std::string& contentType) {
            startsWith(contentType, "audio/x-mpeg");
 }
 
-// Web pages, error texts and the like: nothing a decoder should be asked about.
-bool isText(const std::string& contentType) {
-    return startsWith(contentType, "text/") || startsWith(contentType, "application/json") ||
-           startsWith(contentType, "application/xhtml");
-}
-
 } // namespace
 
 StreamPlayerEnvironment::StreamPlayerEnvironment() = default;
-
-void StreamPlayerEnvironment::prepareNetwork() {
-    if (networkPrepared_ || !session) {
-        return;
-    }
-    networkPrepared_ = true;
-    if (const auto& caFile = settings.tlsCaFile) {
-        GObjectPtr<GTlsDatabase> database = loadTrustedCertificates(*caFile, tlsProblem);
-        if (database) {
-            soup_session_set_tls_database(session.get(), database.get());
-        } else {
-            // The listener chose this file instead of the system's certificates:
-            // falling back to those would trust what they did not.
-            g_message(
-                "cannot use TUNORA_TLS_CA_FILE %s for streams (%s); https streams are refused",
-                caFile->c_str(), tlsProblem.c_str());
-        }
-    }
-    if (settings.redirectCache) {
-        redirectCache_.emplace(*settings.redirectCache);
-        redirectCache_->load(redirects, RedirectMemory::Clock::now());
-    }
-}
-
-void StreamPlayerEnvironment::rememberRedirect(const std::string& station,
-                                               const std::string& target) {
-    const auto now = RedirectMemory::Clock::now();
-    if (redirects.target(station, now) == target) {
-        return; // nothing new to write down
-    }
-    redirects.remember(station, target, now);
-    if (redirectCache_) {
-        redirectCache_->save(redirects, now);
-    }
-}
-
-void StreamPlayerEnvironment::forgetRedirect(const std::string& station) {
-    const auto now = RedirectMemory::Clock::now();
-    if (!redirects.target(station, now)) {
-        return;
-    }
-    redirects.forget(station);
-    if (redirectCache_) {
-        redirectCache_->save(redirects, now);
-    }
-}
 StreamPlayerEnvironment::~StreamPlayerEnvironment() = default;
 
 bool StreamPlayerEnvironment::networkAvailable() const {
@@ -130,7 +78,7 @@ void GstStreamPlayer::play() {
 void GstStreamPlayer::pause() {
     wantsToPlay_ = false;
     reconnectTimer_.reset();
-    environment_->starts.cancel(this);
+    environment_->http->starts().cancel(this);
     const bool requestOut = reader_ != nullptr;
     if (phase_ == Phase::connecting && requestOut && !contentType_) {
         return; // the answer decides, as it comes, by what is wanted then
@@ -174,7 +122,7 @@ void GstStreamPlayer::revive() {
 void GstStreamPlayer::connect() {
     disconnect();
     phase_ = Phase::connecting;
-    environment_->starts.queue(this, [this] { start(); });
+    environment_->http->starts().queue(this, [this] { start(); });
 }
 
 // The sound stops now; the connection stays for a moment, read and thrown away.
@@ -214,21 +162,12 @@ void GstStreamPlayer::takeUpAgain() {
 }
 
 void GstStreamPlayer::start() {
-    if (isHttps(url_) && !environment_->tlsProblem.empty()) {
-        fail({Reason::caFileUnusable, 0, environment_->tlsProblem});
+    if (isHttps(url_) && !environment_->http->httpsRefused().empty()) {
+        fail({Reason::caFileUnusable, 0, environment_->http->httpsRefused()});
         return;
     }
     connectedAt_ = Clock::now();
     audioGiven_ = false;
-    // Where the dispatcher sent this station a moment ago: asking it again costs
-    // a round trip and a connection to another host.
-    std::optional<std::string> remembered = environment_->redirects.target(url_, connectedAt_);
-    if (remembered && isHttps(*remembered) && !environment_->tlsProblem.empty()) {
-        remembered.reset(); // refused before a request: that would fail inside the reader
-    }
-    atRemembered_ = remembered.has_value();
-    servedFrom_ = remembered.value_or(url_);
-    environment_->warmLimit.used(originOf(servedFrom_));
     // A connection gets its network timeout to deliver the first sound.
     scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
     // While nobody wants the stream, what the connection does is nobody's business:
@@ -253,7 +192,7 @@ void GstStreamPlayer::start() {
             [this](StreamFailure failure) {
                 if (!wantsToPlay_) {
                     letGo();
-                } else if (!fellBack()) {
+                } else {
                     streamDropped(std::move(failure));
                 }
             },
@@ -265,56 +204,26 @@ void GstStreamPlayer::start() {
                     bodyEnded(std::move(why));
                 }
             },
-        .redirecting = [this](const std::string& target) { return redirecting(target); },
+        .redirecting =
+            [this](const std::string&) {
+                if (!wantsToPlay_) {
+                    letGo(); // a second request for what nobody wants any more
+                    return false;
+                }
+                return true;
+            },
         .hasRoom = [this] { return phase_ == Phase::lingering || pipeline().hasRoom(); },
     };
-    reader_ = std::make_unique<HttpStreamReader>(environment_->session.get(), servedFrom_,
-                                                 environment_->tlsProblem, std::move(handlers));
-}
-
-// A remembered target is where a dispatcher once sent the station, not where
-// it must send it: one that redirects elsewhere is left for the dispatcher's
-// answer of today, so the redirect limit counts from the station's address.
-bool GstStreamPlayer::redirecting(const std::string& target) {
-    if (!wantsToPlay_) {
-        letGo(); // a second request for what nobody wants any more
-        return false;
-    }
-    if (fellBack()) {
-        return false;
-    }
-    servedFrom_ = target;
-    environment_->warmLimit.used(originOf(target));
-    return true;
-}
-
-// Anything that goes wrong at a remembered target: the station's own address
-// again, at once and without counting as a drop.
-bool GstStreamPlayer::fellBack() {
-    if (!atRemembered_ || audioGiven_) {
-        return false;
-    }
-    g_debug("%s: %s failed, asking the station's address", url_.c_str(), servedFrom_.c_str());
-    environment_->forgetRedirect(url_);
-    disconnect();
-    environment_->starts.startedWithoutWaiting(); // the same choice, asked again
-    start();
-    return true;
+    reader_ = std::make_unique<StreamRequest>(environment_->http, url_, std::move(handlers));
 }
 
 void GstStreamPlayer::answered(const std::string& contentType) {
-    if (isText(contentType) && !wantsToPlay_) {
-        letGo();
-        return;
-    }
-    if (isText(contentType) && fellBack()) {
-        return;
-    }
-    if (!isText(contentType) && !atRemembered_ && servedFrom_ != url_) {
-        environment_->rememberRedirect(url_, servedFrom_);
-    }
-    if (isText(contentType)) {
-        streamDropped({Reason::notAudio, 0, "the server sent " + contentType});
+    if (isTextType(contentType)) {
+        if (wantsToPlay_) {
+            streamDropped({Reason::notAudio, 0, "the server sent " + contentType});
+        } else {
+            letGo();
+        }
         return;
     }
     contentType_ = contentType;
@@ -357,9 +266,6 @@ void GstStreamPlayer::startPipeline() {
 
 // The last of the audio still plays; the drop counts once it has.
 void GstStreamPlayer::bodyEnded(std::string why) {
-    if (fellBack()) {
-        return;
-    }
     reader_.reset();
     if (!audioGiven_ || !pipeline().owns(this)) {
         streamDropped({Reason::other, 0, std::move(why)});
@@ -370,7 +276,7 @@ void GstStreamPlayer::bodyEnded(std::string why) {
 }
 
 void GstStreamPlayer::disconnect() {
-    environment_->starts.cancel(this);
+    environment_->http->starts().cancel(this);
     silenceCheck_.reset();
     lingerTimer_.reset();
     contentType_.reset();
@@ -388,9 +294,8 @@ void GstStreamPlayer::startedFlowing() {
 
 // The stream ended or failed: retried, given up on or failed as the policy says.
 void GstStreamPlayer::streamDropped(StreamFailure failure) {
-    if (atRemembered_) {
-        environment_->forgetRedirect(url_); // the edge is in trouble: ask the dispatcher
-    }
+    // Wherever it was served from is in trouble: the next try asks the station.
+    environment_->http->forgetRedirect(url_);
     if (!wantsToPlay_) {
         letGo(); // paused meanwhile: nothing to retry, nothing to tell
         return;

@@ -1,10 +1,7 @@
 #pragma once
 
 #include "linux/glib/GObjectPtr.h"
-#include "linux/net/PacedStarts.h"
-#include "linux/net/RedirectCache.h"
-#include "linux/net/RedirectMemory.h"
-#include "linux/net/WarmLimit.h"
+#include "linux/net/StreamNetwork.h"
 #include "linux/playback/PlaybackSettings.h"
 #include "linux/playback/ReconnectPolicy.h"
 #include "platform/StreamPlayer.h"
@@ -19,14 +16,14 @@
 
 namespace tunora {
 
-class HttpStreamReader;
+class StreamRequest;
 class NetworkWatch;
 class SleepMonitor;
 class StreamPipeline;
 class GstStreamPlayer;
 
 // What the stream players of one factory share: their settings, who is alive,
-// the one HTTP session and pipeline, and the watches that bring streams back
+// the network side and the pipeline, and the watches that bring streams back
 // after the network or the machine.
 struct StreamPlayerEnvironment {
     StreamPlayerEnvironment();
@@ -36,29 +33,11 @@ struct StreamPlayerEnvironment {
     std::set<GstStreamPlayer*> players;
     std::unique_ptr<SleepMonitor> sleepMonitor;
     std::unique_ptr<NetworkWatch> network;
-    // Why the CA bundle of TUNORA_TLS_CA_FILE could not be read; https streams
-    // are refused while set.
-    std::string tlsProblem;
-    GObjectPtr<SoupSession> session;
+    std::shared_ptr<StreamNetwork> http;
     std::unique_ptr<StreamPipeline> pipeline; // made with the first stream
-    RedirectMemory redirects;
-    WarmLimit warmLimit;
-    std::set<std::string> preconnecting; // origins a connection is being opened ahead to
-    // Every stream request waits its turn here: one per intent, not per command.
-    PacedStarts starts;
 
     bool networkAvailable() const;
     StreamPipeline& sharedPipeline();
-    // What the network side needs only once the listener is about to use it
-    // (the menu opens, a station is chosen), loaded then and once: the CA
-    // file the listener chose, and where stations were served from last time.
-    void prepareNetwork();
-    void rememberRedirect(const std::string& station, const std::string& target);
-    void forgetRedirect(const std::string& station);
-
-  private:
-    bool networkPrepared_ = false;
-    std::optional<RedirectCache> redirectCache_;
 };
 
 // One live stream, read by the program's own HTTP reader and played on the
@@ -106,8 +85,6 @@ class GstStreamPlayer : public StreamPlayer {
     void letGo();
     void takeUpAgain();
     void startPipeline();
-    bool redirecting(const std::string& target);
-    bool fellBack();
     void answered(const std::string& contentType);
     void bodyEnded(std::string why);
     void startedFlowing();
@@ -122,17 +99,15 @@ class GstStreamPlayer : public StreamPlayer {
     std::string url_;
     std::shared_ptr<StreamPlayerEnvironment> environment_;
     EventHandler onEvent_;
-    std::unique_ptr<HttpStreamReader> reader_;
+    std::unique_ptr<StreamRequest> reader_;
     ReconnectPolicy policy_;
     GSourceId reconnectTimer_;
     GSourceId silenceCheck_;
     GSourceId lingerTimer_;
     std::optional<std::string> contentType_; // of this connection's answer, once it came
     std::chrono::steady_clock::time_point connectedAt_{};
-    bool audioGiven_ = false;   // some of this connection's audio went to the pipeline
-    bool atRemembered_ = false; // this connection went straight to a remembered redirect target
-    std::string servedFrom_;    // the address this connection's request is at
-    std::string endedBecause_;  // why the body ended, while its last audio plays
+    bool audioGiven_ = false;  // some of this connection's audio went to the pipeline
+    std::string endedBecause_; // why the body ended, while its last audio plays
     Phase phase_ = Phase::stopped;
     StreamFailure::Reason failureReason_ = StreamFailure::Reason::other;
     bool wantsToPlay_ = false;

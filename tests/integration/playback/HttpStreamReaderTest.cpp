@@ -1,4 +1,5 @@
-#include "linux/playback/HttpStreamReader.h"
+#include "linux/net/HttpStreamReader.h"
+#include "linux/net/StreamNetwork.h"
 
 #include "support/TestDesktop.h"
 

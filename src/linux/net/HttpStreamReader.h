@@ -10,10 +10,6 @@
 
 namespace tunora {
 
-// The session stream readers share; timeout bounds every step of a request,
-// one that nobody waits for any more included.
-GObjectPtr<SoupSession> makeStreamSession(std::chrono::seconds timeout);
-
 // Reads one radio stream over HTTP with the program's own libsoup session on
 // the main loop: asks for ICY metadata, follows redirects by the program's
 // rules (see HttpsRules.h), takes the metadata out of the audio and says why a

@@ -8,7 +8,7 @@
 
 namespace tunora {
 
-struct StreamPlayerEnvironment;
+class StreamNetwork;
 
 // Opens connections ahead with libsoup's preconnect on the players' one
 // session: to where each stream would be fetched from (a remembered redirect
@@ -19,7 +19,7 @@ struct StreamPlayerEnvironment;
 class Preconnector : public ConnectionWarmer {
   public:
     // monitor: null for GLib's default.
-    Preconnector(std::shared_ptr<StreamPlayerEnvironment> environment, GNetworkMonitor* monitor);
+    Preconnector(std::shared_ptr<StreamNetwork> network, GNetworkMonitor* monitor);
     void warm(const std::vector<std::string>& streamUrls) override;
 
   private:
@@ -31,7 +31,7 @@ class Preconnector : public ConnectionWarmer {
     static void onPreconnected(GObject* session, GAsyncResult* result, gpointer pending);
     static gboolean onKeepWarm(gpointer self);
 
-    std::shared_ptr<StreamPlayerEnvironment> environment_;
+    std::shared_ptr<StreamNetwork> network_;
     GObjectPtr<GNetworkMonitor> monitor_;
     GSourceId keepWarm_; // while an opening's connections are held
 };

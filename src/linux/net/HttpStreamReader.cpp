@@ -1,4 +1,4 @@
-#include "linux/playback/HttpStreamReader.h"
+#include "linux/net/HttpStreamReader.h"
 
 #include "linux/net/HttpsRules.h"
 #include "linux/playback/IcyDemuxer.h"
@@ -11,9 +11,6 @@ namespace {
 using Reason = StreamFailure::Reason;
 
 constexpr gsize readSize = 16 * 1024;
-// Far more than the requests a burst of commands may leave waiting for answers.
-constexpr int maxConnectionsPerHost = 16;
-constexpr int maxConnections = 32;
 // How often a full buffer is looked at again; sound drains it at the stream's pace.
 constexpr guint roomCheckMs = 100;
 
@@ -35,15 +32,6 @@ Reason reasonFor(const GError* error) {
 }
 
 } // namespace
-
-GObjectPtr<SoupSession> makeStreamSession(std::chrono::seconds timeout) {
-    // A request the listener left keeps its connection until its answer comes
-    // (or the timeout): libsoup's two connections per host would queue the
-    // station chosen next behind two such requests to the same host.
-    return GObjectPtr<SoupSession>(soup_session_new_with_options(
-        "user-agent", "Tunora", "timeout", guint(timeout.count()), "max-conns-per-host",
-        maxConnectionsPerHost, "max-conns", maxConnections, nullptr));
-}
 
 // One stream's requests and reading. The asynchronous calls hold it, not the
 // reader, so a reader that goes away mid-call only has to let it know.

@@ -1,12 +1,11 @@
-#include "linux/playback/Preconnector.h"
+#include "linux/net/Preconnector.h"
 
-#include "linux/playback/GstStreamPlayer.h"
+#include "linux/net/StreamNetwork.h"
 
 namespace tunora {
 
-Preconnector::Preconnector(std::shared_ptr<StreamPlayerEnvironment> environment,
-                           GNetworkMonitor* monitor)
-    : environment_(std::move(environment)),
+Preconnector::Preconnector(std::shared_ptr<StreamNetwork> network, GNetworkMonitor* monitor)
+    : network_(std::move(network)),
       monitor_(monitor != nullptr ? G_NETWORK_MONITOR(g_object_ref(monitor)) : nullptr) {}
 
 bool Preconnector::mayWarm() const {
@@ -16,24 +15,24 @@ bool Preconnector::mayWarm() const {
 }
 
 void Preconnector::warm(const std::vector<std::string>& streamUrls) {
-    if (!environment_->session) {
+    if (!network_->session()) {
         return; // the players' session is made in their warm-up, a second after start
     }
-    environment_->prepareNetwork();
+    network_->prepare();
     if (!mayWarm()) {
         return;
     }
     const auto now = WarmLimit::Clock::now();
     std::vector<std::string> origins;
     for (const std::string& url : streamUrls) {
-        for (std::string& origin : environment_->redirects.originsToWarm(url, now)) {
+        for (std::string& origin : network_->redirects().originsToWarm(url, now)) {
             origins.push_back(std::move(origin));
         }
     }
-    for (const std::string& origin : environment_->warmLimit.take(origins, now)) {
+    for (const std::string& origin : network_->warmLimit().take(origins, now)) {
         preconnect(origin);
     }
-    environment_->warmLimit.hold(origins, now);
+    network_->warmLimit().hold(origins, now);
     if (!keepWarm_) {
         keepWarm_.reset(g_timeout_add(keepWarmMs, &Preconnector::onKeepWarm, this));
     }
@@ -41,25 +40,24 @@ void Preconnector::warm(const std::vector<std::string>& streamUrls) {
 
 // What a preconnect in flight needs when it ends, whoever is still there then.
 struct Preconnector::Pending {
-    std::weak_ptr<StreamPlayerEnvironment> environment;
+    std::weak_ptr<StreamNetwork> network;
     std::string origin;
 };
 
 void Preconnector::preconnect(const std::string& origin) {
     // One at a time per host: a second preconnect while the first is still
     // connecting would open a second connection.
-    if (!environment_->preconnecting.insert(origin).second) {
+    if (!network_->preconnecting().insert(origin).second) {
         return;
     }
     // Only its address is used: a preconnect sends nothing.
     GObjectPtr<SoupMessage> message(soup_message_new("GET", (origin + "/").c_str()));
     if (!message) {
-        environment_->preconnecting.erase(origin);
+        network_->preconnecting().erase(origin);
         return;
     }
-    soup_session_preconnect_async(environment_->session.get(), message.get(), G_PRIORITY_DEFAULT,
-                                  nullptr, &Preconnector::onPreconnected,
-                                  new Pending{environment_, origin});
+    soup_session_preconnect_async(network_->session(), message.get(), G_PRIORITY_DEFAULT, nullptr,
+                                  &Preconnector::onPreconnected, new Pending{network_, origin});
 }
 
 // libsoup stops trusting a connection it opened ahead and never used after
@@ -70,7 +68,7 @@ void Preconnector::preconnect(const std::string& origin) {
 gboolean Preconnector::onKeepWarm(gpointer self) {
     auto* preconnector = static_cast<Preconnector*>(self);
     const std::vector<std::string> held =
-        preconnector->environment_->warmLimit.held(WarmLimit::Clock::now());
+        preconnector->network_->warmLimit().held(WarmLimit::Clock::now());
     if (held.empty()) {
         preconnector->keepWarm_.forget();
         return G_SOURCE_REMOVE;
@@ -88,16 +86,16 @@ void Preconnector::onPreconnected(GObject* session, GAsyncResult* result, gpoint
     GError* rawError = nullptr;
     const bool connected = soup_session_preconnect_finish(SOUP_SESSION(session), result, &rawError);
     GErrorPtr error(rawError);
-    auto environment = pending->environment.lock();
-    if (!environment) {
+    auto network = pending->network.lock();
+    if (!network) {
         return;
     }
-    environment->preconnecting.erase(pending->origin);
+    network->preconnecting().erase(pending->origin);
     if (!connected) {
         g_debug("no connection opened ahead to %s: %s", pending->origin.c_str(), error->message);
         // Not kept trying while the menu is open: a host that refuses now
         // would be asked four times a second.
-        environment->warmLimit.used(pending->origin);
+        network->warmLimit().used(pending->origin);
     }
 }
 
