@@ -65,6 +65,11 @@ void GstStreamPlayer::play() {
     wantsToPlay_ = true;
     if (phase_ == Phase::connecting || phase_ == Phase::flowing ||
         phase_ == Phase::waitingToReconnect) {
+        if (phase_ == Phase::connecting && reader_ && !silenceCheck_) {
+            // Its request stayed out through a pause, unwatched: watched again.
+            connectedAt_ = Clock::now();
+            scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
+        }
         return; // already on its way, or its request is out and now wanted again
     }
     policy_.chosen();
