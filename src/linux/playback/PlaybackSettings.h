@@ -28,7 +28,7 @@ struct PlaybackSettings {
 
     // How long a paused stream's connection stays open (read and thrown away)
     // for a resume that needs no new request.
-    std::chrono::milliseconds keepPausedConnection = std::chrono::seconds(2);
+    std::chrono::milliseconds keepPausedConnection = std::chrono::seconds(1);
     // Where the stations' redirect targets are kept between runs; none: not kept.
     std::optional<std::filesystem::path> redirectCache;
 
