@@ -904,7 +904,10 @@ class CommandLineTest(DesktopTestCase):
         self.assertEqual((plain.returncode, plain.stderr), (0, "tunora: Tunora is already running\n"))
         toggles = [subprocess.Popen([TUNORA, "--toggle"], env=d.env) for _ in range(2)]
         self.assertEqual([toggle.wait(20) for toggle in toggles], [0, 0])
-        wait_for(lambda: d.requests(ONDORIA) == 2, 10, "paused and resumed at the live edge")
+        # Paused and resumed: on the paused connection while it is still kept
+        # open, or with one request anew at the live edge.
+        wait_for(lambda: d.playerctl("status") == "Playing", 10, "paused and resumed")
+        self.assertLessEqual(d.requests(ONDORIA), 2)
         self.shows("playing", "ondo", "Ondoria")
 
     def test_next_and_previous_step_through_the_shortcuts_also_from_the_launcher(self):

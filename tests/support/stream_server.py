@@ -62,6 +62,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         if path.startswith("/feed/"):
             return self.feed(path[len("/feed/"):])
+        if path == "/slow-404":  # a request that stays out for a while, then fails
+            time.sleep(0.5)
+            self.reply(404, "text/plain", b"not found")
+            return self.count("answered:" + requested)
         if path == "/404" or (path == "/dead-after-one" and nth > 1):
             return self.reply(404, "text/plain", b"not found")
         if path == "/html":

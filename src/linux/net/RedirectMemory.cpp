@@ -55,6 +55,16 @@ void RedirectMemory::forget(const std::string& station) {
     targets_.erase(station);
 }
 
+std::vector<RedirectMemory::Entry> RedirectMemory::entries(Clock::time_point now) const {
+    std::vector<Entry> kept;
+    for (const auto& [station, target] : targets_) {
+        if (fresh(target.at, now)) {
+            kept.push_back({station, target.url, target.at});
+        }
+    }
+    return kept;
+}
+
 std::vector<std::string> RedirectMemory::originsToWarm(const std::string& station,
                                                        Clock::time_point now) const {
     if (const std::optional<std::string> remembered = target(station, now)) {

@@ -17,13 +17,14 @@ std::string originOf(std::string_view url);
 // hosts worth opening connections to ahead are known.
 //
 // A redirect is temporary and dispatchers spread listeners over their edges:
-// a target is kept for a few minutes only, and forgotten as soon as anything
-// fails there. An https station is never sent to a plain http target. Time
-// comes from the caller, so the rules can be followed without waiting.
+// a target is kept for a day at most, also across runs (RedirectCache), and
+// forgotten as soon as anything fails there; the station's own address is
+// then asked again, so an edge that moved costs one round trip. An https station is never sent to a
+// plain http target. Time comes from the caller, so the rules can be followed without waiting.
 class RedirectMemory {
   public:
     using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::minutes keep{5};
+    static constexpr std::chrono::hours keep{24};
     static constexpr std::size_t edgesPerDispatcher = 4;
 
     // The stream of `station` was served from `target`, reached by redirects.
@@ -36,6 +37,14 @@ class RedirectMemory {
     // remembered target's, or the station's own and the edges its dispatcher
     // sent any station to lately.
     std::vector<std::string> originsToWarm(const std::string& station, Clock::time_point now) const;
+
+    struct Entry {
+        std::string station;
+        std::string target;
+        Clock::time_point at; // when the dispatcher sent it there
+    };
+    // The targets still worth trying at `now`, to keep them across runs.
+    std::vector<Entry> entries(Clock::time_point now) const;
 
   private:
     struct Target {

@@ -2,7 +2,7 @@
 
 #include "core/catalogue/StreamUrl.h"
 #include "linux/net/HttpsRules.h"
-#include "linux/playback/HttpStreamReader.h"
+#include "linux/net/StreamRequest.h"
 #include "linux/playback/NetworkWatch.h"
 #include "linux/playback/SleepMonitor.h"
 #include "linux/playback/StreamPipeline.h"
@@ -32,12 +32,6 @@ bool startsWith(const std::string& text, const char* prefix) {
 bool isMpeg(const std::string& contentType) {
     return startsWith(contentType, "audio/mpeg") || startsWith(contentType, "audio/mp3") ||
            startsWith(contentType, "audio/x-mpeg");
-}
-
-// Web pages, error texts and the like: nothing a decoder should be asked about.
-bool isText(const std::string& contentType) {
-    return startsWith(contentType, "text/") || startsWith(contentType, "application/json") ||
-           startsWith(contentType, "application/xhtml");
 }
 
 } // namespace
@@ -72,17 +66,34 @@ void GstStreamPlayer::play() {
     wantsToPlay_ = true;
     if (phase_ == Phase::connecting || phase_ == Phase::flowing ||
         phase_ == Phase::waitingToReconnect) {
-        return; // already on its way
+        if (phase_ == Phase::connecting && reader_ && !silenceCheck_) {
+            // Its request stayed out through a pause, unwatched: watched again.
+            connectedAt_ = Clock::now();
+            scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
+        }
+        return; // already on its way, or its request is out and now wanted again
     }
     policy_.chosen();
+    if (phase_ == Phase::lingering) {
+        takeUpAgain();
+        return;
+    }
     connect();
 }
 
 void GstStreamPlayer::pause() {
     wantsToPlay_ = false;
     reconnectTimer_.reset();
-    disconnect();
-    phase_ = Phase::stopped;
+    environment_->http->starts().cancel(this);
+    const bool requestOut = reader_ != nullptr;
+    if (phase_ == Phase::connecting && requestOut && !contentType_) {
+        return; // the answer decides, as it comes, by what is wanted then
+    }
+    if ((phase_ == Phase::connecting || phase_ == Phase::flowing) && requestOut) {
+        linger();
+        return;
+    }
+    letGo();
 }
 
 void GstStreamPlayer::setVolume(double volume) {
@@ -111,19 +122,49 @@ void GstStreamPlayer::revive() {
     connect();
 }
 
-// Started from the loop, so that whatever else the listener's choice changed
-// (the menu, its export to the panel) goes out first.
+// Started from the loop when it is this stream's turn, so that whatever else
+// the listener's choice changed (the menu, its export to the panel) goes out
+// first, and a burst of choices costs a few requests only.
 void GstStreamPlayer::connect() {
     disconnect();
     phase_ = Phase::connecting;
-    startTimer_.reset(g_idle_add(
+    environment_->http->starts().queue(this, [this] { start(); });
+}
+
+// The sound stops now; the connection stays for a moment, read and thrown away.
+void GstStreamPlayer::linger() {
+    if (settings().keepPausedConnection.count() <= 0) {
+        letGo();
+        return;
+    }
+    silenceCheck_.reset();
+    if (environment_->pipeline) {
+        environment_->pipeline->stop(this);
+    }
+    phase_ = Phase::lingering;
+    lingerTimer_.reset(g_timeout_add(
+        static_cast<guint>(settings().keepPausedConnection.count()),
         [](gpointer self) -> gboolean {
             auto* player = static_cast<GstStreamPlayer*>(self);
-            player->startTimer_.forget();
-            player->start();
+            player->lingerTimer_.forget();
+            player->letGo();
             return G_SOURCE_REMOVE;
         },
         this));
+}
+
+void GstStreamPlayer::letGo() {
+    disconnect();
+    phase_ = Phase::stopped;
+}
+
+// A resume while the paused connection is still open: it is at the live edge.
+void GstStreamPlayer::takeUpAgain() {
+    lingerTimer_.reset();
+    phase_ = Phase::connecting;
+    connectedAt_ = Clock::now();
+    scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
+    startPipeline();
 }
 
 void GstStreamPlayer::start() {
@@ -132,85 +173,79 @@ void GstStreamPlayer::start() {
         fail({Reason::hostNotFound, 0, url->host() + " is in the reserved .invalid domain"});
         return;
     }
-    if (isHttps(url_) && !environment_->tlsProblem.empty()) {
-        fail({Reason::caFileUnusable, 0, environment_->tlsProblem});
+    if (isHttps(url_) && !environment_->http->httpsRefused().empty()) {
+        fail({Reason::caFileUnusable, 0, environment_->http->httpsRefused()});
         return;
     }
     connectedAt_ = Clock::now();
     audioGiven_ = false;
-    // Where the dispatcher sent this station a moment ago: asking it again costs
-    // a round trip and a connection to another host.
-    std::optional<std::string> remembered = environment_->redirects.target(url_, connectedAt_);
-    if (remembered && isHttps(*remembered) && !environment_->tlsProblem.empty()) {
-        remembered.reset(); // refused before a request: that would fail inside the reader
-    }
-    atRemembered_ = remembered.has_value();
-    servedFrom_ = remembered.value_or(url_);
-    environment_->warmLimit.used(originOf(servedFrom_));
     // A connection gets its network timeout to deliver the first sound.
     scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
+    // While nobody wants the stream, what the connection does is nobody's business:
+    // its end or failure only lets it go, and is never shown.
     HttpStreamReader::Handlers handlers{
         .answered = [this](const std::string& type) { answered(type); },
         .audio =
             [this](GBytes* audio) {
-                audioGiven_ = true;
-                pipeline().push(this, audio);
+                if (phase_ != Phase::lingering) {
+                    audioGiven_ = true;
+                    pipeline().push(this, audio);
+                }
             },
         .titled =
             [this](std::string title) {
-                // up to 4 KiB of whatever the server sends, control characters included
-                emit(StreamEvent::Kind::titled, {}, untrustedText(title));
+                if (wantsToPlay_) {
+                    // up to 4 KiB of whatever the server sends, control characters included
+                    emit(StreamEvent::Kind::titled, {}, untrustedText(title));
+                }
             },
         .failed =
             [this](StreamFailure failure) {
-                if (!fellBack()) {
+                if (!wantsToPlay_) {
+                    letGo();
+                } else {
                     streamDropped(std::move(failure));
                 }
             },
-        .ended = [this](std::string why) { bodyEnded(std::move(why)); },
-        .redirecting = [this](const std::string& target) { return redirecting(target); },
-        .hasRoom = [this] { return pipeline().hasRoom(); },
+        .ended =
+            [this](std::string why) {
+                if (!wantsToPlay_) {
+                    letGo();
+                } else {
+                    bodyEnded(std::move(why));
+                }
+            },
+        .redirecting =
+            [this](const std::string&) {
+                if (!wantsToPlay_) {
+                    letGo(); // a second request for what nobody wants any more
+                    return false;
+                }
+                return true;
+            },
+        .hasRoom = [this] { return phase_ == Phase::lingering || pipeline().hasRoom(); },
     };
-    reader_ = std::make_unique<HttpStreamReader>(environment_->session.get(), servedFrom_,
-                                                 environment_->tlsProblem, std::move(handlers));
-}
-
-// A remembered target is where a dispatcher once sent the station, not where
-// it must send it: one that redirects elsewhere is left for the dispatcher's
-// answer of today, so the redirect limit counts from the station's address.
-bool GstStreamPlayer::redirecting(const std::string& target) {
-    if (fellBack()) {
-        return false;
-    }
-    servedFrom_ = target;
-    environment_->warmLimit.used(originOf(target));
-    return true;
-}
-
-// Anything that goes wrong at a remembered target: the station's own address
-// again, at once and without counting as a drop.
-bool GstStreamPlayer::fellBack() {
-    if (!atRemembered_ || audioGiven_) {
-        return false;
-    }
-    g_debug("%s: %s failed, asking the station's address", url_.c_str(), servedFrom_.c_str());
-    environment_->redirects.forget(url_);
-    disconnect();
-    start();
-    return true;
+    reader_ = std::make_unique<StreamRequest>(environment_->http, url_, std::move(handlers));
 }
 
 void GstStreamPlayer::answered(const std::string& contentType) {
-    if (isText(contentType) && fellBack()) {
+    if (isTextType(contentType)) {
+        if (wantsToPlay_) {
+            streamDropped({Reason::notAudio, 0, "the server sent " + contentType});
+        } else {
+            letGo();
+        }
         return;
     }
-    if (!isText(contentType) && !atRemembered_ && servedFrom_ != url_) {
-        environment_->redirects.remember(url_, servedFrom_, Clock::now());
-    }
-    if (isText(contentType)) {
-        streamDropped({Reason::notAudio, 0, "the server sent " + contentType});
+    contentType_ = contentType;
+    if (!wantsToPlay_) {
+        linger(); // paused while the request was out: ready for a resume a moment longer
         return;
     }
+    startPipeline();
+}
+
+void GstStreamPlayer::startPipeline() {
     StreamPipeline::Events events{
         .playing =
             [this] {
@@ -242,15 +277,13 @@ void GstStreamPlayer::answered(const std::string& contentType) {
         return;
     }
     // Servers that name no type send MP3 as well.
-    shared.start(this, contentType.empty() || isMpeg(contentType), std::move(events));
+    const std::string& type = contentType_.value_or("");
+    shared.start(this, type.empty() || isMpeg(type), std::move(events));
     shared.setVolume(volume_);
 }
 
 // The last of the audio still plays; the drop counts once it has.
 void GstStreamPlayer::bodyEnded(std::string why) {
-    if (fellBack()) {
-        return;
-    }
     reader_.reset();
     if (!audioGiven_ || !pipeline().owns(this)) {
         streamDropped({Reason::other, 0, std::move(why)});
@@ -261,8 +294,10 @@ void GstStreamPlayer::bodyEnded(std::string why) {
 }
 
 void GstStreamPlayer::disconnect() {
-    startTimer_.reset();
+    environment_->http->starts().cancel(this);
     silenceCheck_.reset();
+    lingerTimer_.reset();
+    contentType_.reset();
     reader_.reset(); // closes the connection
     if (environment_->pipeline) {
         environment_->pipeline->stop(this);
@@ -277,8 +312,11 @@ void GstStreamPlayer::startedFlowing() {
 
 // The stream ended or failed: retried, given up on or failed as the policy says.
 void GstStreamPlayer::streamDropped(StreamFailure failure) {
-    if (atRemembered_) {
-        environment_->redirects.forget(url_); // the edge is in trouble: ask the dispatcher
+    // Wherever it was served from is in trouble: the next try asks the station.
+    environment_->http->forgetRedirect(url_);
+    if (!wantsToPlay_) {
+        letGo(); // paused meanwhile: nothing to retry, nothing to tell
+        return;
     }
     disconnect();
     const bool wasFlowing = phase_ == Phase::flowing;
@@ -339,7 +377,7 @@ void GstStreamPlayer::scheduleSilenceCheck(std::chrono::milliseconds delay) {
 }
 
 void GstStreamPlayer::checkForSilence() {
-    if (phase_ != Phase::connecting && phase_ != Phase::flowing) {
+    if (!wantsToPlay_ || (phase_ != Phase::connecting && phase_ != Phase::flowing)) {
         return;
     }
     const auto limit = phase_ == Phase::flowing

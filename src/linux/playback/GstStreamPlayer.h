@@ -1,8 +1,7 @@
 #pragma once
 
 #include "linux/glib/GObjectPtr.h"
-#include "linux/net/RedirectMemory.h"
-#include "linux/net/WarmLimit.h"
+#include "linux/net/StreamNetwork.h"
 #include "linux/playback/PlaybackSettings.h"
 #include "linux/playback/ReconnectPolicy.h"
 #include "platform/StreamPlayer.h"
@@ -11,19 +10,20 @@
 #include <gio/gio.h>
 #include <libsoup/soup.h>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
 namespace tunora {
 
-class HttpStreamReader;
+class StreamRequest;
 class NetworkWatch;
 class SleepMonitor;
 class StreamPipeline;
 class GstStreamPlayer;
 
 // What the stream players of one factory share: their settings, who is alive,
-// the one HTTP session and pipeline, and the watches that bring streams back
+// the network side and the pipeline, and the watches that bring streams back
 // after the network or the machine.
 struct StreamPlayerEnvironment {
     StreamPlayerEnvironment();
@@ -33,13 +33,8 @@ struct StreamPlayerEnvironment {
     std::set<GstStreamPlayer*> players;
     std::unique_ptr<SleepMonitor> sleepMonitor;
     std::unique_ptr<NetworkWatch> network;
-    // Why the CA bundle of TUNORA_TLS_CA_FILE could not be read; https streams
-    // are refused while set.
-    std::string tlsProblem;
-    GObjectPtr<SoupSession> session;
+    std::shared_ptr<StreamNetwork> http;
     std::unique_ptr<StreamPipeline> pipeline; // made with the first stream
-    RedirectMemory redirects;
-    WarmLimit warmLimit;
 
     bool networkAvailable() const;
     StreamPipeline& sharedPipeline();
@@ -51,8 +46,16 @@ struct StreamPlayerEnvironment {
 // Sound starts with the first decoded audio; the queue before the decoder
 // fills behind it. How drops are retried and given up on is ReconnectPolicy's
 // to say; a connection that stays open but decodes to no audio counts as a
-// drop. Failures are reported to the owner with their reason. Pausing lets the
-// connection go, so resuming starts at the live edge. A stream that failed
+// drop. Failures are reported to the owner with their reason.
+//
+// What the listener wants (wantsToPlay_) is kept apart from what the network
+// is doing (phase_). A command only changes what is wanted; the network
+// catches up when it can: a request that is out is not repeated, its answer
+// is taken or let go by what is wanted when it comes, and a new request waits
+// its turn with everyone else's (PacedStarts). Pausing stops the sound at once
+// and lets the connection go a moment later; until then it is read and thrown
+// away, so it stays at the live edge and a resume in that moment needs no new
+// request. A stream that failed
 // for lack of network, or is waiting to reconnect, starts again when the
 // network returns or the machine wakes up.
 class GstStreamPlayer : public StreamPlayer {
@@ -73,13 +76,15 @@ class GstStreamPlayer : public StreamPlayer {
     void revive();
 
   private:
-    enum class Phase { stopped, connecting, flowing, waitingToReconnect, failed };
+    enum class Phase { stopped, connecting, flowing, lingering, waitingToReconnect, failed };
 
     void connect();
     void start();
     void disconnect();
-    bool redirecting(const std::string& target);
-    bool fellBack();
+    void linger();
+    void letGo();
+    void takeUpAgain();
+    void startPipeline();
     void answered(const std::string& contentType);
     void bodyEnded(std::string why);
     void startedFlowing();
@@ -94,16 +99,15 @@ class GstStreamPlayer : public StreamPlayer {
     std::string url_;
     std::shared_ptr<StreamPlayerEnvironment> environment_;
     EventHandler onEvent_;
-    std::unique_ptr<HttpStreamReader> reader_;
+    std::unique_ptr<StreamRequest> reader_;
     ReconnectPolicy policy_;
     GSourceId reconnectTimer_;
-    GSourceId startTimer_;
     GSourceId silenceCheck_;
+    GSourceId lingerTimer_;
+    std::optional<std::string> contentType_; // of this connection's answer, once it came
     std::chrono::steady_clock::time_point connectedAt_{};
-    bool audioGiven_ = false;   // some of this connection's audio went to the pipeline
-    bool atRemembered_ = false; // this connection went straight to a remembered redirect target
-    std::string servedFrom_;    // the address this connection's request is at
-    std::string endedBecause_;  // why the body ended, while its last audio plays
+    bool audioGiven_ = false;  // some of this connection's audio went to the pipeline
+    std::string endedBecause_; // why the body ended, while its last audio plays
     Phase phase_ = Phase::stopped;
     StreamFailure::Reason failureReason_ = StreamFailure::Reason::other;
     bool wantsToPlay_ = false;

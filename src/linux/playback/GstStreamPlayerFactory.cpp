@@ -1,9 +1,7 @@
 #include "linux/playback/GstStreamPlayerFactory.h"
 
-#include "linux/net/HttpsRules.h"
-#include "linux/playback/HttpStreamReader.h"
+#include "linux/net/Preconnector.h"
 #include "linux/playback/NetworkWatch.h"
-#include "linux/playback/Preconnector.h"
 #include "linux/playback/SleepMonitor.h"
 #include "linux/playback/StreamPipeline.h"
 
@@ -15,6 +13,8 @@ GstStreamPlayerFactory::GstStreamPlayerFactory(PlaybackSettings settings,
                                                GNetworkMonitor* networkMonitor)
     : environment_(std::make_shared<StreamPlayerEnvironment>()),
       networkMonitor_(networkMonitor ? G_NETWORK_MONITOR(g_object_ref(networkMonitor)) : nullptr) {
+    environment_->http = std::make_shared<StreamNetwork>(StreamNetwork::Options{
+        settings.networkTimeout, settings.tlsCaFile, settings.redirectCache});
     environment_->settings = std::move(settings);
     // GStreamer and the plugins a station needs load a moment after the program
     // starts, on a thread of their own: not with the program, so the tray item
@@ -52,14 +52,8 @@ void GstStreamPlayerFactory::loadGStreamer() {
             gst_object_unref(plugin);
         }
     }
-    // The system's certificates are read when first asked for: here, not in the
-    // first TLS handshake after a click. A CA file of the listener's replaces them.
-    if (!environment_->settings.tlsCaFile) {
-        if (GTlsDatabase* database =
-                g_tls_backend_get_default_database(g_tls_backend_get_default())) {
-            g_object_unref(database);
-        }
-    }
+    // TLS and the system's certificates are not loaded here: a listener who
+    // never opens the menu nor chooses a station should not carry them.
     g_source_attach(loaded_.get(), nullptr);
 }
 
@@ -86,11 +80,12 @@ std::unique_ptr<StreamPlayer> GstStreamPlayerFactory::makePlayer(const std::stri
         gst_init(nullptr, nullptr);
         startWatches();
     }
+    environment_->http->prepare();
     return std::make_unique<GstStreamPlayer>(url, environment_);
 }
 
 std::shared_ptr<ConnectionWarmer> GstStreamPlayerFactory::connectionWarmer() {
-    return std::make_shared<Preconnector>(environment_, networkMonitor_.get());
+    return std::make_shared<Preconnector>(environment_->http, networkMonitor_.get());
 }
 
 void GstStreamPlayerFactory::startWatches() {
@@ -103,23 +98,9 @@ void GstStreamPlayerFactory::startWatches() {
             player->revive();
         }
     };
-    const PlaybackSettings& settings = environment->settings;
     // One session on the main loop for every stream: its connections are
     // opened, read and closed on the main thread only.
-    environment->session = makeStreamSession(settings.networkTimeout);
-    if (const auto& caFile = settings.tlsCaFile) {
-        GObjectPtr<GTlsDatabase> database =
-            loadTrustedCertificates(*caFile, environment->tlsProblem);
-        if (database) {
-            soup_session_set_tls_database(environment->session.get(), database.get());
-        } else {
-            // The listener chose this file instead of the system's certificates:
-            // falling back to those would trust what they did not.
-            g_message(
-                "cannot use TUNORA_TLS_CA_FILE %s for streams (%s); https streams are refused",
-                caFile->c_str(), environment->tlsProblem.c_str());
-        }
-    }
+    environment->http->open();
     environment->sleepMonitor = std::make_unique<SleepMonitor>(reviveAll);
     environment->network = std::make_unique<NetworkWatch>(
         networkMonitor_ ? networkMonitor_.get() : g_network_monitor_get_default(), reviveAll);

@@ -1,6 +1,7 @@
 #include "linux/playback/PlaybackSettings.h"
 
 #include "linux/system/Environment.h"
+#include "linux/system/XdgPaths.h"
 
 #include <cstdlib>
 #include <glib.h>
@@ -23,6 +24,7 @@ PlaybackSettings PlaybackSettings::fromEnvironment() {
     PlaybackSettings settings;
     settings.audioSink = nonEmptyVariable("TUNORA_AUDIO_SINK");
     settings.tlsCaFile = nonEmptyVariable("TUNORA_TLS_CA_FILE");
+    settings.redirectCache = xdg::cacheHome() / "tunora" / "redirects.json";
     if (auto giveUp = nonEmptyVariable("TUNORA_RECONNECT_GIVE_UP_SECONDS")) {
         if (auto window = parseSeconds(*giveUp)) {
             settings.reconnectGiveUp = *window;

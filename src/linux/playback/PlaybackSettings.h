@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,12 @@ struct PlaybackSettings {
     // A stream that decodes no audio for this long counts as dropped, even while
     // its server keeps sending.
     std::chrono::milliseconds silenceLimit = std::chrono::seconds(5);
+
+    // How long a paused stream's connection stays open (read and thrown away)
+    // for a resume that needs no new request.
+    std::chrono::milliseconds keepPausedConnection = std::chrono::seconds(1);
+    // Where the stations' redirect targets are kept between runs; none: not kept.
+    std::optional<std::filesystem::path> redirectCache;
 
     static PlaybackSettings fromEnvironment();
 };

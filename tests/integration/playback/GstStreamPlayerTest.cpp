@@ -2,6 +2,7 @@
 
 #include "support/TestDesktop.h"
 
+#include <filesystem>
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <set>
@@ -205,8 +206,29 @@ TEST_F(GstStreamPlayerTest, AnOpeningMenuWarmsOneConnectionPerHostThatTheClickTh
     EXPECT_EQ(testing::tlsStreamRequests("connections"), 1) << "the click used the warm one";
 }
 
+// libsoup stops trusting a connection opened ahead and never used after three
+// seconds: a menu read for longer must have it opened again, one at a time.
+TEST_F(GstStreamPlayerTest, AMenuReadForLongStillHasAWarmConnectionForTheClick) {
+    settings.tlsCaFile = testing::testCaFile();
+    networkMonitor.reset(G_NETWORK_MONITOR(g_object_new(switchable_monitor_get_type(), nullptr)));
+    const std::string station = testing::tlsStreamUrl("/tone.mp3");
+    auto player = makePlayer(station);
+    const std::shared_ptr<ConnectionWarmer> warmer = factory->connectionWarmer();
+    warmer->warm({station});
+    ASSERT_TRUE(waitFor([] { return testing::tlsStreamRequests("connections") == 1; }));
+    // Its first connection went stale; a second replaces it, never a request.
+    ASSERT_TRUE(waitFor([] { return testing::tlsStreamRequests("connections") == 2; }, 15s));
+    EXPECT_EQ(testing::tlsStreamRequests("requests"), 0);
+    player->play();
+    ASSERT_TRUE(waitForTone());
+    EXPECT_EQ(testing::tlsStreamRequests("requests"), 1);
+    EXPECT_EQ(testing::tlsStreamRequests("connections"), 2) << "the click used the warm one";
+}
+
 TEST_F(GstStreamPlayerTest, ARememberedRedirectIsUsedUntilItFailsThenTheStationAgain) {
     settings.tlsCaFile = testing::testCaFile();
+    // Every play a new request: a paused connection is let go at once.
+    settings.keepPausedConnection = 0ms;
     auto playThenPause = [&](StreamPlayer& player) {
         events.clear();
         player.play();
@@ -229,6 +251,55 @@ TEST_F(GstStreamPlayerTest, ARememberedRedirectIsUsedUntilItFailsThenTheStationA
     EXPECT_EQ(testing::tlsStreamRequests("/dead-after-one"), 3);
     playThenPause(*dying);
     EXPECT_EQ(testing::tlsStreamRequests("/dispatch/dead-after-one"), 3) << "and not the edge";
+}
+
+TEST_F(GstStreamPlayerTest, ANewRunGoesToTheEdgeOfTheLastRunAndBackToTheStationIfItFails) {
+    settings.tlsCaFile = testing::testCaFile();
+    settings.keepPausedConnection = 0ms;
+    testing::TemporaryDirectory cache;
+    settings.redirectCache = cache.path() / "tunora" / "redirects.json";
+    // Each run with a factory of its own, as a new start of the program.
+    auto run = [&](const std::string& path) {
+        factory.reset();
+        auto player = makePlayer(testing::tlsStreamUrl(path));
+        events.clear();
+        player->play();
+        EXPECT_TRUE(waitFor([&] { return !events.empty(); }));
+        player->pause();
+        return events.front();
+    };
+    EXPECT_EQ(run("/dispatch/tone.mp3"), "flowing");
+    EXPECT_EQ(run("/dispatch/tone.mp3"), "flowing");
+    EXPECT_EQ(testing::tlsStreamRequests("/dispatch/tone.mp3"), 1) << "the edge of the last run";
+    EXPECT_EQ(testing::tlsStreamRequests("/tone.mp3"), 2);
+
+    // The edge serves the first run only: the second asks the station again.
+    EXPECT_EQ(run("/dispatch/dead-after-one"), "flowing");
+    EXPECT_EQ(run("/dispatch/dead-after-one"), failed(Reason::httpError, 404));
+    EXPECT_EQ(testing::tlsStreamRequests("/dispatch/dead-after-one"), 2);
+    EXPECT_EQ(testing::tlsStreamRequests("/dead-after-one"), 3);
+    run("/dispatch/dead-after-one");
+    EXPECT_EQ(testing::tlsStreamRequests("/dispatch/dead-after-one"), 3) << "failed edges go";
+
+    // A file that is not ours, or that would send an https station to plain
+    // http, is no reason to skip the station's own address.
+    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    std::string station = testing::tlsStreamUrl("/dispatch/tone.mp3");
+    std::string plain = testing::streamUrl("/tone.mp3");
+    for (const std::string& contents :
+         {std::string("{\"format\": \"tunora-redirects-1\", \"targets\": [{"),
+          R"({"format": "tunora-redirects-1", "targets": [{"station": ")" + station +
+              R"(", "target": ")" + plain + R"(", "learnt": )" + std::to_string(now) + "}]}"}) {
+        ASSERT_TRUE(
+            g_file_set_contents(settings.redirectCache->c_str(), contents.c_str(), -1, nullptr));
+        const int before = testing::tlsStreamRequests("/dispatch/tone.mp3");
+        EXPECT_EQ(run("/dispatch/tone.mp3"), "flowing");
+        EXPECT_EQ(testing::tlsStreamRequests("/dispatch/tone.mp3"), before + 1) << contents;
+    }
+    EXPECT_EQ(testing::streamRequests("/tone.mp3"), 0);
+    EXPECT_TRUE(std::filesystem::exists(settings.redirectCache->string() + ".unreadable"));
 }
 
 TEST_F(GstStreamPlayerTest, WakingFromSuspendReconnectsAPlayingStream) {

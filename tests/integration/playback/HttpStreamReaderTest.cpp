@@ -1,4 +1,5 @@
-#include "linux/playback/HttpStreamReader.h"
+#include "linux/net/HttpStreamReader.h"
+#include "linux/net/StreamNetwork.h"
 
 #include "support/TestDesktop.h"
 
@@ -124,6 +125,33 @@ TEST(HttpStreamReaderTest, RequestsLeftWaitingDoNotHoldUpTheNextOne) {
     }
     EXPECT_FALSE(left.answered || left.failed);
     EXPECT_FALSE(server.closedByClient(3));
+}
+
+// Refused before anything goes out (https refused, no address at all), a
+// request still reports from the loop: its owner has not even stored the
+// reader while the constructor runs.
+TEST(HttpStreamReaderTest, ARequestRefusedAtOnceIsReportedFromTheLoop) {
+    GObjectPtr<SoupSession> session = makeStreamSession(10s);
+    for (const auto& [url, refused] :
+         {std::pair{"https://127.0.0.1:9/x", "no CA file"}, std::pair{"no address", ""}}) {
+        std::unique_ptr<HttpStreamReader> reader;
+        int failures = 0;
+        reader = std::make_unique<HttpStreamReader>(
+            session.get(), url, refused,
+            HttpStreamReader::Handlers{.answered = [](const std::string&) {},
+                                       .audio = [](GBytes*) {},
+                                       .titled = [](std::string) {},
+                                       .failed =
+                                           [&](StreamFailure) {
+                                               EXPECT_TRUE(reader) << "inside the constructor";
+                                               ++failures;
+                                           },
+                                       .ended = [](std::string) {},
+                                       .redirecting = nullptr,
+                                       .hasRoom = [] { return true; }});
+        EXPECT_EQ(failures, 0) << url;
+        ASSERT_TRUE(waitUntil([&] { return failures == 1; })) << url;
+    }
 }
 
 } // namespace

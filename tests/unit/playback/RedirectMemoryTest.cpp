@@ -12,12 +12,12 @@ using Strings = std::vector<std::string>;
 const std::string station = "https://dispatch.example:8443/one.mp3?aac=0";
 const std::string edge = "https://edge2.example/one.mp3";
 
-TEST(RedirectMemoryTest, KeepsATargetForMinutesUntilItFails) {
+TEST(RedirectMemoryTest, KeepsATargetForADayUntilItFails) {
     RedirectMemory memory;
     const auto t0 = RedirectMemory::Clock::time_point{};
     EXPECT_EQ(memory.target(station, t0), std::nullopt);
     memory.remember(station, edge, t0);
-    EXPECT_EQ(memory.target(station, t0 + 4min), edge);
+    EXPECT_EQ(memory.target(station, t0 + 23h), edge);
     EXPECT_EQ(memory.target(station, t0 + RedirectMemory::keep), std::nullopt);
     memory.remember(station, edge, t0 + 10min);
     EXPECT_EQ(memory.target("https://dispatch.example:8443/two.mp3", t0 + 10min), std::nullopt);
@@ -44,7 +44,8 @@ TEST(RedirectMemoryTest, WarmsTheTargetOrTheDispatcherWithItsEdges) {
         memory.remember(station, "https://edge" + std::to_string(i) + ".example/a", t0 + 1s * i);
     }
     EXPECT_EQ(memory.originsToWarm(other, t0 + 8s).size(), 1 + RedirectMemory::edgesPerDispatcher);
-    EXPECT_EQ(memory.originsToWarm(other, t0 + 20min), Strings{"https://dispatch.example:8443"});
+    EXPECT_EQ(memory.originsToWarm(other, t0 + 8s + RedirectMemory::keep),
+              Strings{"https://dispatch.example:8443"});
     EXPECT_EQ(originOf("https://user@host/x"), "");
     EXPECT_EQ(originOf("ftp://host/x"), "");
     EXPECT_EQ(originOf("https://host"), "https://host");
@@ -66,6 +67,19 @@ TEST(RedirectMemoryTest, WarmsEightHostsAnOpeningAndEachOnceAMinute) {
     EXPECT_EQ(limit.take(many, t0 + 60s),
               (Strings{"https://h0", "https://h1", "https://h2", "https://h4", "https://h5",
                        "https://h6", "https://h7"}));
+}
+
+TEST(RedirectMemoryTest, KeepsWhatAnOpeningWarmedForHalfAMinuteUnlessAStreamTookIt) {
+    WarmLimit limit;
+    const auto t0 = WarmLimit::Clock::time_point{};
+    const Strings offered{"https://a", "https://b", "https://c"};
+    limit.take({"https://a", "https://b"}, t0);
+    limit.hold(offered, t0); // c was not warmed: nothing to keep
+    EXPECT_EQ(limit.held(t0 + 1s), (Strings{"https://a", "https://b"}));
+    limit.used("https://a");
+    limit.hold(offered, t0 + 20s); // opened again: b is kept longer
+    EXPECT_EQ(limit.held(t0 + 40s), Strings{"https://b"});
+    EXPECT_EQ(limit.held(t0 + 20s + WarmLimit::holdFor), Strings{});
 }
 
 } // namespace

@@ -10,10 +10,6 @@
 
 namespace tunora {
 
-// The session stream readers share; timeout bounds every step of a request,
-// one that nobody waits for any more included.
-GObjectPtr<SoupSession> makeStreamSession(std::chrono::seconds timeout);
-
 // Reads one radio stream over HTTP with the program's own libsoup session on
 // the main loop: asks for ICY metadata, follows redirects by the program's
 // rules (see HttpsRules.h), takes the metadata out of the audio and says why a
@@ -21,7 +17,8 @@ GObjectPtr<SoupSession> makeStreamSession(std::chrono::seconds timeout);
 // reading of a body and closes its connection at once; a request still
 // waiting for its answer is left to take it, and its connection closes as it
 // comes, all on the main thread; no thread of anyone else's ever holds the
-// session.
+// session. No handler runs inside the constructor: even a request refused
+// before it goes out is reported from the loop.
 class HttpStreamReader {
   public:
     struct Handlers {

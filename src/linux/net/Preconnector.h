@@ -8,24 +8,32 @@
 
 namespace tunora {
 
-struct StreamPlayerEnvironment;
+class StreamNetwork;
 
 // Opens connections ahead with libsoup's preconnect on the players' one
 // session: to where each stream would be fetched from (a remembered redirect
 // target, or the station's host and the hosts its dispatcher sends to), as
-// the warm limit allows. The session's idle timeout closes what is not used.
+// the warm limit allows, and keeps them usable while the menu may still be
+// open (WarmLimit::hold). The session's idle timeout closes what is not used.
 // Nothing on a metered network or without one.
 class Preconnector : public ConnectionWarmer {
   public:
     // monitor: null for GLib's default.
-    Preconnector(std::shared_ptr<StreamPlayerEnvironment> environment, GNetworkMonitor* monitor);
+    Preconnector(std::shared_ptr<StreamNetwork> network, GNetworkMonitor* monitor);
     void warm(const std::vector<std::string>& streamUrls) override;
 
   private:
-    static void onPreconnected(GObject* session, GAsyncResult* result, gpointer origin);
+    static constexpr guint keepWarmMs = 250;
+    struct Pending;
 
-    std::shared_ptr<StreamPlayerEnvironment> environment_;
+    bool mayWarm() const;
+    void preconnect(const std::string& origin);
+    static void onPreconnected(GObject* session, GAsyncResult* result, gpointer pending);
+    static gboolean onKeepWarm(gpointer self);
+
+    std::shared_ptr<StreamNetwork> network_;
     GObjectPtr<GNetworkMonitor> monitor_;
+    GSourceId keepWarm_; // while an opening's connections are held
 };
 
 } // namespace tunora

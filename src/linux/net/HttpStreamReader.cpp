@@ -1,4 +1,4 @@
-#include "linux/playback/HttpStreamReader.h"
+#include "linux/net/HttpStreamReader.h"
 
 #include "linux/net/HttpsRules.h"
 #include "linux/playback/IcyDemuxer.h"
@@ -11,9 +11,6 @@ namespace {
 using Reason = StreamFailure::Reason;
 
 constexpr gsize readSize = 16 * 1024;
-// Far more than the requests a burst of commands may leave waiting for answers.
-constexpr int maxConnectionsPerHost = 16;
-constexpr int maxConnections = 32;
 // How often a full buffer is looked at again; sound drains it at the stream's pace.
 constexpr guint roomCheckMs = 100;
 
@@ -36,15 +33,6 @@ Reason reasonFor(const GError* error) {
 
 } // namespace
 
-GObjectPtr<SoupSession> makeStreamSession(std::chrono::seconds timeout) {
-    // A request the listener left keeps its connection until its answer comes
-    // (or the timeout): libsoup's two connections per host would queue the
-    // station chosen next behind two such requests to the same host.
-    return GObjectPtr<SoupSession>(soup_session_new_with_options(
-        "user-agent", "Tunora", "timeout", guint(timeout.count()), "max-conns-per-host",
-        maxConnectionsPerHost, "max-conns", maxConnections, nullptr));
-}
-
 // One stream's requests and reading. The asynchronous calls hold it, not the
 // reader, so a reader that goes away mid-call only has to let it know.
 struct HttpStreamReader::Request {
@@ -66,17 +54,23 @@ struct HttpStreamReader::Request {
     bool inFlight = false;    // an asynchronous call holds this
     bool sending = false;     // that call is a send, waiting for the answer's headers
     bool dispatching = false; // a handler runs, which may let the reader go
+    // A failure found before anything went out waits for the loop: the one
+    // who made the reader has not even stored it yet.
+    std::optional<StreamFailure> pendingFailure;
+    GSourceId deferred;
 
     void send(const std::string& address);
     void answered();
     void read();
     void received(GBytes* bytes);
     void fail(StreamFailure failure) { handlers.failed(std::move(failure)); }
+    void failSoon(StreamFailure failure);
     // After a handler ran: whether the reader is still there to hear more.
     bool alive() const { return owner != nullptr; }
 
     static void onSent(GObject* session, GAsyncResult* result, gpointer self);
     static void onRead(GObject* stream, GAsyncResult* result, gpointer self);
+    static gboolean onDeferredFailure(gpointer self);
     // Ends a callback: frees the request if its reader went away meanwhile.
     static void release(Request* request);
 };
@@ -84,14 +78,13 @@ struct HttpStreamReader::Request {
 HttpStreamReader::HttpStreamReader(SoupSession* session, const std::string& url,
                                    std::string httpsRefused, Handlers handlers)
     : request_(new Request(this, session, std::move(httpsRefused), std::move(handlers))) {
-    request_->dispatching = true;
     request_->send(url);
-    request_->dispatching = false;
 }
 
 HttpStreamReader::~HttpStreamReader() {
     request_->owner = nullptr;
     request_->roomCheck.reset();
+    request_->deferred.reset();
     // A send is never cancelled: libsoup (3.6.5 at least) finishes a message
     // twice when a cancel lands between its headers and the send's return.
     // An abandoned send ends at the answer, whose body is closed at once, or
@@ -115,12 +108,12 @@ void HttpStreamReader::Request::send(const std::string& address) {
     url = address;
     body.reset();
     if (isHttps(url) && !httpsRefused.empty()) {
-        fail({Reason::caFileUnusable, 0, httpsRefused});
+        failSoon({Reason::caFileUnusable, 0, httpsRefused});
         return;
     }
     message.reset(soup_message_new("GET", url.c_str()));
     if (!message) {
-        fail({Reason::other, 0, "not an address: " + url});
+        failSoon({Reason::other, 0, "not an address: " + url});
         return;
     }
     SoupMessageHeaders* headers = soup_message_get_request_headers(message.get());
@@ -131,6 +124,23 @@ void HttpStreamReader::Request::send(const std::string& address) {
     sending = true;
     soup_session_send_async(session, message.get(), G_PRIORITY_DEFAULT, nullptr, &Request::onSent,
                             this);
+}
+
+void HttpStreamReader::Request::failSoon(StreamFailure failure) {
+    pendingFailure = std::move(failure);
+    deferred.reset(g_idle_add(&Request::onDeferredFailure, this));
+}
+
+// Runs only while the reader is there: it removes this source as it goes.
+gboolean HttpStreamReader::Request::onDeferredFailure(gpointer self) {
+    auto* request = static_cast<Request*>(self);
+    request->deferred.forget();
+    request->dispatching = true;
+    StreamFailure failure = std::move(*request->pendingFailure);
+    request->pendingFailure.reset();
+    request->fail(std::move(failure));
+    Request::release(request);
+    return G_SOURCE_REMOVE;
 }
 
 void HttpStreamReader::Request::onSent(GObject* session, GAsyncResult* result, gpointer self) {
