@@ -1,5 +1,6 @@
 #include "linux/hotkeys/PlasmaVersion.h"
 
+#include "linux/glib/DBusReply.h"
 #include "linux/glib/GObjectPtr.h"
 
 #include <cstdio>
@@ -13,17 +14,14 @@ constexpr gint versionCallTimeoutMs = 2000;
 
 void onVersion(GObject* bus, GAsyncResult* result, gpointer data) {
     const std::unique_ptr<PlasmaAnswer> answer(static_cast<PlasmaAnswer*>(data));
-    GError* rawError = nullptr;
-    const GVariantPtr reply(
-        g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
-    const GErrorPtr error(rawError);
-    if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+    const DBusReply reply = DBusReply::finish(bus, result);
+    if (reply.cancelled()) {
         return;
     }
     bool before64 = false;
-    if (reply) {
+    if (reply.value) {
         GVariant* value = nullptr;
-        g_variant_get(reply.get(), "(v)", &value);
+        g_variant_get(reply.value.get(), "(v)", &value);
         const GVariantPtr owned(value);
         before64 = g_variant_is_of_type(value, G_VARIANT_TYPE_STRING) &&
                    isPlasmaBefore64(g_variant_get_string(value, nullptr));

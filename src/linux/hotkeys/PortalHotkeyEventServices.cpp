@@ -1,5 +1,6 @@
 #include "linux/hotkeys/PortalHotkeyEventServices.h"
 
+#include "linux/glib/DBusReply.h"
 #include "linux/hotkeys/PlasmaVersion.h"
 #include "linux/hotkeys/TriggerDescription.h"
 #include "linux/strings/GettextStrings.h"
@@ -236,19 +237,16 @@ void PortalHotkeyEventServices::dropConnection() {
 }
 
 void PortalHotkeyEventServices::onRegistered(GObject* bus, GAsyncResult* result, gpointer self) {
-    GError* rawError = nullptr;
-    const GVariantPtr reply(
-        g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
-    const GErrorPtr error(rawError);
-    if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+    const DBusReply reply = DBusReply::finish(bus, result);
+    if (reply.cancelled()) {
         return; // another owner, or the services are gone
     }
     auto* services = static_cast<PortalHotkeyEventServices*>(self);
     // Portals before 1.19.3 have no registry: they know us from our scope, or not at all.
-    if (error && !isUnknown(error.get())) {
-        g_dbus_error_strip_remote_error(error.get());
+    if (reply.error && !isUnknown(reply.error.get())) {
+        g_dbus_error_strip_remote_error(reply.error.get());
         services->registrationProblem_ =
-            std::string("not registered as ") + applicationId + ": " + error->message;
+            std::string("not registered as ") + applicationId + ": " + reply.error->message;
     }
     g_dbus_connection_call(G_DBUS_CONNECTION(bus), portalName, portalPath,
                            "org.freedesktop.DBus.Properties", "Get",
@@ -258,17 +256,14 @@ void PortalHotkeyEventServices::onRegistered(GObject* bus, GAsyncResult* result,
 }
 
 void PortalHotkeyEventServices::onVersion(GObject* bus, GAsyncResult* result, gpointer self) {
-    GError* rawError = nullptr;
-    const GVariantPtr reply(
-        g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
-    const GErrorPtr error(rawError);
-    if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+    const DBusReply reply = DBusReply::finish(bus, result);
+    if (reply.cancelled()) {
         return;
     }
     auto* services = static_cast<PortalHotkeyEventServices*>(self);
-    if (reply) {
+    if (reply.value) {
         GVariant* value = nullptr;
-        g_variant_get(reply.get(), "(v)", &value);
+        g_variant_get(reply.value.get(), "(v)", &value);
         const GVariantPtr owned(value);
         if (g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32)) {
             services->version_ = g_variant_get_uint32(value);

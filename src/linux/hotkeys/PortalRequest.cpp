@@ -1,5 +1,7 @@
 #include "linux/hotkeys/PortalRequest.h"
 
+#include "linux/glib/DBusReply.h"
+
 #include <algorithm>
 
 namespace tunora {
@@ -84,25 +86,24 @@ void PortalRequest::stopListening() {
 }
 
 void PortalRequest::onCalled(GObject* bus, GAsyncResult* result, gpointer self) {
-    GError* rawError = nullptr;
-    GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
-    GErrorPtr error(rawError);
-    if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+    const DBusReply reply = DBusReply::finish(bus, result);
+    if (reply.cancelled()) {
         return; // the request is gone
     }
     auto* request = static_cast<PortalRequest*>(self);
-    if (!reply) {
-        if (portalWentAway(error.get())) {
+    if (!reply.value) {
+        if (portalWentAway(reply.error.get())) {
             request->finish();
         } else {
-            g_dbus_error_strip_remote_error(error.get());
-            request->fail(std::string("the desktop portal offers none (") + error->message + ")");
+            g_dbus_error_strip_remote_error(reply.error.get());
+            request->fail(std::string("the desktop portal offers none (") + reply.error->message +
+                          ")");
         }
         return;
     }
     // Older portals may answer on another path than the one asked for.
     const gchar* handle = nullptr;
-    g_variant_get(reply.get(), "(&o)", &handle);
+    g_variant_get(reply.value.get(), "(&o)", &handle);
     if (request->subscription_ != 0 && request->path_ != handle) {
         request->listenOn(handle);
     }

@@ -1,5 +1,7 @@
 #include "linux/tray/StatusNotifierItem.h"
 
+#include "linux/glib/DBusReply.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -159,16 +161,14 @@ void StatusNotifierItem::registerWithWatcher() {
 }
 
 void StatusNotifierItem::onRegistered(GObject* bus, GAsyncResult* result, gpointer self) {
-    GError* rawError = nullptr;
-    GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
-    GErrorPtr error(rawError);
-    if (error && g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+    const DBusReply reply = DBusReply::finish(bus, result);
+    if (reply.cancelled()) {
         return; // the item is gone
     }
-    if (error) {
-        g_warning("the StatusNotifierWatcher refused the tray item: %s", error->message);
+    if (reply.error) {
+        g_warning("the StatusNotifierWatcher refused the tray item: %s", reply.error->message);
     }
-    static_cast<StatusNotifierItem*>(self)->setRegistered(!error);
+    static_cast<StatusNotifierItem*>(self)->setRegistered(!reply.error);
 }
 
 void StatusNotifierItem::setRegistered(bool registered) {

@@ -1,5 +1,6 @@
 #include "linux/tray/TrayHostProgram.h"
 
+#include "linux/glib/DBusReply.h"
 #include "linux/strings/Markup.h"
 
 #include <fstream>
@@ -82,19 +83,16 @@ void TrayHostProgram::lookUp(GDBusConnection* bus) {
 }
 
 void TrayHostProgram::onNames(GObject* bus, GAsyncResult* result, gpointer data) {
-    GError* rawError = nullptr;
-    const GVariantPtr reply(
-        g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
-    const GErrorPtr error(rawError);
-    if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+    const DBusReply reply = DBusReply::finish(bus, result);
+    if (reply.cancelled()) {
         return;
     }
     auto* self = static_cast<TrayHostProgram*>(data);
-    if (!reply) {
+    if (!reply.value) {
         self->found_("");
         return;
     }
-    const GVariantPtr names(g_variant_get_child_value(reply.get(), 0));
+    const GVariantPtr names(g_variant_get_child_value(reply.value.get(), 0));
     g_dbus_connection_call(
         G_DBUS_CONNECTION(bus), busName, busPath, busName, "GetConnectionUnixProcessID",
         g_variant_new("(s)", hostOrWatcher(names.get()).c_str()), G_VARIANT_TYPE("(u)"),
@@ -102,16 +100,13 @@ void TrayHostProgram::onNames(GObject* bus, GAsyncResult* result, gpointer data)
 }
 
 void TrayHostProgram::onProcessId(GObject* bus, GAsyncResult* result, gpointer data) {
-    GError* rawError = nullptr;
-    const GVariantPtr reply(
-        g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
-    const GErrorPtr error(rawError);
-    if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+    const DBusReply reply = DBusReply::finish(bus, result);
+    if (reply.cancelled()) {
         return;
     }
     guint32 pid = 0;
-    if (reply) {
-        g_variant_get(reply.get(), "(u)", &pid);
+    if (reply.value) {
+        g_variant_get(reply.value.get(), "(u)", &pid);
     }
     static_cast<TrayHostProgram*>(data)->found_(pid == 0 ? "" : processName(pid));
 }
