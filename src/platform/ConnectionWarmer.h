@@ -14,6 +14,8 @@ class ConnectionWarmer {
     virtual ~ConnectionWarmer() = default;
     // The stream URLs a menu that is opening offers, most likely first.
     virtual void warm(const std::vector<std::string>& streamUrls) = 0;
+    // The menu closed: what its openings warmed need not be kept usable any more.
+    virtual void menuDidClose() = 0;
 };
 
 } // namespace tunora

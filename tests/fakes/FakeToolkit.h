@@ -72,10 +72,14 @@ class FakeStatusItem : public StatusItem {
     void setMenuOpeningHandler(std::function<void(const Menu&)> handler) override {
         opening = std::move(handler);
     }
+    void setMenuDidCloseHandler(std::function<void()> handler) override {
+        didClose = std::move(handler);
+    }
 
     FakeStatusButton statusButton;
     std::function<double(int)> scroll;
     std::function<void(const Menu&)> opening; // as the panel opens a menu
+    std::function<void()> didClose;           // as the panel closes it
     std::unique_ptr<Menu> current;
     int menusSet = 0;
 };

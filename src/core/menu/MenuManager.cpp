@@ -55,6 +55,11 @@ std::shared_ptr<MenuManager> MenuManager::create(std::shared_ptr<StatusItem> sta
             strong->menuOpening(opening);
         }
     });
+    manager->statusItem_->setMenuDidCloseHandler([weak = manager->self_] {
+        if (auto strong = weak.lock()) {
+            strong->menuDidClose();
+        }
+    });
     manager->installRemoteCommands();
     // The menu names the keys the desktop bound, so it follows their changes.
     manager->hotkeyManager_->onHotkeysChanged = [weak = manager->self_] {
@@ -260,6 +265,13 @@ void MenuManager::menuOpening(const Menu& opening) {
         }
     }
     services_.warmer->warm(urls);
+}
+
+// The listener chose, or chose nothing: no connection is kept ready for them any more.
+void MenuManager::menuDidClose() {
+    if (services_.warmer) {
+        services_.warmer->menuDidClose();
+    }
 }
 
 std::unique_ptr<MenuItem> MenuManager::channelMenuItem(const OndoChannel& channel) {

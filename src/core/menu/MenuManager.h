@@ -80,6 +80,7 @@ class MenuManager : public ActionTarget {
 
     void rebuildMenu();
     void menuOpening(const Menu& opening);
+    void menuDidClose();
     void setNeedsRebuild();
     std::unique_ptr<MenuItem> channelMenuItem(const OndoChannel& channel);
     std::unique_ptr<MenuItem> hotkeySubmenuItem();

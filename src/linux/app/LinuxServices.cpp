@@ -57,14 +57,14 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
     auto problems = std::make_shared<ProblemNotices>(notifications);
     auto settings = std::make_shared<JsonSettingsStore>(options.settingsFile, problems);
     const PlaybackSettings playback = PlaybackSettings::fromEnvironment();
+    auto streams = std::make_shared<GstStreamPlayerFactory>(playback);
     FeedUpdateController::Options updates;
-    updates.caFile = playback.tlsCaFile.value_or("");
+    updates.network = streams->network(); // one session and one trust for all of the program
     auto makeUpdateController = [settings, options, updates] {
         return std::make_shared<FeedUpdateController>(
             options.updateFeedUrl, options.version, settings, std::make_shared<GtkUpdateDialogs>(),
             updates);
     };
-    auto streams = std::make_shared<GstStreamPlayerFactory>(playback);
     return {
         .streams = streams,
         .nowPlaying = mpris,

@@ -38,6 +38,12 @@ void Preconnector::warm(const std::vector<std::string>& streamUrls) {
     }
 }
 
+// What is open now stays until libsoup drops it; it is not opened again.
+void Preconnector::menuDidClose() {
+    network_->warmLimit().release();
+    keepWarm_.reset();
+}
+
 // What a preconnect in flight needs when it ends, whoever is still there then.
 struct Preconnector::Pending {
     std::weak_ptr<StreamNetwork> network;
@@ -61,7 +67,7 @@ void Preconnector::preconnect(const std::string& origin) {
 }
 
 // libsoup stops trusting a connection it opened ahead and never used after
-// three seconds, and closes it the next time it looks. While a menu may be
+// three seconds, and closes it the next time it looks. While a menu is
 // open, each held host is looked at often: a connection still trusted is
 // left as it is (a preconnect then opens nothing), a dropped one is opened
 // again, so there is one at a time and the click finds one ready or on its way.

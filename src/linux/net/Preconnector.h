@@ -13,14 +13,16 @@ class StreamNetwork;
 // Opens connections ahead with libsoup's preconnect on the players' one
 // session: to where each stream would be fetched from (a remembered redirect
 // target, or the station's host and the hosts its dispatcher sends to), as
-// the warm limit allows, and keeps them usable while the menu may still be
-// open (WarmLimit::hold). The session's idle timeout closes what is not used.
+// the warm limit allows, and keeps them usable while the menu is open
+// (WarmLimit::hold), until it closes. The session's idle timeout closes what
+// is not used.
 // Nothing on a metered network or without one.
 class Preconnector : public ConnectionWarmer {
   public:
     // monitor: null for GLib's default.
     Preconnector(std::shared_ptr<StreamNetwork> network, GNetworkMonitor* monitor);
     void warm(const std::vector<std::string>& streamUrls) override;
+    void menuDidClose() override;
 
   private:
     static constexpr guint keepWarmMs = 250;

@@ -21,6 +21,8 @@ class GstStreamPlayerFactory : public StreamPlayerFactory {
     std::unique_ptr<StreamPlayer> makePlayer(const std::string& url) override;
     // Opens connections ahead on the players' session, as a menu opens.
     std::shared_ptr<ConnectionWarmer> connectionWarmer();
+    // The players' session and trust, for the program's other requests.
+    std::shared_ptr<StreamNetwork> network() const { return environment_->http; }
 
   private:
     static constexpr guint warmUpDelay = 1000; // ms after the program starts

@@ -101,7 +101,7 @@ void forget(DbusmenuMenuitem* entry) {
 DbusmenuExport::DbusmenuExport(const std::string& path, ActionTarget& application)
     : application_(application), server_(dbusmenu_server_new(path.c_str())),
       root_(dbusmenu_menuitem_new()) {
-    watchOpening(root_.get());
+    watchRoot();
     dbusmenu_server_set_root(server_.get(), root_.get());
 }
 
@@ -115,7 +115,7 @@ void DbusmenuExport::show(const Menu& menu) {
     } else {
         forget(root_.get());
         root_.reset(dbusmenu_menuitem_new());
-        watchOpening(root_.get());
+        watchRoot();
         fill(root_.get(), menu);
         dbusmenu_server_set_root(server_.get(), root_.get());
     }
@@ -155,6 +155,20 @@ void DbusmenuExport::watchOpening(DbusmenuMenuitem* entry) {
                      G_CALLBACK(&DbusmenuExport::onAboutToShow), this);
     g_signal_connect(entry, DBUSMENU_MENUITEM_SIGNAL_EVENT "::opened",
                      G_CALLBACK(&DbusmenuExport::onEvent), this);
+}
+
+void DbusmenuExport::watchRoot() {
+    watchOpening(root_.get());
+    g_signal_connect(root_.get(), DBUSMENU_MENUITEM_SIGNAL_EVENT "::closed",
+                     G_CALLBACK(&DbusmenuExport::onRootClosed), this);
+}
+
+gboolean DbusmenuExport::onRootClosed(DbusmenuMenuitem*, const gchar*, GVariant*, guint,
+                                      gpointer self) {
+    if (const auto& onDidClose = static_cast<DbusmenuExport*>(self)->onDidClose_) {
+        onDidClose();
+    }
+    return FALSE; // dbusmenu's own handling goes on
 }
 
 gboolean DbusmenuExport::onAboutToShow(DbusmenuMenuitem* entry, gpointer self) {

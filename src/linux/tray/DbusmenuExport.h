@@ -32,12 +32,18 @@ class DbusmenuExport {
     void setOpeningHandler(std::function<void(const Menu&)> handler) {
         onOpening_ = std::move(handler);
     }
+    // Called when the panel says the whole menu closed (the "closed" event of
+    // the root; a submenu's leaves the menu open).
+    void setDidCloseHandler(std::function<void()> handler) { onDidClose_ = std::move(handler); }
 
   private:
     static gboolean onAboutToShow(DbusmenuMenuitem* entry, gpointer self);
     static gboolean onEvent(DbusmenuMenuitem* entry, const gchar* name, GVariant* value,
                             guint timestamp, gpointer self);
     void watchOpening(DbusmenuMenuitem* entry);
+    void watchRoot();
+    static gboolean onRootClosed(DbusmenuMenuitem* entry, const gchar* name, GVariant* value,
+                                 guint timestamp, gpointer self);
     void opening(DbusmenuMenuitem* entry);
     static void onActivated(DbusmenuMenuitem* entry, guint timestamp, gpointer self);
     void fill(DbusmenuMenuitem* parent, const Menu& menu);
@@ -48,6 +54,7 @@ class DbusmenuExport {
     GObjectPtr<DbusmenuMenuitem> root_;
     const Menu* shown_ = nullptr;
     std::function<void(const Menu&)> onOpening_;
+    std::function<void()> onDidClose_;
 };
 
 } // namespace tunora

@@ -33,10 +33,18 @@ void GtkTrayMenu::show(const Menu& menu) {
     }
     GtkWidget* gtkMenu = buildGtkMenu(menu, application_, accelerators_.get());
     g_object_ref_sink(gtkMenu);
+    // A submenu closing deactivates only itself: this is the whole menu.
+    g_signal_connect(gtkMenu, "deactivate", G_CALLBACK(&GtkTrayMenu::onDeactivate), this);
     if (gtkMenu_) {
         gtk_widget_destroy(gtkMenu_.get());
     }
     gtkMenu_.reset(gtkMenu);
+}
+
+void GtkTrayMenu::onDeactivate(GtkMenuShell*, gpointer self) {
+    if (const auto& onDidClose = static_cast<GtkTrayMenu*>(self)->onDidClose_) {
+        onDidClose();
+    }
 }
 
 // Placed against a point of the root window: the menu hangs down from the

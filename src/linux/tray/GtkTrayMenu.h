@@ -3,6 +3,7 @@
 #include "linux/glib/GObjectPtr.h"
 #include "platform/toolkit/Menu.h"
 
+#include <functional>
 #include <gtk/gtk.h>
 
 namespace tunora {
@@ -28,9 +29,14 @@ class GtkTrayMenu {
     // The same for a point a host sends with a click: at the pointer instead
     // when the point is far from it.
     void popUpForClickAt(int x, int y);
+    // Called when the menu, popped up, has closed again (chosen or dismissed).
+    void setDidCloseHandler(std::function<void()> handler) { onDidClose_ = std::move(handler); }
 
   private:
+    static void onDeactivate(GtkMenuShell*, gpointer self);
+
     ActionTarget& application_;
+    std::function<void()> onDidClose_;
     GObjectPtr<GtkAccelGroup> accelerators_;
     GObjectPtr<GtkWidget> gtkMenu_;
 };

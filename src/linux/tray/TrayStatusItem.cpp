@@ -109,10 +109,22 @@ bool TrayStatusItem::activate(int x, int y) {
     }
     if (!popUpMenu_) {
         popUpMenu_ = std::make_unique<GtkTrayMenu>(application_);
+        popUpMenu_->setDidCloseHandler(onMenuDidClose_);
         popUpMenu_->show(*menu_);
     }
     popUpMenu_->popUpForClickAt(x, y);
     return true;
+}
+
+void TrayStatusItem::setMenuDidCloseHandler(std::function<void()> handler) {
+    onMenuDidClose_ = std::move(handler);
+    export_.setDidCloseHandler(onMenuDidClose_);
+    if (xembed_) {
+        xembed_->setMenuDidCloseHandler(onMenuDidClose_);
+    }
+    if (popUpMenu_) {
+        popUpMenu_->setDidCloseHandler(onMenuDidClose_);
+    }
 }
 
 void TrayStatusItem::setMenu(std::unique_ptr<Menu> menu) {
@@ -168,6 +180,7 @@ void TrayStatusItem::registrationChanged(bool registered) {
         xembed_->setPicture(picture_, pictureParts_);
     }
     xembed_->setToolTip(toolTip_.oneLine());
+    xembed_->setMenuDidCloseHandler(onMenuDidClose_);
     if (menu_) {
         xembed_->show(*menu_);
     }

@@ -48,6 +48,7 @@ class TrayStatusItem : public StatusItem, private StatusButton {
     void setMenuOpeningHandler(std::function<void(const Menu&)> handler) override {
         export_.setOpeningHandler(std::move(handler));
     }
+    void setMenuDidCloseHandler(std::function<void()> handler) override;
 
   private:
     void setImage(std::shared_ptr<Image> image) override;
@@ -68,6 +69,7 @@ class TrayStatusItem : public StatusItem, private StatusButton {
     ActionTarget& application_;
     Options options_;
     std::function<double(int)> onScroll_;
+    std::function<void()> onMenuDidClose_; // for each menu, exported or drawn
     DbusmenuExport export_;
     StatusNotifierItem item_;
     std::unique_ptr<Menu> menu_;    // what the menu shows; its choices point into it

@@ -31,6 +31,10 @@ class XEmbedTrayIcon {
     // Shows `menu`, which must live until the next call or the end of the icon;
     // to be called with no activation of the menu shown before under way.
     void show(const Menu& menu);
+    // Called when the menu, opened by a click, has closed again.
+    void setMenuDidCloseHandler(std::function<void()> handler) {
+        menu_.setDidCloseHandler(std::move(handler));
+    }
 
   private:
     void drawPicture();

@@ -27,7 +27,10 @@ FeedUpdateController::FeedUpdateController(std::string feedUrl, std::string curr
                                            std::shared_ptr<UpdateDialogs> dialogs, Options options)
     : feedUrl_(std::move(feedUrl)), currentVersion_(std::move(currentVersion)),
       settings_(std::move(settings)), dialogs_(std::move(dialogs)),
-      fetcher_(options.limits, std::move(options.caFile)), schedule_(options.schedule) {
+      fetcher_(options.limits, options.network
+                                   ? std::move(options.network)
+                                   : std::make_shared<StreamNetwork>(StreamNetwork::Options{})),
+      schedule_(options.schedule) {
     scheduleNextCheck();
 }
 

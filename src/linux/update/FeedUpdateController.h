@@ -19,8 +19,9 @@ struct UpdateSchedule {
 };
 
 struct UpdateCheckOptions {
-    // A CA bundle to trust instead of the system's (empty: the system's).
-    std::string caFile;
+    // The program's HTTP session and trust; none: one of the update check's own,
+    // trusting the system's certificates.
+    std::shared_ptr<StreamNetwork> network;
     HttpFetcher::Limits limits;
     UpdateSchedule schedule;
 };

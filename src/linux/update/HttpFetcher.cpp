@@ -34,28 +34,16 @@ struct HttpFetcher::Pending {
     }
 };
 
-HttpFetcher::HttpFetcher(Limits limits, std::string caFile)
-    : limits_(limits), caFile_(std::move(caFile)) {}
+HttpFetcher::HttpFetcher(Limits limits, std::shared_ptr<StreamNetwork> network)
+    : limits_(limits), network_(std::move(network)) {}
 
-// Made at the first fetch: most runs of the program never check for updates.
+// The program's session, with its trust loaded now at the latest: most runs of
+// the program check for updates an hour after start, if at all. Its timeout
+// also ends a send nobody waits for any more.
 SoupSession* HttpFetcher::session() {
-    if (session_) {
-        return session_.get();
-    }
-    // The timeout also ends a send nobody waits for any more.
-    const guint timeoutSeconds = guint((limits_.timeout.count() + 999) / 1000);
-    session_.reset(
-        soup_session_new_with_options("user-agent", "Tunora", "timeout", timeoutSeconds, nullptr));
-    if (!caFile_.empty()) {
-        std::string problem;
-        GObjectPtr<GTlsDatabase> database = loadTrustedCertificates(caFile_, problem);
-        if (database) {
-            soup_session_set_tls_database(session_.get(), database.get());
-        } else {
-            g_message("cannot use %s for update checks: %s", caFile_.c_str(), problem.c_str());
-        }
-    }
-    return session_.get();
+    network_->open();
+    network_->prepare();
+    return network_->session();
 }
 
 HttpFetcher::~HttpFetcher() {
@@ -87,11 +75,18 @@ void HttpFetcher::send(const std::string& url) {
         finish({std::nullopt, N_("The update address is not a secure (https) address.")});
         return;
     }
+    SoupSession* const soup = session();
+    if (const std::string& refused = network_->httpsRefused(); !refused.empty()) {
+        // The listener's certificates cannot be read: the system's are not
+        // trusted in their place.
+        finish({std::nullopt, "The update server could not be reached (" + refused + ")."});
+        return;
+    }
     // Redirects are looked at here first: they must stay on https.
     soup_message_add_flags(pending_->message.get(), SOUP_MESSAGE_NO_REDIRECT);
     pending_->inFlight = true;
     pending_->sending = true;
-    soup_session_send_async(session(), pending_->message.get(), G_PRIORITY_DEFAULT, nullptr,
+    soup_session_send_async(soup, pending_->message.get(), G_PRIORITY_DEFAULT, nullptr,
                             &HttpFetcher::onSent, pending_);
 }
 

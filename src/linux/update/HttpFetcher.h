@@ -1,18 +1,23 @@
 #pragma once
 
 #include "linux/glib/GObjectPtr.h"
+#include "linux/net/StreamNetwork.h"
 
 #include <chrono>
 #include <functional>
 #include <libsoup/soup.h>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace tunora {
 
-// Fetches one small document over HTTPS at a time with libsoup, which lives on
-// the GLib main loop, so a fetch never blocks it. TLS is always verified
-// (against caFile when given); redirects are followed only to https addresses.
+// Fetches one small document over HTTPS at a time on the program's one HTTP
+// session (StreamNetwork), on the GLib main loop, so a fetch never blocks it.
+// TLS is always verified, against the certificates the listener chose for the
+// whole program when they did (and not at all, refusing https, when those
+// cannot be read); redirects are followed only to https addresses. The
+// session's trust is loaded at the first fetch, not with the program.
 class HttpFetcher {
   public:
     struct Result {
@@ -26,8 +31,7 @@ class HttpFetcher {
         std::chrono::milliseconds timeout = std::chrono::seconds(10);
     };
 
-    // caFile: a CA bundle to trust instead of the system's (may be empty).
-    HttpFetcher(Limits limits, std::string caFile);
+    HttpFetcher(Limits limits, std::shared_ptr<StreamNetwork> network);
     ~HttpFetcher();
     HttpFetcher(const HttpFetcher&) = delete;
     HttpFetcher& operator=(const HttpFetcher&) = delete;
@@ -48,8 +52,7 @@ class HttpFetcher {
     static gboolean onDeadline(gpointer self);
 
     Limits limits_;
-    std::string caFile_;
-    GObjectPtr<SoupSession> session_;
+    std::shared_ptr<StreamNetwork> network_;
     Pending* pending_ = nullptr; // owned by the operation in flight
     GSourceId deadline_;
 };

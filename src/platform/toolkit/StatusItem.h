@@ -53,6 +53,9 @@ class StatusItem {
     virtual void setMenuOpeningHandler(std::function<void(const Menu& opening)> handler) {
         (void)handler;
     }
+    // Called when the whole menu has closed (a submenu closing leaves it open).
+    // Items that cannot tell leave it uncalled.
+    virtual void setMenuDidCloseHandler(std::function<void()> handler) { (void)handler; }
 };
 
 class StatusBar {

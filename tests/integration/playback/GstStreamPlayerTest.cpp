@@ -1,4 +1,5 @@
 #include "linux/playback/GstStreamPlayerFactory.h"
+#include "linux/tray/DbusmenuExport.h"
 
 #include "support/TestDesktop.h"
 
@@ -223,6 +224,80 @@ TEST_F(GstStreamPlayerTest, AMenuReadForLongStillHasAWarmConnectionForTheClick) 
     ASSERT_TRUE(waitForTone());
     EXPECT_EQ(testing::tlsStreamRequests("requests"), 1);
     EXPECT_EQ(testing::tlsStreamRequests("connections"), 2) << "the click used the warm one";
+}
+
+// The panel says the menu closed: what it warmed is no longer opened again once
+// libsoup drops it, while what a later opening warmed still is.
+TEST_F(GstStreamPlayerTest, APanelsClosedEventEndsTheHoldingOfWhatTheMenuWarmed) {
+    settings.tlsCaFile = testing::testCaFile();
+    networkMonitor.reset(G_NETWORK_MONITOR(g_object_new(switchable_monitor_get_type(), nullptr)));
+    auto player = makePlayer(testing::tlsStreamUrl("/tone.mp3"));
+    const std::shared_ptr<ConnectionWarmer> warmer = factory->connectionWarmer();
+
+    struct : ActionTarget {
+        void performAction(const std::string&, const MenuItem&) override {}
+    } application;
+    DbusmenuExport panelMenu("/TestMenu", application);
+    Menu menu;
+    auto network = std::make_unique<MenuItem>("Network", "", "");
+    auto stations = std::make_unique<Menu>();
+    stations->addItem(std::make_unique<MenuItem>("Station", "channelSelected:", ""));
+    network->setSubmenu(std::move(stations));
+    menu.addItem(std::move(network));
+    panelMenu.show(menu);
+    std::vector<std::string> heard;
+    panelMenu.setOpeningHandler([&](const Menu& opening) {
+        heard.push_back(&opening == &menu ? "menu opened" : "submenu opened");
+        warmer->warm({testing::streamUrl("/tone.mp3")}); // the plain server: one host
+    });
+    panelMenu.setDidCloseHandler([&] {
+        heard.push_back("closed");
+        warmer->menuDidClose();
+    });
+    GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+    auto call = [&](const char* method, GVariant* arguments) {
+        GObjectPtr<GAsyncResult> result;
+        g_dbus_connection_call(
+            bus.get(), g_dbus_connection_get_unique_name(bus.get()), "/TestMenu",
+            "com.canonical.dbusmenu", method, arguments, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000,
+            nullptr,
+            [](GObject*, GAsyncResult* answer, gpointer into) {
+                static_cast<GObjectPtr<GAsyncResult>*>(into)->reset(
+                    G_ASYNC_RESULT(g_object_ref(answer)));
+            },
+            &result);
+        EXPECT_TRUE(waitFor([&] { return bool(result); })) << method;
+        return GVariantPtr(g_dbus_connection_call_finish(bus.get(), result.get(), nullptr));
+    };
+    auto event = [&](int id, const char* name) {
+        call("Event", g_variant_new("(isvu)", id, name, g_variant_new_int32(0), 0u));
+    };
+    GVariantPtr layout; // once the export has the bus, which it asks for in the background
+    ASSERT_TRUE(waitFor([&] {
+        layout = call("GetLayout", g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
+        return bool(layout);
+    }));
+    GVariantPtr root(g_variant_get_child_value(layout.get(), 1));
+    GVariantPtr children(g_variant_get_child_value(root.get(), 2));
+    GVariantPtr boxed(g_variant_get_child_value(children.get(), 0));
+    GVariantPtr submenu(g_variant_get_variant(boxed.get()));
+    gint32 submenuId = 0;
+    g_variant_get_child(submenu.get(), 0, "i", &submenuId);
+
+    event(0, "opened");
+    ASSERT_TRUE(waitFor([] { return testing::streamRequests("connections") == 1; }));
+    event(submenuId, "opened");
+    event(submenuId, "closed"); // the listener moved on to another submenu
+    event(0, "closed");
+    ASSERT_TRUE(waitFor([&] { return heard.size() == 3; }));
+    EXPECT_EQ(heard, (std::vector<std::string>{"menu opened", "submenu opened", "closed"}));
+
+    // An opening of another menu, on the TLS server, after the close: its
+    // connection is opened again twice meanwhile, the closed menu's never.
+    warmer->warm({testing::tlsStreamUrl("/tone.mp3")});
+    ASSERT_TRUE(waitFor([] { return testing::tlsStreamRequests("connections") == 3; }));
+    EXPECT_EQ(testing::streamRequests("connections"), 1);
+    EXPECT_EQ(testing::streamRequests("requests") + testing::tlsStreamRequests("requests"), 0);
 }
 
 TEST_F(GstStreamPlayerTest, ARememberedRedirectIsUsedUntilItFailsThenTheStationAgain) {

@@ -137,7 +137,7 @@ TEST_F(MenuActions, TheWheelStepsTheVolumeAndTellsTheItemWhereItStopped) {
     EXPECT_DOUBLE_EQ(statusItem->scroll(-1), 0.0) << "not below silence";
 }
 
-TEST_F(MenuActions, AnOpeningMenuWarmsTheStationsAClickThereWouldPlay) {
+TEST_F(MenuActions, AnOpeningMenuWarmsTheStationsAClickThereWouldPlayUntilItCloses) {
     start();
     settings->arrays["hotkeyChannels"] = {"swr3", "", "fritz"};
     chooseStation("Fritz");
@@ -155,6 +155,8 @@ TEST_F(MenuActions, AnOpeningMenuWarmsTheStationsAClickThereWouldPlay) {
         stations.push_back(channel.streamURL().toString());
     }
     EXPECT_EQ(warmer->warmed.back(), stations);
+    statusItem->didClose();
+    EXPECT_EQ(warmer->warmed.back(), Strings{"closed"});
 }
 
 TEST_F(MenuActions, BothEndsOfTheTablePlayFromTheMenuAndFromSlotFive) {

@@ -87,6 +87,7 @@ class MenuTestFixture : public ::testing::Test {
     // The stream URLs of each opening, in order.
     struct Warmer : ConnectionWarmer {
         void warm(const std::vector<std::string>& urls) override { warmed.push_back(urls); }
+        void menuDidClose() override { warmed.push_back({"closed"}); }
         std::vector<std::vector<std::string>> warmed;
     };
     std::shared_ptr<Warmer> warmer = std::make_shared<Warmer>();
