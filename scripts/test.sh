@@ -13,7 +13,8 @@ for variant in "$prefix:OFF" "$prefix-asan:ON"; do
     dir=${variant%%:*}
     sanitize=${variant##*:}
     echo "== $dir (sanitizers $sanitize)"
-    "$root/scripts/build.sh" "$dir" -DTUNORA_SANITIZE="$sanitize" -DTUNORA_WERROR=ON
+    # Tests on even where the run command configured the same folder without them.
+    "$root/scripts/build.sh" "$dir" -DTUNORA_SANITIZE="$sanitize" -DTUNORA_WERROR=ON -DTUNORA_BUILD_TESTS=ON
     ctest --test-dir "$root/$dir" --output-on-failure -j "$(nproc)" --timeout 300 || status=1
 done
 exit $status
