@@ -1,0 +1,158 @@
+"""Stations that cannot play: what the tooltip, the notification and the log say, per tray host."""
+import os
+import re
+import socket
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from desktop import DesktopTestCase, wait_for  # noqa: E402
+from e2e_support import SONG, NDR2, ONDORIA, UNCONFIGURED, shown, as_waybar_shows, as_plasma_shows, start_host, checked_stations  # noqa: E402
+from gi.repository import Gio  # noqa: E402
+from stream_server import MARKUP_TITLE  # noqa: E402
+
+
+class FailureTest(DesktopTestCase):
+    tls = True
+
+    def told(self, reason, env=None, station=("NDR", "NDR 2")):
+        """Starts the program, chooses the station, and checks it fails for reason."""
+        d = self.desktop
+        d.notifications.clear()
+        d.start_tunora(env)
+        d.click(*station)
+        wait_for(lambda: d.notifications, 20, "the notification that says " + reason)
+        self.assertEqual(d.notifications[0][1], reason)
+        self.assertEqual(d.playerctl("status"), "Paused")
+        d.stop_tunora()
+
+    def test_every_reason_a_station_cannot_play_is_told(self):
+        d = self.desktop
+        refusing = socket.socket()
+        refusing.bind(("127.0.0.1", 0))  # bound, never listening
+        self.addCleanup(refusing.close)
+        for faults, env, reason in (
+                ({"ndr2": "html"}, {}, "the server sends no audio stream"),
+                ({}, {"TUNORA_STREAM_ORIGIN": "http://127.0.0.1:%d" % refusing.getsockname()[1]},
+                 "the server refused the connection"),
+                ({}, {"TUNORA_STREAM_ORIGIN": "http://st01.ondoria.invalid"}, UNCONFIGURED),
+                ({"ndr2": "drop-always"}, {"TUNORA_RECONNECT_GIVE_UP_SECONDS": "3"},
+                 "the stream dropped and did not come back within 3 s")):
+            d.set_faults(faults)
+            self.told(reason, env)
+        self.assertLess(d.requests(NDR2), 20, "drops are retried with a pause")
+
+    def test_a_station_whose_host_is_not_configured_names_the_file_in_english_and_german(self):
+        d = self.desktop
+        for env, words in (({}, UNCONFIGURED),
+                           ({"LANG": "de_DE.UTF-8"}, "Stream-Adresse eingestellt")):
+            d.notifications.clear()
+            d.start_tunora(dict(env, TUNORA_STREAM_ORIGIN=""))  # empty: the built-in hosts
+            d.click("Ondoria")
+            wait_for(lambda: d.notifications, 20, "the notification")
+            body = d.notifications[0][1]
+            self.assertIn(words, body)
+            self.assertIn("stream-hosts.json", body)
+            self.assertIn("STREAM HOSTS", body)
+            self.assertEqual(shown(d.item_property("ToolTip"))[1], body)
+            self.assertIn(body, d.stderr())
+            self.assertEqual(d.requests(ONDORIA), 0)
+            d.stop_tunora()
+
+    def test_https_trusts_only_its_authority_and_never_falls_back_to_http(self):
+        d = self.desktop
+        https = {"TUNORA_STREAM_ORIGIN": d.env["TUNORA_TEST_TLS_ORIGIN"]}
+        self.told("the server's certificate is not trusted", https)
+        https["TUNORA_TLS_CA_FILE"] = os.path.join(d.root, "not-a-ca.pem")
+        with open(https["TUNORA_TLS_CA_FILE"], "w") as file:
+            file.write("not a certificate\n")
+        self.told("the certificates of TUNORA_TLS_CA_FILE cannot be read", https)  # no fallback
+        self.assertIn("https streams are refused", d.stderr())
+        https["TUNORA_TLS_CA_FILE"] = d.env["TUNORA_TEST_CA_FILE"]
+        d.set_faults({"ndr2": "redirect-to-http"})
+        self.told("the server redirected to an unencrypted address", https)
+        self.assertEqual(d.requests("/plain.mp3"), 0, "not one request in plain text")
+        d.set_faults({"ndr2": "redirect-here"})  # a redirect that stays on https
+        d.start_tunora(https)
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: d.sound_level() > 0.05, 15, "sound over https")
+
+    def test_a_station_that_cannot_play_is_shown_paused_explained_and_retried(self):
+        d = self.desktop
+        d.start_tunora()
+        d.set_faults({"ndr2": "404"})
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: d.playerctl("status") == "Paused", 3, "Paused after the failure")
+        wait_for(lambda: d.notifications, 3, "the notification")
+        self.assertEqual(d.notifications, [("NDR 2 cannot be played", "the server answered 404")])
+        self.assertIn("NDR 2 cannot be played: the server answered 404", d.stderr())
+        self.assertEqual(d.requests(NDR2), 1, "no retries")
+        self.assertEqual(checked_stations(d), ["NDR 2"])
+        self.assertEqual(d.label(), "NDR 2")
+        self.assertEqual(d.item_property("Title"), "NDR 2 \u2013 the server answered 404")
+        self.assertEqual(shown(d.item_property("ToolTip")), ("NDR 2", "the server answered 404"))
+
+        d.set_faults({})
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: d.sound_level() > 0.05, 15, "sound after the server was mended")
+        self.assertEqual(d.playerctl("status"), "Playing")
+        self.assertEqual(d.item_property("Title"), "NDR 2")
+        self.assertEqual(shown(d.item_property("ToolTip")), ("NDR 2", ""))
+        self.assertEqual(len(d.notifications), 1)
+
+    def test_the_song_title_shows_on_hover_and_now_playing_keeps_the_station(self):
+        d = self.desktop
+        d.start_tunora()
+        d.set_faults({"ndr2": "icy"})
+        told = []
+        d.bus.signal_subscribe(d.item[0], "org.kde.StatusNotifierItem", "NewToolTip", d.item[1],
+                               None, Gio.DBusSignalFlags.NONE, lambda *_: told.append(1))
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: d.item_property("Title") == "NDR 2 \u2013 " + SONG, 10, "the song title")
+        wait_for(lambda: told, 5, "NewToolTip")  # Plasma reads only the tooltip
+        self.assertEqual(shown(d.item_property("ToolTip")), ("NDR 2", SONG))
+        self.assertEqual(d.playerctl("metadata", "xesam:title"), "NDR 2")
+        self.assertEqual(d.notifications, [])
+
+        # Markup characters show as they are, in a text Qt takes for rich text
+        # (a tag first) and Pango parses; the plain title stays plain.
+        d.set_faults({"ondo/01": "icy-markup"})
+        d.click("Ondoria")
+        wait_for(lambda: d.item_property("Title") == "Ondoria \u2013 " + MARKUP_TITLE, 10, "title")
+        tooltip = d.item_property("ToolTip")
+        self.assertTrue(tooltip[3].startswith("<span>"), tooltip[3])
+        self.assertEqual(shown(tooltip), ("Ondoria", MARKUP_TITLE))
+
+    def test_the_tooltip_reads_as_sent_on_hosts_that_draw_it_literally_or_as_rich_text(self):
+        d = self.desktop
+        d.set_faults({"ondo/01": "icy-markup"})
+        for program, reads in (("waybar", as_waybar_shows), ("plasmashell", as_plasma_shows)):
+            host = start_host(d, program)
+            d.start_tunora()
+            d.click("Ondoria")
+            wait_for(lambda: reads(d.item_property("ToolTip")) == "Ondoria\n" + MARKUP_TITLE, 10,
+                     "the song as sent, on " + program)
+            d.item_call("Scroll", "(is)", -120, "Vertical")
+            wait_for(lambda: re.fullmatch("Ondoria\nVolume [0-9]+ %", reads(
+                d.item_property("ToolTip"))), 5, "the volume hint, on " + program)
+            d.stop_tunora()
+            host.stop()
+
+    def test_a_dropped_stream_reconnects_and_stays_playing_quietly(self):
+        d = self.desktop
+        d.start_tunora()
+        d.set_faults({"wdr2": "drop-once"})
+        d.click("WDR", "WDR 2")
+        wait_for(lambda: d.sound_level() > 0.05, 15, "sound")
+        path = "/wdr/wdr2/rheinland/mp3/128/stream.mp3"
+        statuses = set()
+        wait_for(lambda: statuses.add(d.playerctl("status")) or d.requests(path) >= 2, 15,
+                 "the reconnect")
+        wait_for(lambda: d.sound_level() > 0.05, 15, "sound again")
+        self.assertEqual(statuses, {"Playing"})
+        self.assertEqual(d.notifications, [])
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv)
