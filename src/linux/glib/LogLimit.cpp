@@ -66,17 +66,31 @@ int countLine(const std::string& kind) {
     return ++found->second;
 }
 
+// Under a session manager or a systemd unit the messages go to the journal, as
+// structured entries that carry no identifier of their own: stamped here, so
+// that `journalctl -t tunora` finds every one of them.
+GLogWriterOutput writeIdentified(GLogLevelFlags level, const GLogField* fields, gsize count) {
+    for (gsize i = 0; i < count; ++i) {
+        if (std::strcmp(fields[i].key, "SYSLOG_IDENTIFIER") == 0) {
+            return g_log_writer_default(level, fields, count, nullptr);
+        }
+    }
+    std::vector<GLogField> identified(fields, fields + count);
+    identified.push_back({"SYSLOG_IDENTIFIER", "tunora", -1});
+    return g_log_writer_default(level, identified.data(), identified.size(), nullptr);
+}
+
 GLogWriterOutput writeLimited(GLogLevelFlags level, const GLogField* fields, gsize count,
                               gpointer) {
     const std::string domain = field(fields, count, "GLIB_DOMAIN");
     if ((level & G_LOG_FLAG_FATAL) != 0 ||
         g_log_writer_default_would_drop(level, domain.empty() ? nullptr : domain.c_str())) {
-        return g_log_writer_default(level, fields, count, nullptr);
+        return writeIdentified(level, fields, count);
     }
     const std::string message = field(fields, count, "MESSAGE");
     const int written = countLine(kindOf(domain, message));
     if (written <= linesPerMinute) {
-        return g_log_writer_default(level, fields, count, nullptr);
+        return writeIdentified(level, fields, count);
     }
     if (written > linesPerMinute + 1) {
         return G_LOG_WRITER_HANDLED;
@@ -89,7 +103,7 @@ GLogWriterOutput writeLimited(GLogLevelFlags level, const GLogField* fields, gsi
             each.length = -1;
         }
     }
-    return g_log_writer_default(level, noted.data(), noted.size(), nullptr);
+    return writeIdentified(level, noted.data(), noted.size());
 }
 
 } // namespace

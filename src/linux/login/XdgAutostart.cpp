@@ -1,8 +1,10 @@
 #include "linux/login/XdgAutostart.h"
 
+#include "linux/glib/GObjectPtr.h"
 #include "linux/system/Files.h"
 #include "linux/system/XdgPaths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -22,8 +24,29 @@ std::string trim(const std::string& text) {
 
 } // namespace
 
-XdgAutostart::XdgAutostart(std::filesystem::path entry, std::filesystem::path program)
-    : entry_(std::move(entry)), program_(std::move(program)) {}
+XdgAutostart::XdgAutostart(std::filesystem::path entry, std::filesystem::path program,
+                           std::vector<std::filesystem::path> programFolders)
+    : entry_(std::move(entry)), program_(std::move(program)),
+      programFolders_(std::move(programFolders)) {}
+
+std::vector<std::filesystem::path> XdgAutostart::systemProgramFolders() {
+    return {"/usr/local/bin", "/usr/bin", "/bin"};
+}
+
+std::string XdgAutostart::command() const {
+    constexpr const char* name = "tunora";
+    std::error_code error;
+    const bool installed =
+        program_.filename() == name &&
+        std::ranges::any_of(programFolders_, [this, &error](const auto& folder) {
+            return std::filesystem::equivalent(folder, program_.parent_path(), error);
+        });
+    const GCharPtr found(g_find_program_in_path(name));
+    if (installed && found && std::filesystem::equivalent(found.get(), program_, error)) {
+        return name;
+    }
+    return program_.string();
+}
 
 std::filesystem::path XdgAutostart::defaultEntry() {
     return xdg::configHome() / "autostart" / "org.tunora.Tunora.desktop";
@@ -38,6 +61,14 @@ std::optional<std::string> XdgAutostart::execValue(const std::string& program) {
     // file and does not load the entry, so GNOME would never start it.
     if (!g_utf8_validate(program.data(), static_cast<gssize>(program.size()), nullptr)) {
         return std::nullopt;
+    }
+    // A name or path of plain characters stands as it is, as every session
+    // manager reads it.
+    const bool plain = !program.empty() && std::ranges::all_of(program, [](char c) {
+        return g_ascii_isalnum(c) || c == '/' || c == '.' || c == '_' || c == '-' || c == '+';
+    });
+    if (plain) {
+        return program;
     }
     std::string quoted = "\"";
     for (char c : program) {
@@ -87,10 +118,11 @@ int XdgAutostart::status() {
 }
 
 bool XdgAutostart::registerApplication() {
-    const std::optional<std::string> exec = execValue(program_.string());
+    const std::string program = command();
+    const std::optional<std::string> exec = execValue(program);
     if (!exec) {
-        const bool percent = program_.string().find('%') != std::string::npos;
-        return failed("the path " + program_.string() +
+        const bool percent = program.find('%') != std::string::npos;
+        return failed("the path " + program +
                       (percent ? " cannot be started from a desktop entry (GLib skips entries "
                                  "whose program holds a %)"
                                : " cannot be written into a desktop entry (it holds control "

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tunora {
 
@@ -13,8 +14,12 @@ namespace tunora {
 // program. Enabled while the entry exists and neither hides nor disables itself.
 class XdgAutostart : public LoginItemService {
   public:
-    XdgAutostart(std::filesystem::path entry, std::filesystem::path program);
+    // programFolders: where an installed Tunora lives, folders every login's
+    // PATH holds.
+    XdgAutostart(std::filesystem::path entry, std::filesystem::path program,
+                 std::vector<std::filesystem::path> programFolders = systemProgramFolders());
     static std::filesystem::path defaultEntry();
+    static std::vector<std::filesystem::path> systemProgramFolders();
 
     int status() override;
     bool registerApplication() override;
@@ -25,11 +30,18 @@ class XdgAutostart : public LoginItemService {
     // require; none for a path that a desktop entry cannot express.
     static std::optional<std::string> execValue(const std::string& program);
 
+    // What the entry starts: "tunora" for an installed program that PATH finds
+    // by that name, so that the entry keeps working when a package replaces an
+    // installation from source or the other way round; else the program's path
+    // (a build tree, a copy elsewhere), which no login's PATH would find.
+    std::string command() const;
+
   private:
     bool failed(std::string problem);
 
     std::filesystem::path entry_;
     std::filesystem::path program_;
+    std::vector<std::filesystem::path> programFolders_;
     std::string lastProblem_;
 };
 

@@ -1,5 +1,7 @@
 #include "linux/strings/GettextStrings.h"
+#include "linux/system/ExecutablePaths.h"
 #include "linux/toolkit/GtkOnDemand.h"
+#include "linux/update/Installation.h"
 #include "linux/update/UpdateDialogs.h"
 
 #include <gtk/gtk.h>
@@ -71,11 +73,17 @@ void GtkUpdateDialogs::showFailed(const std::string& reason) {
 }
 
 void GtkUpdateDialogs::showNotConfigured() {
+    // A package built from this source and installed with apt looks like one
+    // from the distribution's archive: only the listener knows which it is.
+    const char* howToUpdate =
+        installedByDpkg(paths::executable())
+            ? N_("This build of Tunora has no update feed. It is installed as a Debian package: "
+                 "if it came from your distribution, the system updates it; if you built it "
+                 "yourself, build and install a newer release the same way.")
+            : N_("This build of Tunora has no update feed. It was built from source: build and "
+                 "install a newer release to update it.");
     show(makeDialog(GTK_MESSAGE_INFO, GettextStrings::translate("Update checks are not configured"),
-                    GettextStrings::translate(
-                        "This build of Tunora has no update feed. Installed from a package, it is "
-                        "updated with the system; built from source, it is updated by building "
-                        "a newer release.")));
+                    GettextStrings::translate(howToUpdate)));
 }
 
 } // namespace tunora
