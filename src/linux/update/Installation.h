@@ -1,13 +1,14 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace tunora {
 
-// Whether the program file belongs to a package that dpkg installed (it is
-// listed in infoFolder/tunora.list), as opposed to a build from source run in
-// place or installed with `cmake --install`.
+// Whether dpkg installed the program file as part of the tunora package, as
+// opposed to a build from source run in place or installed with
+// `cmake --install`. Asks dpkg-query, the database's public interface.
 bool installedByDpkg(const std::filesystem::path& program,
-                     const std::filesystem::path& infoFolder = "/var/lib/dpkg/info");
+                     const std::string& dpkgQuery = "dpkg-query");
 
 } // namespace tunora

@@ -10,30 +10,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A dpkg database of the test's own: info/tunora.list names what the package
-// unpacked, here a program under a folder that a link also reaches (/bin and
-// /usr/bin on merged systems).
-TEST(InstallationTest, OnlyTheFileTheTunoraPackageListsCountsAsInstalledByDpkg) {
+// dpkg-query as dpkg answers for a packaged /usr/bin/tunora: the owning
+// package, or status 1 for a file that no package holds.
+TEST(InstallationTest, OnlyAFileOfTheTunoraPackageCountsAsInstalledByDpkg) {
     testing::TemporaryDirectory work;
-    const fs::path usrBin = work.path() / "usr" / "bin";
-    fs::create_directories(usrBin);
-    fs::create_directories(work.path() / "info");
-    fs::create_directory_symlink(usrBin, work.path() / "bin");
-    const fs::path packaged = usrBin / "tunora";
-    std::ofstream(packaged) << "";
-    const fs::path info = work.path() / "info";
+    const fs::path query = work.path() / "dpkg-query";
+    std::ofstream(query)
+        << "#!/bin/sh\n"
+           "case $2 in\n"
+           "/usr/bin/tunora) echo 'tunora: /usr/bin/tunora' ;;\n"
+           "/usr/bin/other) echo 'other: /usr/bin/other' ;;\n"
+           "*) echo \"dpkg-query: no path found matching pattern $2\" >&2; exit 1 ;;\n"
+           "esac\n";
+    fs::permissions(query, fs::perms::owner_all);
 
-    EXPECT_FALSE(installedByDpkg(packaged, info)) << "no package lists it";
-
-    std::ofstream(info / "tunora.list")
-        << "/.\n"
-        << (work.path() / "bin" / "tunora").string() << "\n/usr/share/man\n";
-    EXPECT_TRUE(installedByDpkg(packaged, info)) << "listed through the link";
-
-    const fs::path buildTree = work.path() / "build" / "tunora";
-    fs::create_directories(buildTree.parent_path());
-    std::ofstream(buildTree) << "";
-    EXPECT_FALSE(installedByDpkg(buildTree, info)) << "a build beside the package";
+    EXPECT_TRUE(installedByDpkg("/usr/bin/tunora", query));
+    EXPECT_FALSE(installedByDpkg("/usr/local/bin/tunora", query)) << "installed from source";
+    EXPECT_FALSE(installedByDpkg("/usr/bin/other", query)) << "another package's file";
+    EXPECT_FALSE(installedByDpkg("/usr/bin/tunora", (work.path() / "missing").string()))
+        << "no dpkg at all";
 }
 
 } // namespace
