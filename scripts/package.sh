@@ -10,7 +10,9 @@
 # The root is made once with debootstrap and kept untouched; every run works in a
 # throwaway layer over it. Downloaded packages are kept for the next run.
 #
-# Usage: scripts/package.sh bookworm|trixie
+# Usage: scripts/package.sh bookworm|trixie [nocheck]
+#   nocheck: without the tests run during the build, and their build dependencies
+#   (the Debian way: DEB_BUILD_OPTIONS=nocheck and the nocheck build profile).
 # Results: build-packages/SUITE/ (the packages, lintian.txt, autopkgtest/).
 # Environment: TUNORA_PACKAGE_ROOTS (default /var/cache/tunora-ci),
 #   TUNORA_DEBIAN_MIRROR (default: the Debian mirror in this machine's apt sources).
@@ -21,7 +23,12 @@ suite=${1:-}
 case $suite in
 bookworm) release="Debian 12" ;;
 trixie) release="Debian 13" ;;
-*) echo "usage: $0 bookworm|trixie" >&2; exit 2 ;;
+*) echo "usage: $0 bookworm|trixie [nocheck]" >&2; exit 2 ;;
+esac
+case ${2:-} in
+"") options="parallel=$(nproc)" profiles="" ;;
+nocheck) options="parallel=$(nproc) nocheck" profiles="-P nocheck" ;;
+*) echo "usage: $0 bookworm|trixie [nocheck]" >&2; exit 2 ;;
 esac
 roots=${TUNORA_PACKAGE_ROOTS:-/var/cache/tunora-ci}
 base=$roots/$suite-clean
@@ -67,15 +74,12 @@ mount_at "$root/build" --bind "$out"
 version=$(sed -n '1s/^tunora (\([^)]*\)).*/\1/p' "$checkout/debian/changelog")
 tree=/build/tunora-${version%-*}
 changes=tunora_${version}_$(dpkg --print-architecture).changes
-# The build as the archive's builders run it: all cores, the tests under the
-# standard locale and no terminal.
-root_env="DEB_BUILD_OPTIONS=parallel=$(nproc)"
 
 started=$(date +%s)
 step "build dependencies of $version in a clean $suite root"
-in_root "$root" "$tree" 'apt-get update -q && apt-get build-dep -y -q ./'
-step "dpkg-buildpackage -us -uc"
-in_root "$root" "$tree" 'dpkg-buildpackage -us -uc'
+in_root "$root" "$tree" "apt-get update -q && apt-get build-dep -y -q $profiles ./"
+step "DEB_BUILD_OPTIONS='$options' dpkg-buildpackage -us -uc $profiles"
+in_root "$root" "$tree" "DEB_BUILD_OPTIONS='$options' dpkg-buildpackage -us -uc $profiles"
 step "built in $(seconds "$started") s"
 
 checked=$(date +%s)
