@@ -27,7 +27,7 @@ trixie) release="Debian 13" ;;
 esac
 case ${2:-} in
 "") options="parallel=$(nproc)" profiles="" ;;
-nocheck) options="parallel=$(nproc) nocheck" profiles="-P nocheck" ;;
+nocheck) options="parallel=$(nproc) nocheck" profiles="-Pnocheck" ;;
 *) echo "usage: $0 bookworm|trixie [nocheck]" >&2; exit 2 ;;
 esac
 roots=${TUNORA_PACKAGE_ROOTS:-/var/cache/tunora-ci}

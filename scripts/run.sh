@@ -12,9 +12,9 @@ export DEBIAN_FRONTEND=noninteractive
 
 "$root/scripts/install-packages.sh" package
 # The tests run in the test command, not here: their build dependencies stay out.
-$sudo apt-get build-dep -y -q -P nocheck "$root" </dev/null
+$sudo apt-get build-dep -y -q -Pnocheck "$root" </dev/null
 tree=$("$root/scripts/package-source.sh" "$out")
-(cd "$tree" && DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -us -uc -b -P nocheck)
+(cd "$tree" && DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -us -uc -b -Pnocheck)
 
 # What an earlier version of this command installed with `cmake --install`: left
 # there, it would come first on PATH and shadow the package.
