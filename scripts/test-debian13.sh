@@ -39,6 +39,9 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 keep_root "$root" trixie "$recipe"
+# The root a mount point of its own, as a machine's root is: tests that make a
+# mount namespace of their own make its mounts private, which needs one.
+mount_at "$root" --bind "$root"
 mount_system "$root"
 mount_at "$root$inside" --bind "$checkout"
 

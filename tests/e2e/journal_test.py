@@ -36,6 +36,10 @@ def why_not():
     for tool in ("journalctl", "systemd-cat", "unshare", "setpriv", "mount"):
         if shutil.which(tool) is None:
             return tool + " is not installed"
+    probe = subprocess.run(["unshare", "--mount", "--propagation", "private", "true"],
+                           capture_output=True, text=True)
+    if probe.returncode != 0:  # e.g. in a chroot whose root is no mount point
+        return "no private mount namespace here: " + probe.stderr.strip()
     return None
 
 
