@@ -63,7 +63,7 @@ void GstStreamPlayer::play() {
         if (phase_ == Phase::connecting && stream_ && !silenceCheck_) {
             // Its request stayed out through a pause, unwatched: watched again.
             connectedAt_ = Clock::now();
-            scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
+            scheduleSilenceCheck(silenceAllowed());
         }
         return; // already on its way, or its request is out and now wanted again
     }
@@ -123,8 +123,7 @@ void GstStreamPlayer::connect() {
     phase_ = Phase::connecting;
     connectedAt_ = Clock::now();
     audioGiven_ = false;
-    // A connection gets its network timeout to deliver the first sound.
-    scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
+    scheduleSilenceCheck(silenceAllowed());
     // While nobody wants the stream, what the connection does is nobody's business:
     // its end or failure only lets it go, and is never shown.
     HttpExchange::Handlers handlers{
@@ -198,7 +197,7 @@ void GstStreamPlayer::takeUpAgain() {
     lingerTimer_.reset();
     phase_ = Phase::connecting;
     connectedAt_ = Clock::now();
-    scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
+    scheduleSilenceCheck(silenceAllowed());
     startPipeline();
 }
 
@@ -208,6 +207,9 @@ void GstStreamPlayer::answered(const std::string& contentType) {
         linger(); // paused while the request was out: ready for a resume a moment longer
         return;
     }
+    // What comes now is the station's: its silence is told as that.
+    connectedAt_ = Clock::now();
+    scheduleSilenceCheck(silenceAllowed());
     startPipeline();
 }
 
@@ -326,6 +328,14 @@ void GstStreamPlayer::fail(StreamFailure failure) {
     emit(StreamEvent::Kind::failed, std::move(failure));
 }
 
+// How long the stream may be silent: once the server answered, the silence
+// limit; before, the connection's network timeout as well.
+std::chrono::milliseconds GstStreamPlayer::silenceAllowed() const {
+    return phase_ == Phase::flowing || contentType_
+               ? settings().silenceLimit
+               : settings().silenceLimit + settings().networkTimeout;
+}
+
 // One wake-up per silence limit while sound flows, none in between.
 void GstStreamPlayer::scheduleSilenceCheck(std::chrono::milliseconds delay) {
     silenceCheck_.reset(g_timeout_add(
@@ -343,9 +353,7 @@ void GstStreamPlayer::checkForSilence() {
     if (!wantsToPlay_ || (phase_ != Phase::connecting && phase_ != Phase::flowing)) {
         return;
     }
-    const auto limit = phase_ == Phase::flowing
-                           ? settings().silenceLimit
-                           : settings().silenceLimit + settings().networkTimeout;
+    const auto limit = silenceAllowed();
     auto lastSound = connectedAt_;
     if (environment_->pipeline && environment_->pipeline->owns(this)) {
         lastSound = std::max(lastSound, environment_->pipeline->lastAudio());

@@ -46,7 +46,8 @@ struct StreamPlayerEnvironment {
 // Sound starts with the first decoded audio; the queue before the decoder
 // fills behind it. How drops are retried and given up on is ReconnectPolicy's
 // to say; a connection that stays open but decodes to no audio counts as a
-// drop. Failures are reported to the owner with their reason.
+// drop, told as silence once its server answered. Failures are reported to
+// the owner with their reason.
 //
 // What the listener wants (wantsToPlay_) is kept apart from what the network
 // is doing (phase_). A command only changes what is wanted; the network
@@ -88,6 +89,7 @@ class GstStreamPlayer : public StreamPlayer {
     void startedFlowing();
     void streamDropped(StreamFailure failure);
     void fail(StreamFailure failure);
+    std::chrono::milliseconds silenceAllowed() const;
     void scheduleSilenceCheck(std::chrono::milliseconds delay);
     void checkForSilence();
     void emit(StreamEvent::Kind kind, StreamFailure failure = {}, std::string title = {});

@@ -141,6 +141,22 @@ TEST_F(GstStreamPlayerTest, AServerSendingWhatDecodesToNothingIsADropUntilItHasN
     EXPECT_EQ(player->rate(), 0.0f);
 }
 
+// A server that answers and then sends no sound is told as that, once the
+// silence limit after its answer passed: not as a stream that could not be
+// played when the connection times out later.
+TEST_F(GstStreamPlayerTest, AStationThatAnswersButSendsNoSoundIsToldSo) {
+    settings.networkTimeout = 10s;
+    settings.silenceLimit = 2s;
+    for (const std::string path : {"/stall-at-once", "/silent-at-once"}) {
+        events.clear();
+        auto player = makePlayer(testing::streamUrl(path));
+        player->play();
+        ASSERT_TRUE(waitFor([&] { return !events.empty(); })) << path;
+        EXPECT_EQ(events, std::vector{failed(Reason::noSound)}) << path;
+        EXPECT_EQ(player->rate(), 0.0f);
+    }
+}
+
 TEST_F(GstStreamPlayerTest, WakingFromSuspendReconnectsAPlayingStream) {
     auto player = makePlayer(testing::streamUrl("/tone.mp3"));
     player->play();
