@@ -4,6 +4,7 @@
 // memory of a player that switched stations 500 times.
 
 #include "linux/glib/GObjectPtr.h"
+#include "linux/net/HttpService.h"
 #include "linux/playback/GstStreamPlayerFactory.h"
 #include "support/TestDesktop.h"
 
@@ -52,8 +53,16 @@ void report(const char* name, std::vector<double> samples, double reference) {
     std::printf("\n");
 }
 
+// The program's stream players, on an HTTP service of their own.
+tunora::GstStreamPlayerFactory makeFactory() {
+    const auto settings = tunora::PlaybackSettings::fromEnvironment();
+    return tunora::GstStreamPlayerFactory(
+        settings, std::make_shared<tunora::HttpService>(tunora::HttpService::Options{
+                      settings.networkTimeout, settings.tlsCaFile, settings.redirectCache}));
+}
+
 std::vector<double> benchTunora(testing::SoundRecorder& recorder, const std::string& url) {
-    tunora::GstStreamPlayerFactory factory(tunora::PlaybackSettings::fromEnvironment());
+    tunora::GstStreamPlayerFactory factory = makeFactory();
     std::vector<double> samples;
     for (int i = 0; i < runs; ++i) {
         auto player = factory.makePlayer(url);
@@ -120,7 +129,7 @@ long residentKiB() {
 }
 
 void benchSwitchMemory(testing::SoundRecorder& recorder) {
-    tunora::GstStreamPlayerFactory factory(tunora::PlaybackSettings::fromEnvironment());
+    tunora::GstStreamPlayerFactory factory = makeFactory();
     auto player = factory.makePlayer(testing::streamUrl("/station-0.mp3"));
     player->play();
     msUntilSound(recorder, Clock::now());

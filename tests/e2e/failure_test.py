@@ -97,9 +97,21 @@ class FailureTest(DesktopTestCase):
         d.click("NDR", "NDR 2")
         wait_for(lambda: d.sound_level() > 0.05, 15, "sound after the server was mended")
         self.assertEqual(d.playerctl("status"), "Playing")
-        self.assertEqual(d.item_property("Title"), "NDR 2")
+        wait_for(lambda: d.item_property("Title") == "NDR 2", 5, "no longer connecting")
         self.assertEqual(shown(d.item_property("ToolTip")), ("NDR 2", ""))
         self.assertEqual(len(d.notifications), 1)
+
+    def test_a_station_that_answers_and_then_sends_nothing_is_connecting_then_silent(self):
+        d = self.desktop
+        d.start_tunora()
+        d.set_faults({"ndr2": "stall-at-once"})
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: shown(d.item_property("ToolTip")) == ("NDR 2", "connecting\u2026"), 5,
+                 "connecting while no sound came")
+        wait_for(lambda: d.notifications, 20, "the notification")
+        self.assertEqual(d.notifications, [("NDR 2 cannot be played", "the station sends no sound")])
+        self.assertEqual(shown(d.item_property("ToolTip")), ("NDR 2", "the station sends no sound"))
+        self.assertEqual(d.playerctl("status"), "Paused")
 
     def test_the_song_title_shows_on_hover_and_now_playing_keeps_the_station(self):
         d = self.desktop

@@ -82,7 +82,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         # Connections that die after 1.5 s of audio (the first; of
         # /dead-after-one every later request gets a 404) or 1 s (every one), or
-        # fall silent (/stall: no bytes; /silent: bytes that decode to nothing);
+        # fall silent (/stall: no bytes; /silent: bytes that decode to nothing),
+        # after 1.5 s of audio or at once (/stall-at-once, /silent-at-once);
         # /icy carries a title and a name (see _title).
         limit = None
         if path in ("/drop-once", "/dead-after-one") and nth == 1:
@@ -91,6 +92,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             limit = BITRATE_BYTES
         if path in ("/stall", "/silent"):
             limit = int(BITRATE_BYTES * 1.5)
+        if path in ("/stall-at-once", "/silent-at-once"):
+            limit = 0
         icy = path in ("/icy", "/icy-markup") and self.headers.get("Icy-MetaData") == "1"
         if icy:
             icy = MARKUP_TITLE_BLOCK if path == "/icy-markup" else ICY_TITLE_BLOCK
@@ -102,7 +105,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.count("open:" + requested)
         try:
-            self.stream(limit, stall=path[1:] if path in ("/stall", "/silent") else None, icy=icy)
+            silence = path[1:].replace("-at-once", "")
+            self.stream(limit, stall=silence if silence in ("stall", "silent") else None, icy=icy)
         finally:
             self.count("open:" + requested, -1)
 

@@ -503,7 +503,9 @@ StatusToolTip MenuManager::statusToolTip() {
         return {};
     }
     std::string condition;
-    if (audioPlayer_->streamCondition() == AudioPlayer::StreamCondition::reconnecting) {
+    if (audioPlayer_->streamCondition() == AudioPlayer::StreamCondition::connecting) {
+        condition = services_.strings->localizedString("connecting");
+    } else if (audioPlayer_->streamCondition() == AudioPlayer::StreamCondition::reconnecting) {
         condition = services_.strings->localizedString("reconnecting");
     } else if (const auto& failure = audioPlayer_->streamFailure()) {
         condition = describeStreamFailure(*failure, *services_.strings);

@@ -46,6 +46,9 @@ void AudioPlayer::pause() {
     if (player_) {
         player_->pause();
     }
+    if (condition_ != StreamCondition::failed) {
+        condition_ = StreamCondition::normal; // nothing is on its way any more
+    }
     nowPlaying_->setPlaybackState(PlaybackState::paused);
     notifyStateChange();
 }
@@ -95,7 +98,7 @@ void AudioPlayer::setVolume(double volume) {
 }
 
 void AudioPlayer::startNewChoice() {
-    condition_ = StreamCondition::normal;
+    condition_ = StreamCondition::connecting;
     failure_.reset();
     failureAnnounced_ = false;
 }

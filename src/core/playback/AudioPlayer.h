@@ -39,8 +39,9 @@ class AudioPlayer {
     bool hasStreamPlayer() const { return player_ != nullptr; }
     const std::optional<OndoChannel>& currentChannel() const { return currentChannel_; }
 
-    // How the current stream is doing, as far as the listener should know.
-    enum class StreamCondition { normal, reconnecting, failed };
+    // How the current stream is doing, as far as the listener should know:
+    // connecting from a choice until its first sound, normal while paused.
+    enum class StreamCondition { normal, connecting, reconnecting, failed };
     StreamCondition streamCondition() const { return condition_; }
     // Why the current stream failed, until the next choice.
     const std::optional<StreamFailure>& streamFailure() const { return failure_; }

@@ -5,6 +5,8 @@
 #include "linux/hotkeys/ShortcutBackend.h"
 #include "linux/login/XdgAutostart.h"
 #include "linux/mpris/MprisService.h"
+#include "linux/net/HttpService.h"
+#include "linux/net/Preconnector.h"
 #include "linux/notifications/FreedesktopNotifications.h"
 #include "linux/notifications/ProblemNotices.h"
 #include "linux/playback/GstStreamPlayerFactory.h"
@@ -57,9 +59,12 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
     auto problems = std::make_shared<ProblemNotices>(notifications);
     auto settings = std::make_shared<JsonSettingsStore>(options.settingsFile, problems);
     const PlaybackSettings playback = PlaybackSettings::fromEnvironment();
-    auto streams = std::make_shared<GstStreamPlayerFactory>(playback);
+    // One session, one trust and one memory of redirects for all of the program.
+    auto http = std::make_shared<HttpService>(
+        HttpService::Options{playback.networkTimeout, playback.tlsCaFile, playback.redirectCache});
+    auto streams = std::make_shared<GstStreamPlayerFactory>(playback, http);
     FeedUpdateController::Options updates;
-    updates.network = streams->network(); // one session and one trust for all of the program
+    updates.http = http;
     auto makeUpdateController = [settings, options, updates] {
         return std::make_shared<FeedUpdateController>(
             options.updateFeedUrl, options.version, settings, std::make_shared<GtkUpdateDialogs>(),
@@ -97,7 +102,7 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
                 .remoteCommands = remoteCommands,
                 .instanceCommands = instanceCommands,
                 .runWhenIdle = runWhenIdle,
-                .warmer = streams->connectionWarmer(),
+                .warmer = std::make_shared<Preconnector>(http, nullptr),
                 .problems = problems,
             },
     };

@@ -1,11 +1,11 @@
 #include "linux/net/Preconnector.h"
 
-#include "linux/net/StreamNetwork.h"
+#include "linux/net/HttpService.h"
 
 namespace tunora {
 
-Preconnector::Preconnector(std::shared_ptr<StreamNetwork> network, GNetworkMonitor* monitor)
-    : network_(std::move(network)),
+Preconnector::Preconnector(std::shared_ptr<HttpService> http, GNetworkMonitor* monitor)
+    : http_(std::move(http)),
       monitor_(monitor != nullptr ? G_NETWORK_MONITOR(g_object_ref(monitor)) : nullptr) {}
 
 bool Preconnector::mayWarm() const {
@@ -15,24 +15,16 @@ bool Preconnector::mayWarm() const {
 }
 
 void Preconnector::warm(const std::vector<std::string>& streamUrls) {
-    if (!network_->session()) {
-        return; // the players' session is made in their warm-up, a second after start
+    if (!http_->isOpen()) {
+        return; // the session is made in the players' warm-up, a second after start
     }
-    network_->prepare();
+    http_->prepare();
     if (!mayWarm()) {
         return;
     }
-    const auto now = WarmLimit::Clock::now();
-    std::vector<std::string> origins;
-    for (const std::string& url : streamUrls) {
-        for (std::string& origin : network_->redirects().originsToWarm(url, now)) {
-            origins.push_back(std::move(origin));
-        }
-    }
-    for (const std::string& origin : network_->warmLimit().take(origins, now)) {
+    for (const std::string& origin : http_->originsToWarm(streamUrls)) {
         preconnect(origin);
     }
-    network_->warmLimit().hold(origins, now);
     if (!keepWarm_) {
         keepWarm_.reset(g_timeout_add(keepWarmMs, &Preconnector::onKeepWarm, this));
     }
@@ -40,30 +32,30 @@ void Preconnector::warm(const std::vector<std::string>& streamUrls) {
 
 // What is open now stays until libsoup drops it; it is not opened again.
 void Preconnector::menuDidClose() {
-    network_->warmLimit().release();
+    http_->menuClosed();
     keepWarm_.reset();
 }
 
 // What a preconnect in flight needs when it ends, whoever is still there then.
 struct Preconnector::Pending {
-    std::weak_ptr<StreamNetwork> network;
+    std::weak_ptr<HttpService> http;
     std::string origin;
 };
 
 void Preconnector::preconnect(const std::string& origin) {
     // One at a time per host: a second preconnect while the first is still
     // connecting would open a second connection.
-    if (!network_->preconnecting().insert(origin).second) {
+    if (!http_->preconnecting(origin)) {
         return;
     }
     // Only its address is used: a preconnect sends nothing.
     GObjectPtr<SoupMessage> message(soup_message_new("GET", (origin + "/").c_str()));
     if (!message) {
-        network_->preconnecting().erase(origin);
+        http_->preconnected(origin, false);
         return;
     }
-    soup_session_preconnect_async(network_->session(), message.get(), G_PRIORITY_DEFAULT, nullptr,
-                                  &Preconnector::onPreconnected, new Pending{network_, origin});
+    soup_session_preconnect_async(http_->session(), message.get(), G_PRIORITY_DEFAULT, nullptr,
+                                  &Preconnector::onPreconnected, new Pending{http_, origin});
 }
 
 // libsoup stops trusting a connection it opened ahead and never used after
@@ -73,8 +65,7 @@ void Preconnector::preconnect(const std::string& origin) {
 // again, so there is one at a time and the click finds one ready or on its way.
 gboolean Preconnector::onKeepWarm(gpointer self) {
     auto* preconnector = static_cast<Preconnector*>(self);
-    const std::vector<std::string> held =
-        preconnector->network_->warmLimit().held(WarmLimit::Clock::now());
+    const std::vector<std::string> held = preconnector->http_->originsToKeepWarm();
     if (held.empty()) {
         preconnector->keepWarm_.forget();
         return G_SOURCE_REMOVE;
@@ -92,16 +83,11 @@ void Preconnector::onPreconnected(GObject* session, GAsyncResult* result, gpoint
     GError* rawError = nullptr;
     const bool connected = soup_session_preconnect_finish(SOUP_SESSION(session), result, &rawError);
     GErrorPtr error(rawError);
-    auto network = pending->network.lock();
-    if (!network) {
-        return;
-    }
-    network->preconnecting().erase(pending->origin);
     if (!connected) {
         g_debug("no connection opened ahead to %s: %s", pending->origin.c_str(), error->message);
-        // Not kept trying while the menu is open: a host that refuses now
-        // would be asked four times a second.
-        network->warmLimit().used(pending->origin);
+    }
+    if (auto http = pending->http.lock()) {
+        http->preconnected(pending->origin, connected);
     }
 }
 

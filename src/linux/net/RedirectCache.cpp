@@ -1,16 +1,14 @@
 #include "linux/net/RedirectCache.h"
 
-#include "linux/system/Files.h"
+#include "linux/net/UrlRules.h"
 
 #include <algorithm>
-#include <glib.h>
 #include <nlohmann/json.hpp>
 
 namespace tunora {
 namespace {
 
 constexpr const char* format = "tunora-redirects-1";
-constexpr std::size_t mostBytes = 256 * 1024;
 constexpr std::size_t longestUrl = 2048;
 
 using SystemClock = std::chrono::system_clock;
@@ -27,21 +25,12 @@ bool usableUrl(const nlohmann::json& value) {
 
 } // namespace
 
-void RedirectCache::load(RedirectMemory& memory, RedirectMemory::Clock::time_point now) const {
-    const files::ReadResult read = files::readRegularFile(file_, mostBytes);
-    if (read.status != files::ReadResult::Status::ok) {
-        return;
-    }
-    const nlohmann::json document = nlohmann::json::parse(read.contents, nullptr, false);
+bool readRedirectCache(std::string_view contents, RedirectMemory& memory, RedirectCacheTime now) {
+    const nlohmann::json document = nlohmann::json::parse(contents, nullptr, false);
     if (!document.is_object() || document.value("format", "") != format ||
         !document.contains("targets") || !document["targets"].is_array()) {
-        // Not ours to trust, nor to overwrite unseen: kept beside, and started afresh.
-        g_debug("ignoring %s: not a redirect cache of this program", file_.c_str());
-        std::error_code ignored;
-        std::filesystem::rename(file_, file_.string() + ".unreadable", ignored);
-        return;
+        return false;
     }
-    const auto wallNow = SystemClock::now();
     for (const nlohmann::json& entry : document["targets"]) {
         if (!entry.is_object() || !usableUrl(entry.value("station", nlohmann::json())) ||
             !usableUrl(entry.value("target", nlohmann::json())) ||
@@ -50,23 +39,23 @@ void RedirectCache::load(RedirectMemory& memory, RedirectMemory::Clock::time_poi
         }
         const auto learnt =
             SystemClock::time_point(std::chrono::seconds(entry["learnt"].get<long long>()));
-        const auto age = wallNow - learnt;
+        const auto age = now.wall - learnt;
         if (age < SystemClock::duration::zero() || age >= RedirectMemory::keep) {
             continue; // from the future (a clock that was wrong) or too old to be worth a try
         }
         // remember() holds https stations to https targets.
         memory.remember(entry["station"].get<std::string>(), entry["target"].get<std::string>(),
-                        now - std::chrono::duration_cast<RedirectMemory::Clock::duration>(age));
+                        now.steady -
+                            std::chrono::duration_cast<RedirectMemory::Clock::duration>(age));
     }
+    return true;
 }
 
-void RedirectCache::save(const RedirectMemory& memory,
-                         RedirectMemory::Clock::time_point now) const {
-    const auto wallNow = SystemClock::now();
+std::string writeRedirectCache(const RedirectMemory& memory, RedirectCacheTime now) {
     nlohmann::json targets = nlohmann::json::array();
-    for (const RedirectMemory::Entry& entry : memory.entries(now)) {
+    for (const RedirectMemory::Entry& entry : memory.entries(now.steady)) {
         const auto learnt =
-            wallNow - std::chrono::duration_cast<SystemClock::duration>(now - entry.at);
+            now.wall - std::chrono::duration_cast<SystemClock::duration>(now.steady - entry.at);
         targets.push_back(
             {{"station", entry.station},
              {"target", entry.target},
@@ -74,10 +63,7 @@ void RedirectCache::save(const RedirectMemory& memory,
                             .count()}});
     }
     const nlohmann::json document{{"format", format}, {"targets", std::move(targets)}};
-    std::string problem;
-    if (!files::replaceFile(file_, document.dump(1) + "\n", 0600, problem)) {
-        g_debug("cannot keep where stations are served from: %s", problem.c_str());
-    }
+    return document.dump(1) + "\n";
 }
 
 } // namespace tunora

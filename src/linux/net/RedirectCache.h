@@ -1,30 +1,30 @@
 #pragma once
 
-#include "linux/net/RedirectMemory.h"
+#include "linux/net/RedirectRules.h"
 
-#include <filesystem>
+#include <chrono>
+#include <string>
+#include <string_view>
 
 namespace tunora {
 
-// Where the dispatchers sent the stations, kept in a file of the user's cache
-// ($XDG_CACHE_HOME/tunora/redirects.json) with the time each was learnt, so a
-// fresh start goes (and opens connections) straight to the edge that served a
-// station last time. The file is a hint only: whatever in it is not a well-made
-// entry of this program (a corrupt file, someone else's, an https station sent
-// to plain http, an entry from the future or older than a day) is ignored, and
-// an entry is only ever a host to try first, which falls back to the station's
-// own address at the first failure. A file that is not one of ours is moved
-// aside (".unreadable") before a new one is written.
-class RedirectCache {
-  public:
-    explicit RedirectCache(std::filesystem::path file) : file_(std::move(file)) {}
-
-    void load(RedirectMemory& memory, RedirectMemory::Clock::time_point now) const;
-    // Writes what `memory` holds at `now`; a failure only costs the next start a round trip.
-    void save(const RedirectMemory& memory, RedirectMemory::Clock::time_point now) const;
-
-  private:
-    std::filesystem::path file_;
+// Where the dispatchers sent the stations, as kept in a file of the user's
+// cache ($XDG_CACHE_HOME/tunora/redirects.json) with the wall-clock time each
+// was learnt, so that a fresh start goes (and opens connections) straight to
+// the edge that served a station last time. The file is a hint only: whatever
+// in it is not a well-made entry of this program (someone else's file, an
+// https station sent to plain http, an entry from the future or older than a
+// day) is ignored, and an entry is only ever a host to try first, which falls
+// back to the station's own address at the first failure.
+struct RedirectCacheTime {
+    RedirectMemory::Clock::time_point steady;
+    std::chrono::system_clock::time_point wall;
 };
+
+// Adds the entries of `contents` worth trying to `memory`; false when the
+// contents are not a redirect cache of this program at all.
+bool readRedirectCache(std::string_view contents, RedirectMemory& memory, RedirectCacheTime now);
+// What `memory` holds at `now`, as the file keeps it.
+std::string writeRedirectCache(const RedirectMemory& memory, RedirectCacheTime now);
 
 } // namespace tunora

@@ -1,15 +1,13 @@
 #include "linux/playback/GstStreamPlayer.h"
 
-#include "core/catalogue/StreamUrl.h"
-#include "linux/net/HttpsRules.h"
-#include "linux/net/StreamRequest.h"
+#include "linux/net/HttpExchange.h"
+#include "linux/net/UrlRules.h"
 #include "linux/playback/NetworkWatch.h"
 #include "linux/playback/SleepMonitor.h"
 #include "linux/playback/StreamPipeline.h"
 #include "linux/strings/UntrustedText.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace tunora {
 namespace {
@@ -24,14 +22,10 @@ bool mayBeTheNetwork(Reason reason) {
            reason == Reason::noNetwork || reason == Reason::gaveUp || reason == Reason::other;
 }
 
-bool startsWith(const std::string& text, const char* prefix) {
-    return g_ascii_strncasecmp(text.c_str(), prefix, strlen(prefix)) == 0;
-}
-
-// Every station sends MP3; servers name it in more than one way.
-bool isMpeg(const std::string& contentType) {
-    return startsWith(contentType, "audio/mpeg") || startsWith(contentType, "audio/mp3") ||
-           startsWith(contentType, "audio/x-mpeg");
+// Failures that asking the station again cannot cure.
+bool isForGood(Reason reason) {
+    return reason == Reason::noSoundOutput || reason == Reason::caFileUnusable ||
+           reason == Reason::hostNotConfigured;
 }
 
 } // namespace
@@ -66,10 +60,10 @@ void GstStreamPlayer::play() {
     wantsToPlay_ = true;
     if (phase_ == Phase::connecting || phase_ == Phase::flowing ||
         phase_ == Phase::waitingToReconnect) {
-        if (phase_ == Phase::connecting && reader_ && !silenceCheck_) {
+        if (phase_ == Phase::connecting && stream_ && !silenceCheck_) {
             // Its request stayed out through a pause, unwatched: watched again.
             connectedAt_ = Clock::now();
-            scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
+            scheduleSilenceCheck(silenceAllowed());
         }
         return; // already on its way, or its request is out and now wanted again
     }
@@ -84,8 +78,7 @@ void GstStreamPlayer::play() {
 void GstStreamPlayer::pause() {
     wantsToPlay_ = false;
     reconnectTimer_.reset();
-    environment_->http->starts().cancel(this);
-    const bool requestOut = reader_ != nullptr;
+    const bool requestOut = stream_ && !stream_->waiting();
     if (phase_ == Phase::connecting && requestOut && !contentType_) {
         return; // the answer decides, as it comes, by what is wanted then
     }
@@ -122,13 +115,54 @@ void GstStreamPlayer::revive() {
     connect();
 }
 
-// Started from the loop when it is this stream's turn, so that whatever else
-// the listener's choice changed (the menu, its export to the panel) goes out
+// The request waits for its turn from the loop, so that whatever else the
+// listener's choice changed (the menu, its export to the panel) goes out
 // first, and a burst of choices costs a few requests only.
 void GstStreamPlayer::connect() {
     disconnect();
     phase_ = Phase::connecting;
-    environment_->http->starts().queue(this, [this] { start(); });
+    connectedAt_ = Clock::now();
+    audioGiven_ = false;
+    scheduleSilenceCheck(silenceAllowed());
+    // While nobody wants the stream, what the connection does is nobody's business:
+    // its end or failure only lets it go, and is never shown.
+    HttpExchange::Handlers handlers{
+        .answered = [this](const std::string& type) { answered(type); },
+        .body =
+            [this](GBytes* audio) {
+                if (phase_ != Phase::lingering) {
+                    audioGiven_ = true;
+                    pipeline().push(this, audio);
+                }
+            },
+        .titled =
+            [this](std::string title) {
+                if (wantsToPlay_) {
+                    // up to 4 KiB of whatever the server sends, control characters included
+                    emit(StreamEvent::Kind::titled, {}, untrustedText(title));
+                }
+            },
+        .failed =
+            [this](StreamFailure failure) {
+                if (!wantsToPlay_) {
+                    letGo();
+                } else {
+                    streamDropped(std::move(failure));
+                }
+            },
+        .ended =
+            [this](std::string error) {
+                if (!wantsToPlay_) {
+                    letGo();
+                } else {
+                    bodyEnded(error.empty() ? "the server ended the stream" : std::move(error));
+                }
+            },
+        .wanted = [this] { return wantsToPlay_; },
+        .hasRoom = [this] { return phase_ == Phase::lingering || pipeline().hasRoom(); },
+    };
+    stream_ = std::make_unique<HttpExchange>(environment_->http, url_, HttpExchange::Kind::stream,
+                                             std::move(handlers));
 }
 
 // The sound stops now; the connection stays for a moment, read and thrown away.
@@ -163,85 +197,19 @@ void GstStreamPlayer::takeUpAgain() {
     lingerTimer_.reset();
     phase_ = Phase::connecting;
     connectedAt_ = Clock::now();
-    scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
+    scheduleSilenceCheck(silenceAllowed());
     startPipeline();
 }
 
-void GstStreamPlayer::start() {
-    if (const auto url = StreamUrl::parse(url_); url && url->hostIsUnconfigured()) {
-        // No name server answers for .invalid, but asking one can take seconds.
-        fail({Reason::hostNotFound, 0, url->host() + " is in the reserved .invalid domain"});
-        return;
-    }
-    if (isHttps(url_) && !environment_->http->httpsRefused().empty()) {
-        fail({Reason::caFileUnusable, 0, environment_->http->httpsRefused()});
-        return;
-    }
-    connectedAt_ = Clock::now();
-    audioGiven_ = false;
-    // A connection gets its network timeout to deliver the first sound.
-    scheduleSilenceCheck(settings().silenceLimit + settings().networkTimeout);
-    // While nobody wants the stream, what the connection does is nobody's business:
-    // its end or failure only lets it go, and is never shown.
-    HttpStreamReader::Handlers handlers{
-        .answered = [this](const std::string& type) { answered(type); },
-        .audio =
-            [this](GBytes* audio) {
-                if (phase_ != Phase::lingering) {
-                    audioGiven_ = true;
-                    pipeline().push(this, audio);
-                }
-            },
-        .titled =
-            [this](std::string title) {
-                if (wantsToPlay_) {
-                    // up to 4 KiB of whatever the server sends, control characters included
-                    emit(StreamEvent::Kind::titled, {}, untrustedText(title));
-                }
-            },
-        .failed =
-            [this](StreamFailure failure) {
-                if (!wantsToPlay_) {
-                    letGo();
-                } else {
-                    streamDropped(std::move(failure));
-                }
-            },
-        .ended =
-            [this](std::string why) {
-                if (!wantsToPlay_) {
-                    letGo();
-                } else {
-                    bodyEnded(std::move(why));
-                }
-            },
-        .redirecting =
-            [this](const std::string&) {
-                if (!wantsToPlay_) {
-                    letGo(); // a second request for what nobody wants any more
-                    return false;
-                }
-                return true;
-            },
-        .hasRoom = [this] { return phase_ == Phase::lingering || pipeline().hasRoom(); },
-    };
-    reader_ = std::make_unique<StreamRequest>(environment_->http, url_, std::move(handlers));
-}
-
 void GstStreamPlayer::answered(const std::string& contentType) {
-    if (isTextType(contentType)) {
-        if (wantsToPlay_) {
-            streamDropped({Reason::notAudio, 0, "the server sent " + contentType});
-        } else {
-            letGo();
-        }
-        return;
-    }
     contentType_ = contentType;
     if (!wantsToPlay_) {
         linger(); // paused while the request was out: ready for a resume a moment longer
         return;
     }
+    // What comes now is the station's: its silence is told as that.
+    connectedAt_ = Clock::now();
+    scheduleSilenceCheck(silenceAllowed());
     startPipeline();
 }
 
@@ -254,14 +222,7 @@ void GstStreamPlayer::startPipeline() {
                 }
             },
         .ended = [this] { streamDropped({Reason::other, 0, endedBecause_}); },
-        .failed =
-            [this](StreamFailure failure) {
-                if (failure.reason == Reason::noSoundOutput) {
-                    fail(std::move(failure)); // reconnecting the station cannot cure it
-                } else {
-                    streamDropped(std::move(failure));
-                }
-            },
+        .failed = [this](StreamFailure failure) { streamDropped(std::move(failure)); },
         .taken =
             [this] {
                 // Only one stream plays; the one that lost the pipeline is paused.
@@ -278,13 +239,13 @@ void GstStreamPlayer::startPipeline() {
     }
     // Servers that name no type send MP3 as well.
     const std::string& type = contentType_.value_or("");
-    shared.start(this, type.empty() || isMpeg(type), std::move(events));
+    shared.start(this, type.empty() || isMpegType(type), std::move(events));
     shared.setVolume(volume_);
 }
 
 // The last of the audio still plays; the drop counts once it has.
 void GstStreamPlayer::bodyEnded(std::string why) {
-    reader_.reset();
+    stream_.reset();
     if (!audioGiven_ || !pipeline().owns(this)) {
         streamDropped({Reason::other, 0, std::move(why)});
         return;
@@ -294,11 +255,10 @@ void GstStreamPlayer::bodyEnded(std::string why) {
 }
 
 void GstStreamPlayer::disconnect() {
-    environment_->http->starts().cancel(this);
     silenceCheck_.reset();
     lingerTimer_.reset();
     contentType_.reset();
-    reader_.reset(); // closes the connection
+    stream_.reset(); // closes the connection, or gives up its turn
     if (environment_->pipeline) {
         environment_->pipeline->stop(this);
     }
@@ -312,8 +272,13 @@ void GstStreamPlayer::startedFlowing() {
 
 // The stream ended or failed: retried, given up on or failed as the policy says.
 void GstStreamPlayer::streamDropped(StreamFailure failure) {
-    // Wherever it was served from is in trouble: the next try asks the station.
-    environment_->http->forgetRedirect(url_);
+    if (isForGood(failure.reason)) {
+        fail(std::move(failure));
+        return;
+    }
+    if (stream_) {
+        stream_->unplayable(); // the next try asks the station itself
+    }
     if (!wantsToPlay_) {
         letGo(); // paused meanwhile: nothing to retry, nothing to tell
         return;
@@ -363,6 +328,14 @@ void GstStreamPlayer::fail(StreamFailure failure) {
     emit(StreamEvent::Kind::failed, std::move(failure));
 }
 
+// How long the stream may be silent: once the server answered, the silence
+// limit; before, the connection's network timeout as well.
+std::chrono::milliseconds GstStreamPlayer::silenceAllowed() const {
+    return phase_ == Phase::flowing || contentType_
+               ? settings().silenceLimit
+               : settings().silenceLimit + settings().networkTimeout;
+}
+
 // One wake-up per silence limit while sound flows, none in between.
 void GstStreamPlayer::scheduleSilenceCheck(std::chrono::milliseconds delay) {
     silenceCheck_.reset(g_timeout_add(
@@ -380,9 +353,7 @@ void GstStreamPlayer::checkForSilence() {
     if (!wantsToPlay_ || (phase_ != Phase::connecting && phase_ != Phase::flowing)) {
         return;
     }
-    const auto limit = phase_ == Phase::flowing
-                           ? settings().silenceLimit
-                           : settings().silenceLimit + settings().networkTimeout;
+    const auto limit = silenceAllowed();
     auto lastSound = connectedAt_;
     if (environment_->pipeline && environment_->pipeline->owns(this)) {
         lastSound = std::max(lastSound, environment_->pipeline->lastAudio());

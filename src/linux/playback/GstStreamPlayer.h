@@ -1,14 +1,12 @@
 #pragma once
 
 #include "linux/glib/GObjectPtr.h"
-#include "linux/net/StreamNetwork.h"
 #include "linux/playback/PlaybackSettings.h"
 #include "linux/playback/ReconnectPolicy.h"
 #include "platform/StreamPlayer.h"
 
 #include <chrono>
 #include <gio/gio.h>
-#include <libsoup/soup.h>
 #include <memory>
 #include <optional>
 #include <set>
@@ -16,15 +14,16 @@
 
 namespace tunora {
 
-class StreamRequest;
+class HttpExchange;
+class HttpService;
 class NetworkWatch;
 class SleepMonitor;
 class StreamPipeline;
 class GstStreamPlayer;
 
 // What the stream players of one factory share: their settings, who is alive,
-// the network side and the pipeline, and the watches that bring streams back
-// after the network or the machine.
+// the program's HTTP service and the pipeline, and the watches that bring
+// streams back after the network or the machine.
 struct StreamPlayerEnvironment {
     StreamPlayerEnvironment();
     ~StreamPlayerEnvironment();
@@ -33,31 +32,32 @@ struct StreamPlayerEnvironment {
     std::set<GstStreamPlayer*> players;
     std::unique_ptr<SleepMonitor> sleepMonitor;
     std::unique_ptr<NetworkWatch> network;
-    std::shared_ptr<StreamNetwork> http;
+    std::shared_ptr<HttpService> http;
     std::unique_ptr<StreamPipeline> pipeline; // made with the first stream
 
     bool networkAvailable() const;
     StreamPipeline& sharedPipeline();
 };
 
-// One live stream, read by the program's own HTTP reader and played on the
-// shared pipeline, driven from the GLib main loop.
+// One live stream, asked of the program's HTTP service (an HttpExchange of a
+// station's stream) and played on the shared pipeline, driven from the GLib
+// main loop.
 //
 // Sound starts with the first decoded audio; the queue before the decoder
 // fills behind it. How drops are retried and given up on is ReconnectPolicy's
 // to say; a connection that stays open but decodes to no audio counts as a
-// drop. Failures are reported to the owner with their reason.
+// drop, told as silence once its server answered. Failures are reported to
+// the owner with their reason.
 //
 // What the listener wants (wantsToPlay_) is kept apart from what the network
 // is doing (phase_). A command only changes what is wanted; the network
-// catches up when it can: a request that is out is not repeated, its answer
-// is taken or let go by what is wanted when it comes, and a new request waits
-// its turn with everyone else's (PacedStarts). Pausing stops the sound at once
-// and lets the connection go a moment later; until then it is read and thrown
-// away, so it stays at the live edge and a resume in that moment needs no new
-// request. A stream that failed
-// for lack of network, or is waiting to reconnect, starts again when the
-// network returns or the machine wakes up.
+// catches up when it can: a request that is out is not repeated, and its
+// answer is taken or let go by what is wanted when it comes. Pausing stops the
+// sound at once and lets the connection go a moment later; until then it is
+// read and thrown away, so it stays at the live edge and a resume in that
+// moment needs no new request. A stream that failed for lack of network, or is
+// waiting to reconnect, starts again when the network returns or the machine
+// wakes up.
 class GstStreamPlayer : public StreamPlayer {
   public:
     GstStreamPlayer(std::string url, std::shared_ptr<StreamPlayerEnvironment> environment);
@@ -79,7 +79,6 @@ class GstStreamPlayer : public StreamPlayer {
     enum class Phase { stopped, connecting, flowing, lingering, waitingToReconnect, failed };
 
     void connect();
-    void start();
     void disconnect();
     void linger();
     void letGo();
@@ -90,6 +89,7 @@ class GstStreamPlayer : public StreamPlayer {
     void startedFlowing();
     void streamDropped(StreamFailure failure);
     void fail(StreamFailure failure);
+    std::chrono::milliseconds silenceAllowed() const;
     void scheduleSilenceCheck(std::chrono::milliseconds delay);
     void checkForSilence();
     void emit(StreamEvent::Kind kind, StreamFailure failure = {}, std::string title = {});
@@ -99,7 +99,7 @@ class GstStreamPlayer : public StreamPlayer {
     std::string url_;
     std::shared_ptr<StreamPlayerEnvironment> environment_;
     EventHandler onEvent_;
-    std::unique_ptr<StreamRequest> reader_;
+    std::unique_ptr<HttpExchange> stream_; // once asked for, until let go
     ReconnectPolicy policy_;
     GSourceId reconnectTimer_;
     GSourceId silenceCheck_;

@@ -1,6 +1,6 @@
 #include "linux/playback/GstStreamPlayerFactory.h"
 
-#include "linux/net/Preconnector.h"
+#include "linux/net/HttpService.h"
 #include "linux/playback/NetworkWatch.h"
 #include "linux/playback/SleepMonitor.h"
 #include "linux/playback/StreamPipeline.h"
@@ -10,11 +10,11 @@
 namespace tunora {
 
 GstStreamPlayerFactory::GstStreamPlayerFactory(PlaybackSettings settings,
+                                               std::shared_ptr<HttpService> http,
                                                GNetworkMonitor* networkMonitor)
     : environment_(std::make_shared<StreamPlayerEnvironment>()),
       networkMonitor_(networkMonitor ? G_NETWORK_MONITOR(g_object_ref(networkMonitor)) : nullptr) {
-    environment_->http = std::make_shared<StreamNetwork>(StreamNetwork::Options{
-        settings.networkTimeout, settings.tlsCaFile, settings.redirectCache});
+    environment_->http = std::move(http);
     environment_->settings = std::move(settings);
     // GStreamer and the plugins a station needs load a moment after the program
     // starts, on a thread of their own: not with the program, so the tray item
@@ -52,8 +52,6 @@ void GstStreamPlayerFactory::loadGStreamer() {
             gst_object_unref(plugin);
         }
     }
-    // TLS and the system's certificates are not loaded here: a listener who
-    // never opens the menu nor chooses a station should not carry them.
     g_source_attach(loaded_.get(), nullptr);
 }
 
@@ -80,12 +78,7 @@ std::unique_ptr<StreamPlayer> GstStreamPlayerFactory::makePlayer(const std::stri
         gst_init(nullptr, nullptr);
         startWatches();
     }
-    environment_->http->prepare();
     return std::make_unique<GstStreamPlayer>(url, environment_);
-}
-
-std::shared_ptr<ConnectionWarmer> GstStreamPlayerFactory::connectionWarmer() {
-    return std::make_shared<Preconnector>(environment_->http, networkMonitor_.get());
 }
 
 void GstStreamPlayerFactory::startWatches() {
@@ -98,8 +91,10 @@ void GstStreamPlayerFactory::startWatches() {
             player->revive();
         }
     };
-    // One session on the main loop for every stream: its connections are
-    // opened, read and closed on the main thread only.
+    // The program's one session, on the main loop: its connections are opened,
+    // read and closed on the main thread only. TLS and the system's
+    // certificates come later: a listener who never opens the menu nor
+    // chooses a station should not carry them.
     environment->http->open();
     environment->sleepMonitor = std::make_unique<SleepMonitor>(reviveAll);
     environment->network = std::make_unique<NetworkWatch>(

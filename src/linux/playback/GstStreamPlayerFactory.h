@@ -2,27 +2,22 @@
 
 #include "linux/glib/GObjectPtr.h"
 #include "linux/playback/GstStreamPlayer.h"
-#include "platform/ConnectionWarmer.h"
 
 #include <thread>
 
 namespace tunora {
 
-// Makes GStreamer stream players that share the settings, the HTTP session,
-// the pipeline and the watches. The network monitor is GLib's default unless
-// one is given.
+// Makes GStreamer stream players that share the settings, the program's HTTP
+// service, the pipeline and the watches. The network monitor is GLib's
+// default unless one is given.
 class GstStreamPlayerFactory : public StreamPlayerFactory {
   public:
-    explicit GstStreamPlayerFactory(PlaybackSettings settings,
-                                    GNetworkMonitor* networkMonitor = nullptr);
+    GstStreamPlayerFactory(PlaybackSettings settings, std::shared_ptr<HttpService> http,
+                           GNetworkMonitor* networkMonitor = nullptr);
     ~GstStreamPlayerFactory() override;
     GstStreamPlayerFactory(const GstStreamPlayerFactory&) = delete;
     GstStreamPlayerFactory& operator=(const GstStreamPlayerFactory&) = delete;
     std::unique_ptr<StreamPlayer> makePlayer(const std::string& url) override;
-    // Opens connections ahead on the players' session, as a menu opens.
-    std::shared_ptr<ConnectionWarmer> connectionWarmer();
-    // The players' session and trust, for the program's other requests.
-    std::shared_ptr<StreamNetwork> network() const { return environment_->http; }
 
   private:
     static constexpr guint warmUpDelay = 1000; // ms after the program starts

@@ -17,6 +17,7 @@ const std::map<std::string, const char*>& englishTexts() {
         {"quit", N_("Quit")},
         {"shortcut_not_saved", N_("Tunora could not save the shortcut")},
         {"login_item_not_changed", N_("Tunora could not change Launch at Login")},
+        {"connecting", N_("connecting\u2026")},
         {"reconnecting", N_("reconnecting\u2026")},
         {"station_cannot_be_played", N_("{} cannot be played")},
         {"failure_host_not_found", N_("the server's name was not found")},

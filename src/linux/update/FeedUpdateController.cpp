@@ -1,5 +1,6 @@
 #include "linux/update/FeedUpdateController.h"
 
+#include "linux/net/HttpService.h"
 #include "linux/strings/GettextStrings.h"
 #include "linux/update/Version.h"
 
@@ -27,9 +28,9 @@ FeedUpdateController::FeedUpdateController(std::string feedUrl, std::string curr
                                            std::shared_ptr<UpdateDialogs> dialogs, Options options)
     : feedUrl_(std::move(feedUrl)), currentVersion_(std::move(currentVersion)),
       settings_(std::move(settings)), dialogs_(std::move(dialogs)),
-      fetcher_(options.limits, options.network
-                                   ? std::move(options.network)
-                                   : std::make_shared<StreamNetwork>(StreamNetwork::Options{})),
+      fetcher_(options.limits, options.http
+                                   ? std::move(options.http)
+                                   : std::make_shared<HttpService>(HttpService::Options{})),
       schedule_(options.schedule) {
     scheduleNextCheck();
 }

@@ -19,9 +19,9 @@ struct UpdateSchedule {
 };
 
 struct UpdateCheckOptions {
-    // The program's HTTP session and trust; none: one of the update check's own,
+    // The program's HTTP service; none: one of the update check's own,
     // trusting the system's certificates.
-    std::shared_ptr<StreamNetwork> network;
+    std::shared_ptr<HttpService> http;
     HttpFetcher::Limits limits;
     UpdateSchedule schedule;
 };

@@ -1,23 +1,23 @@
 #pragma once
 
 #include "linux/glib/GObjectPtr.h"
-#include "linux/net/StreamNetwork.h"
+#include "linux/net/HttpExchange.h"
 
 #include <chrono>
 #include <functional>
-#include <libsoup/soup.h>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace tunora {
 
-// Fetches one small document over HTTPS at a time on the program's one HTTP
-// session (StreamNetwork), on the GLib main loop, so a fetch never blocks it.
-// TLS is always verified, against the certificates the listener chose for the
-// whole program when they did (and not at all, refusing https, when those
-// cannot be read); redirects are followed only to https addresses. The
-// session's trust is loaded at the first fetch, not with the program.
+class HttpService;
+
+// Fetches one small document over HTTPS at a time, an HttpExchange on the
+// program's one session, so a fetch never blocks the main loop. TLS is always
+// verified, against the certificates the listener chose for the whole
+// program when they did (and not at all, refusing https, when those cannot be
+// read); redirects are followed only to https addresses.
 class HttpFetcher {
   public:
     struct Result {
@@ -31,29 +31,21 @@ class HttpFetcher {
         std::chrono::milliseconds timeout = std::chrono::seconds(10);
     };
 
-    HttpFetcher(Limits limits, std::shared_ptr<StreamNetwork> network);
-    ~HttpFetcher();
-    HttpFetcher(const HttpFetcher&) = delete;
-    HttpFetcher& operator=(const HttpFetcher&) = delete;
+    HttpFetcher(Limits limits, std::shared_ptr<HttpService> http);
 
-    bool busy() const { return pending_ != nullptr; }
+    bool busy() const { return exchange_ != nullptr; }
     // Starts a fetch unless one is running; completion runs on the main loop.
     bool fetch(const std::string& url, Completion completion);
 
   private:
-    struct Pending;
-
-    SoupSession* session();
-    void send(const std::string& url);
-    void received(GInputStream* stream);
+    void received(GBytes* piece);
     void finish(Result result);
-    static void onSent(GObject* session, GAsyncResult* result, gpointer pending);
-    static void onRead(GObject* stream, GAsyncResult* result, gpointer pending);
-    static gboolean onDeadline(gpointer self);
 
     Limits limits_;
-    std::shared_ptr<StreamNetwork> network_;
-    Pending* pending_ = nullptr; // owned by the operation in flight
+    std::shared_ptr<HttpService> http_;
+    std::unique_ptr<HttpExchange> exchange_;
+    std::string body_;
+    Completion completion_;
     GSourceId deadline_;
 };
 

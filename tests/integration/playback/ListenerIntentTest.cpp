@@ -1,5 +1,6 @@
 #include "core/playback/AudioPlayer.h"
 #include "fakes/FakePlayback.h"
+#include "linux/net/HttpService.h"
 #include "linux/playback/GstStreamPlayerFactory.h"
 #include "support/TestDesktop.h"
 
@@ -16,10 +17,12 @@ class ListenerIntentTest : public ::testing::Test {
   protected:
     ListenerIntentTest()
         : commands(std::make_shared<fakes::FakeRemoteCommandCenter>()),
-          player(AudioPlayer::create(std::make_shared<GstStreamPlayerFactory>(PlaybackSettings{}),
-                                     std::make_shared<fakes::FakeNowPlayingCenter>(
-                                         std::make_shared<std::vector<std::string>>()),
-                                     commands)) {
+          player(AudioPlayer::create(
+              std::make_shared<GstStreamPlayerFactory>(
+                  PlaybackSettings{}, std::make_shared<HttpService>(HttpService::Options{})),
+              std::make_shared<fakes::FakeNowPlayingCenter>(
+                  std::make_shared<std::vector<std::string>>()),
+              commands)) {
         player->onStreamFailure = [this](const OndoChannel& channel, const StreamFailure&) {
             failed.push_back(channel.id());
         };

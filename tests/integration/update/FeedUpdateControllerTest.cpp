@@ -1,5 +1,6 @@
 #include "linux/update/FeedUpdateController.h"
 
+#include "linux/net/HttpService.h"
 #include "linux/settings/JsonSettingsStore.h"
 #include "linux/update/Version.h"
 #include "support/TestDesktop.h"
@@ -33,11 +34,10 @@ class FeedUpdateControllerTest : public ::testing::Test {
     std::unique_ptr<FeedUpdateController>
     controller(const std::string& path, FeedUpdateController::Schedule schedule = {3600s, 86400s}) {
         const auto timeout = path == "/feed/slow" ? 1s : 60s;
-        StreamNetwork::Options network;
-        network.caFile = testing::testCaFile();
         return std::make_unique<FeedUpdateController>(
             path.empty() ? "" : testing::tlsStreamUrl(path), "0.9.2", settings, dialogs,
-            FeedUpdateController::Options{std::make_shared<StreamNetwork>(std::move(network)),
+            FeedUpdateController::Options{std::make_shared<HttpService>(HttpService::Options{
+                                              .caFile = testing::testCaFile()}),
                                           {64 * 1024, timeout},
                                           schedule});
     }
@@ -142,12 +142,11 @@ TEST_F(FeedUpdateControllerTest, ScheduledChecksStaySilentWhenUpToDateOrFailing)
 TEST_F(FeedUpdateControllerTest, HttpsFeedsAreVerified) {
     // Certificates the listener chose but that cannot be read are not replaced
     // by the system's: nothing is even connected to.
-    StreamNetwork::Options unreadable;
-    unreadable.caFile = "/nonexistent/ca.pem";
-    FeedUpdateController unusable(testing::tlsStreamUrl("/feed/newer"), "0.9.2", settings, dialogs,
-                                  {std::make_shared<StreamNetwork>(std::move(unreadable)),
-                                   {64 * 1024, 60s},
-                                   {3600s, 86400s}});
+    FeedUpdateController unusable(
+        testing::tlsStreamUrl("/feed/newer"), "0.9.2", settings, dialogs,
+        {std::make_shared<HttpService>(HttpService::Options{.caFile = "/nonexistent/ca.pem"}),
+         {64 * 1024, 60s},
+         {3600s, 86400s}});
     choose(unusable);
     ASSERT_TRUE(waitForDialogs(1));
     EXPECT_EQ(dialogs->shown[0].rfind("failed: ", 0), 0u) << dialogs->shown[0];

@@ -39,13 +39,15 @@ class AppDelegateTest : public ::testing::Test {
         std::make_shared<fakes::FakeSettingsStore>();
 };
 
-TEST_F(AppDelegateTest, HoverShowsTheSongWithoutAMenuOrThatTheStreamIsReconnectingUntilASwitch) {
+TEST_F(AppDelegateTest, HoverShowsConnectingTheSongWithoutAMenuOrReconnectingUntilASwitch) {
     AppDelegate delegate(services());
     fakes::FakeApplication application;
     application.setDelegate(&delegate);
     application.run();
     delegate.audioPlayer()->play(OndoChannel::allChannels()[0]);
     auto& button = statusBar->item->statusButton;
+    EXPECT_EQ(button.toolTip, "Ondoria \u2013 [connecting]") << "until the first sound";
+    streams->latest->report(StreamEvent::Kind::flowing);
     const int menus = statusBar->item->menusSet;
     streams->latest->report(StreamEvent::Kind::titled, {}, "Song");
     EXPECT_EQ(button.toolTip, "Ondoria \u2013 Song");

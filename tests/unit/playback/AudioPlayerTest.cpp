@@ -143,13 +143,33 @@ TEST_F(AudioPlayerStreamEvents, ReconnectingStaysPlayingAndASwitchForgetsTheOldS
 
     auto stale = first->onEvent; // a stream that is no longer current
     player->play(channel("wdr5"));
-    EXPECT_EQ(player->streamCondition(), AudioPlayer::StreamCondition::normal);
+    EXPECT_EQ(player->streamCondition(), AudioPlayer::StreamCondition::connecting);
     EXPECT_FALSE(player->streamFailure());
     log->clear();
     stale(StreamEvent{StreamEvent::Kind::failed, {}, {}});
     EXPECT_TRUE(log->empty());
     streams->latest->report(StreamEvent::Kind::failed); // told, as a new choice
     EXPECT_EQ(announced, (std::vector<std::string>{"wdr2 2", "wdr5 8"}));
+}
+
+TEST_F(AudioPlayerStreamEvents, AChoiceIsConnectingUntilItsFirstSoundAndAPauseEndsThat) {
+    using Condition = AudioPlayer::StreamCondition;
+    player->play(channel("ndr2"));
+    EXPECT_EQ(player->streamCondition(), Condition::connecting);
+    log->clear();
+    streams->latest->report(StreamEvent::Kind::flowing);
+    EXPECT_EQ(player->streamCondition(), Condition::normal);
+    EXPECT_EQ(*log, Log{"changed"}) << "the hover text changes";
+    player->pause();
+    player->resume();
+    EXPECT_EQ(player->streamCondition(), Condition::connecting);
+    player->pause();
+    EXPECT_EQ(player->streamCondition(), Condition::normal) << "nothing is on its way";
+
+    player->resume();
+    streams->latest->report(StreamEvent::Kind::failed, {StreamFailure::Reason::noSound, 0, ""});
+    player->pause();
+    EXPECT_EQ(player->streamCondition(), Condition::failed) << "told until the next choice";
 }
 
 } // namespace

@@ -9,8 +9,15 @@
 
 namespace tunora {
 
-// "scheme://host[:port]" of an absolute http or https address; empty otherwise.
-std::string originOf(std::string_view url);
+// The program's rules for redirects, in one place: which are followed, and
+// which are remembered for how long. HttpExchange follows them.
+
+// Whether a redirect is followed: https stays https, and only a few in a row.
+enum class RedirectVerdict { follow, insecure, tooMany, invalid };
+constexpr int mostRedirects = 5;
+// `target`: the Location header resolved against `from`; empty when there was
+// none. `followed`: the redirects already followed on the way to `from`.
+RedirectVerdict redirectVerdict(std::string_view from, std::string_view target, int followed);
 
 // Where the dispatchers sent each station lately, so that the next start, a
 // reconnect or a resume goes straight to the host that served it, and the
@@ -19,8 +26,9 @@ std::string originOf(std::string_view url);
 // A redirect is temporary and dispatchers spread listeners over their edges:
 // a target is kept for a day at most, also across runs (RedirectCache), and
 // forgotten as soon as anything fails there; the station's own address is
-// then asked again, so an edge that moved costs one round trip. An https station is never sent to a
-// plain http target. Time comes from the caller, so the rules can be followed without waiting.
+// then asked again, so an edge that moved costs one round trip. An https
+// station is never sent to a plain http target. Time comes from the caller,
+// so the rules can be followed without waiting.
 class RedirectMemory {
   public:
     using Clock = std::chrono::steady_clock;

@@ -1,4 +1,4 @@
-#include "linux/playback/IcyDemuxer.h"
+#include "linux/net/IcyDemuxer.h"
 
 #include <algorithm>
 

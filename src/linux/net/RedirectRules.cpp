@@ -1,35 +1,27 @@
-#include "linux/net/RedirectMemory.h"
+#include "linux/net/RedirectRules.h"
+
+#include "linux/net/UrlRules.h"
 
 #include <algorithm>
 
 namespace tunora {
-namespace {
 
-bool https(std::string_view url) {
-    return url.starts_with("https://");
-}
-
-} // namespace
-
-std::string originOf(std::string_view url) {
-    const std::size_t scheme = url.find("://");
-    if (scheme == std::string_view::npos ||
-        (url.substr(0, scheme) != "http" && url.substr(0, scheme) != "https")) {
-        return {};
+RedirectVerdict redirectVerdict(std::string_view from, std::string_view target, int followed) {
+    if (target.empty()) {
+        return RedirectVerdict::invalid; // a redirect to nowhere: an error like any other
     }
-    const std::size_t end = url.find_first_of("/?#", scheme + 3);
-    const std::string_view origin = url.substr(0, end);
-    if (origin.size() == scheme + 3 || origin.find('@') != std::string_view::npos) {
-        return {}; // no host, or credentials that must not travel to another request
+    if (isHttps(from) && !isHttps(target)) {
+        // to plain text, which would hand what was asked for to anyone on the path
+        return RedirectVerdict::insecure;
     }
-    return std::string(origin);
+    return followed >= mostRedirects ? RedirectVerdict::tooMany : RedirectVerdict::follow;
 }
 
 void RedirectMemory::remember(const std::string& station, const std::string& target,
                               Clock::time_point now) {
     const std::string dispatcher = originOf(station);
     const std::string edge = originOf(target);
-    if (dispatcher.empty() || edge.empty() || (https(station) && !https(target))) {
+    if (dispatcher.empty() || edge.empty() || (isHttps(station) && !isHttps(target))) {
         return;
     }
     targets_[station] = {target, now};
@@ -77,7 +69,7 @@ std::vector<std::string> RedirectMemory::originsToWarm(const std::string& statio
     std::vector<std::string> origins{own};
     if (const auto edges = edges_.find(own); edges != edges_.end()) {
         for (const auto& [edge, at] : edges->second) {
-            if (fresh(at, now) && edge != own && (!https(own) || https(edge))) {
+            if (fresh(at, now) && edge != own && (!isHttps(own) || isHttps(edge))) {
                 origins.push_back(edge);
             }
         }
