@@ -27,6 +27,9 @@ class OndoChannel {
     const std::string& name() const { return name_; }
     const StreamUrl& streamURL() const { return streamURL_; }
     Network network() const { return network_; }
+    // Whether anyone gave the station an address to stream from: a host still
+    // in the reserved .invalid domain can reach nothing.
+    bool hasStreamAddress() const { return !streamURL_.hostIsUnconfigured(); }
 
     // The station table, built once on first use (thread-safe) and never changed.
     static const std::vector<OndoChannel>& allChannels();

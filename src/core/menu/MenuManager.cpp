@@ -1,9 +1,12 @@
 #include "core/menu/MenuManager.h"
 
+#include "core/menu/DefaultSlots.h"
 #include "core/menu/StationStep.h"
 #include "core/playback/StreamFailureText.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace tunora {
 
@@ -80,8 +83,9 @@ void MenuManager::start() {
         button->setImage(menuBarIcon(flag));
         button->setTitle("");
     }
-    hotkeyManager_->setDefaults({"ondo", "ondo_kultur", "ondo_nova"});
+    hotkeyManager_->setDefaults(defaultSlotChannelIds(channels_));
     reportSlotsBoundToNoStation();
+    reportKeysHeldElsewhere({0, 1, 2, 3, 4});
     rebuildMenu();
     openInstanceCommands();
 }
@@ -237,6 +241,26 @@ void MenuManager::reportSlotsBoundToNoStation() {
     }
 }
 
+// A key another program grabbed first plays nothing here, and started at login
+// the program has nobody reading its stderr.
+void MenuManager::reportKeysHeldElsewhere(const std::vector<int>& slots) {
+    std::vector<int> held;
+    std::copy_if(slots.begin(), slots.end(), std::back_inserter(held),
+                 [this](int slot) { return hotkeyManager_->keyHeldElsewhere(slot); });
+    if (held.empty() || !services_.problems) {
+        return;
+    }
+    std::string keys;
+    for (int slot : held) {
+        keys += (keys.empty() ? "" : ", ") + hotkeyManager_->keyName(slot);
+    }
+    LocalizedStrings& strings = *services_.strings;
+    services_.problems->report(
+        held.size() == 1 ? fillIn(fillIn(strings.localizedString("key_held_elsewhere"), keys),
+                                  std::to_string(held.front() + 1))
+                         : fillIn(strings.localizedString("keys_held_elsewhere"), keys));
+}
+
 // A listener who opens the menu is about to choose: the connections the choice
 // needs are opened while they read. The whole menu offers the current station
 // and the shortcut stations; a network's submenu offers its stations.
@@ -345,6 +369,7 @@ void MenuManager::assignHotkey(const MenuItem& sender) {
     if (!hotkeyManager_->setChannelForSlot(id, slot)) {
         reportNotSaved("shortcut_not_saved", services_.settings->lastWriteProblem());
     }
+    reportKeysHeldElsewhere({slot});
     setNeedsRebuild(); // shows what is really stored
 }
 

@@ -86,6 +86,7 @@ class MenuManager : public ActionTarget {
     std::unique_ptr<MenuItem> hotkeySubmenuItem();
     std::string slotKeyName(int slot);
     void reportSlotsBoundToNoStation();
+    void reportKeysHeldElsewhere(const std::vector<int>& slots);
     static void setKeyEquivalent(MenuItem& item, const HotKeyBinding& binding);
     void updateStatusIcon();
     StatusToolTip statusToolTip();

@@ -38,6 +38,12 @@ const std::map<std::string, const char*>& englishTexts() {
         {"slot_bound_to_no_station",
          N_("{} is bound to \u201c{}\u201d, which is no station: choose one under Keyboard "
             "Shortcuts")},
+        {"key_held_elsewhere",
+         N_("{} is taken by another program: free it there,\nor bind another key to "
+            "\u201ctunora --slot {}\u201d (man tunora)")},
+        {"keys_held_elsewhere",
+         N_("{} are taken by another program: free them there,\nor bind other keys to "
+            "\u201ctunora --slot N\u201d (man tunora)")},
         {"volume_not_saved", N_("the volume could not be saved: {}")},
     };
     return texts;
