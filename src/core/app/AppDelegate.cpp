@@ -24,6 +24,7 @@ void AppDelegate::applicationDidFinishLaunching() {
                 fillIn(strings->localizedString("volume_not_saved"), settings->lastWriteProblem()));
         }
     };
+    restoreLastChannel();
     menuManager_ = MenuManager::create(statusItem_, audioPlayer_, services_.menu);
     menuManager_->start();
     // Notifications are posted either way: without a notification server the
@@ -38,6 +39,27 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (services_.menu.problems) {
         services_.menu.problems->startFinished();
     }
+}
+
+// The station the listener chose last, kept by id under "lastChannel", is the
+// current one again, paused: Play, the media keys and Next go on from it, and a
+// start never plays unasked. An id that names no station is left alone.
+void AppDelegate::restoreLastChannel() {
+    SettingsStore& settings = *services_.menu.settings;
+    const std::vector<OndoChannel>& channels = OndoChannel::allChannels();
+    if (const std::optional<std::string> id = settings.readString(lastChannelKey)) {
+        if (const std::optional<std::size_t> index = findChannelIndex(channels, *id)) {
+            audioPlayer_->restore(channels[*index]);
+        }
+    }
+    audioPlayer_->onChannelChange = [settings = services_.menu.settings,
+                                     problems = services_.menu.problems,
+                                     strings = services_.menu.strings](const OndoChannel& channel) {
+        if (!settings->writeString(lastChannelKey, channel.id()) && problems) {
+            problems->report(fillIn(strings->localizedString("station_not_saved"),
+                                    settings->lastWriteProblem()));
+        }
+    };
 }
 
 } // namespace tunora

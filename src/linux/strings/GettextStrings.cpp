@@ -45,6 +45,7 @@ const std::map<std::string, const char*>& englishTexts() {
          N_("{} are taken by another program: free them there,\nor bind other keys to "
             "\u201ctunora --slot N\u201d (man tunora)")},
         {"volume_not_saved", N_("the volume could not be saved: {}")},
+        {"station_not_saved", N_("the station could not be kept for the next start: {}")},
     };
     return texts;
 }
