@@ -62,6 +62,12 @@ void AudioPlayer::pause() {
 }
 
 void AudioPlayer::resume() {
+    if (!player_ && currentChannel_) {
+        // Restored at start and never played: there is no stream to continue.
+        const OndoChannel channel = *currentChannel_;
+        play(channel);
+        return;
+    }
     startNewChoice();
     if (player_) {
         player_->play();

@@ -37,6 +37,7 @@ class AudioPlayer {
     // on from it. For the station the listener chose before the program started.
     void restore(const OndoChannel& channel);
     void pause();
+    // Continues the paused stream; starts the current station when it has none.
     void resume();
 
     bool isPlaying() const;

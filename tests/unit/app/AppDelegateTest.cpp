@@ -86,6 +86,12 @@ TEST_F(AppDelegateTest, ARestartIsPausedOnTheStationChosenLast) {
     EXPECT_EQ(std::get<std::string>(nowPlaying->info->at(nowplaying::title)), "Fritz");
     EXPECT_EQ(statusBar->item->statusButton.title, " Fritz");
 
+    const MenuItem& fritz = *statusBar->item->current->items().at(3 + 7)->submenu()->items().at(2);
+    ASSERT_EQ(fritz.title(), "Fritz");
+    fakes::FakeApplication application;
+    sendAction(fritz, application); // chosen in the menu, as the station that is paused
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_EQ(streams->made, streamsMade + 1);
     EXPECT_EQ(commands->send(RemoteCommand::play), 0);
     EXPECT_TRUE(player.isPlaying());
     EXPECT_EQ(player.currentChannel()->id(), "fritz");
