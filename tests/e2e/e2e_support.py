@@ -19,7 +19,7 @@ NDR2 = "/ndr/ndr2/hamburg/mp3/128/stream.mp3"
 ONDORIA = "/ondo/01/128/mp3/stream.mp3"
 MPRIS = ("org.mpris.MediaPlayer2.tunora", "/org/mpris/MediaPlayer2")
 MPRIS_ROOT, MPRIS_PLAYER = "org.mpris.MediaPlayer2", "org.mpris.MediaPlayer2.Player"
-ROOT_PROPERTIES = {"Identity": "Tunora", "DesktopEntry": "org.tunora.Tunora", "CanQuit": False,
+ROOT_PROPERTIES = {"Identity": "Tunora", "DesktopEntry": "org.tunora.Tunora", "CanQuit": True,
                    "CanRaise": False, "HasTrackList": False, "SupportedUriSchemes": []}
 PLAYER_PROPERTIES = {"PlaybackStatus": "Stopped", "Rate": 1.0, "Volume": 1.0, "Position": 0,
                      "CanPlay": True, "CanControl": True, "CanSeek": False, "CanGoNext": False,

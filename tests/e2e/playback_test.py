@@ -161,6 +161,8 @@ class PlaybackTest(DesktopTestCase):
         d.playerctl("play")
         wait_for(lambda: d.requests(ONDORIA) == 2, 10, "play opens the station anew")
         self.assertEqual(d.playerctl("metadata", "mpris:trackid"), "'/org/tunora/Track/2'")
+        d.bus.call_sync(*MPRIS, MPRIS_ROOT, "Quit", None, None, Gio.DBusCallFlags.NONE, 5000, None)
+        self.assertEqual(d.tunora.popen.wait(15), 0, "Quit ends the program")
 
 
 if __name__ == "__main__":

@@ -24,6 +24,7 @@ struct Options {
     gboolean next = FALSE;
     gboolean previous = FALSE;
     gboolean status = FALSE;
+    gboolean quit = FALSE;
 
     Options() = default;
     Options(const Options&) = delete;
@@ -60,7 +61,8 @@ bool chooseCommand(const Options& options, CommandLine& result) {
     for (const auto& [flag, kind] :
          {std::pair{options.toggle, Kind::toggle}, std::pair{options.play, Kind::play},
           std::pair{options.pause, Kind::pause}, std::pair{options.next, Kind::next},
-          std::pair{options.previous, Kind::previous}, std::pair{options.status, Kind::status}}) {
+          std::pair{options.previous, Kind::previous}, std::pair{options.status, Kind::status},
+          std::pair{options.quit, Kind::quit}}) {
         if (flag) {
             given.push_back({kind, "", 0});
         }
@@ -98,6 +100,8 @@ std::optional<CommandLine> parseCommandLine(int& argc, char**& argv) {
          N_("Play the previous station of the shortcuts"), nullptr},
         {"status", 0, 0, G_OPTION_ARG_NONE, &options.status,
          N_("Print the state, station id, station name and song title, tab-separated"), nullptr},
+        {"quit", 0, 0, G_OPTION_ARG_NONE, &options.quit,
+         N_("End the running Tunora, as Quit in its menu does"), nullptr},
         {"list-stations", 0, 0, G_OPTION_ARG_NONE, &options.listStations,
          N_("Print every station with its stream address and exit"), nullptr},
         {"version", 0, 0, G_OPTION_ARG_NONE, &options.version, N_("Print the version and exit"),
@@ -115,8 +119,9 @@ std::optional<CommandLine> parseCommandLine(int& argc, char**& argv) {
     g_option_context_set_description(
         context.get(),
         GettextStrings::translate(
-            N_("The options from --station to --status go to the Tunora running in this "
-               "session, which is started first when none runs (not for --status).\n"
+            N_("The options from --station to --quit go to the Tunora running in this "
+               "session, which is started first when none runs (not for --status "
+               "or --quit).\n"
                "Exit status: 0 done, 1 it cannot be done, 2 wrong options, "
                "3 no Tunora runs (--status)."))
             .c_str());

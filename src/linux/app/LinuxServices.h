@@ -22,7 +22,8 @@ struct LinuxServiceOptions {
 };
 
 // Every adapter the program runs on, wired as the application delegate wants them.
-AppDelegate::Services makeLinuxServices(ActionTarget& application,
+// The application outlives them: Quit from MPRIS or the command line ends it.
+AppDelegate::Services makeLinuxServices(Application& application,
                                         const LinuxServiceOptions& options);
 
 } // namespace tunora
