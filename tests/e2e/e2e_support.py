@@ -26,8 +26,15 @@ PLAYER_PROPERTIES = {"PlaybackStatus": "Stopped", "Rate": 1.0, "Volume": 1.0, "P
                      "MaximumRate": 1.0}
 
 
-UNCONFIGURED = ("no stream address is set for this station: give its host one in "
-                "~/.config/tunora/stream-hosts.json (man tunora, section STREAM HOSTS)")
+
+
+def unconfigured(station, host):
+    """What a station without an address says: where its address goes (the
+    desktop's config folder is ~/config), under what, and where to read more."""
+    return ("give it a stream address in\n~/config/tunora/stream-hosts.json\n"
+            "under \u201c%s\u201d or its host \u201c%s\u201d\n"
+            "(man tunora, section STREAM HOSTS)" % (station, host))
+
 
 NOT_STATIONS = {"Keyboard Shortcuts", "Launch at Login", "Check for Updates\u2026", "Quit", ""}
 

@@ -31,10 +31,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     // log still gets the line.
     services_.notifications->requestAuthorization(NotificationCenter::alertOption, [](bool) {});
     audioPlayer_->onStreamFailure = [notifications = services_.notifications,
-                                     strings = services_.menu.strings](
+                                     strings = services_.menu.strings,
+                                     help = services_.menu.streamAddressHelp](
                                         const OndoChannel& channel, const StreamFailure& failure) {
         notifications->post(stationCannotBePlayed(channel.name(), *strings),
-                            describeStreamFailure(failure, *strings));
+                            describeStationFailure(failure, channel, *strings, help));
     };
     if (services_.menu.problems) {
         services_.menu.problems->startFinished();

@@ -531,7 +531,8 @@ StatusToolTip MenuManager::statusToolTip() {
     if (audioPlayer_->streamCondition() == AudioPlayer::StreamCondition::reconnecting) {
         condition = services_.strings->localizedString("reconnecting");
     } else if (const auto& failure = audioPlayer_->streamFailure()) {
-        condition = describeStreamFailure(*failure, *services_.strings);
+        condition = describeStationFailure(*failure, *current, *services_.strings,
+                                           services_.streamAddressHelp);
     } else if (audioPlayer_->isPlaying()) {
         condition = audioPlayer_->streamTitle();
     }

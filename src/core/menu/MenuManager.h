@@ -3,6 +3,7 @@
 #include "core/catalogue/OndoChannel.h"
 #include "core/hotkeys/HotkeyManager.h"
 #include "core/playback/AudioPlayer.h"
+#include "core/playback/StreamFailureText.h"
 #include "platform/ConnectionWarmer.h"
 #include "platform/InstanceCommandCenter.h"
 #include "platform/LocalizedStrings.h"
@@ -50,6 +51,8 @@ class MenuManager : public ActionTarget {
         // Where problems found at start (a shortcut bound to no station) are
         // told; none: not told.
         std::shared_ptr<ProblemLog> problems = {};
+        // Where a station without an address gets one, for the hint that says so.
+        StreamAddressHelp streamAddressHelp = {};
     };
 
     static constexpr int slotTagMultiplier = 100000;

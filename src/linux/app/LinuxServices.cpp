@@ -102,6 +102,7 @@ AppDelegate::Services makeLinuxServices(Application& application,
                 .runWhenIdle = runWhenIdle,
                 .warmer = streams->connectionWarmer(),
                 .problems = problems,
+                .streamAddressHelp = options.streamAddressHelp,
             },
     };
 }

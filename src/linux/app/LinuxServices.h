@@ -17,6 +17,8 @@ struct LinuxServiceOptions {
     std::string version;
     // Empty: no update checks.
     std::string updateFeedUrl;
+    // Where stations without an address get one, as the listener's file stands.
+    StreamAddressHelp streamAddressHelp = {};
 
     static LinuxServiceOptions forThisUser(std::string version);
 };
