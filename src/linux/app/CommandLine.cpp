@@ -41,13 +41,24 @@ bool usageError(const std::string& problem) {
     return false;
 }
 
+// Station names are UTF-8 whatever the locale says (a C locale calls itself
+// ASCII); only a name that is not UTF-8 is read in the locale's character set,
+// and one that is neither stays as given, to match no station.
+std::string stationNameAsUtf8(const char* given) {
+    if (g_utf8_validate(given, -1, nullptr)) {
+        return given;
+    }
+    const GCharPtr converted(g_locale_to_utf8(given, -1, nullptr, nullptr, nullptr));
+    return converted ? converted.get() : given;
+}
+
 // The one command for the running program the options name, if any; false
 // (after saying why) when they name more than one or a slot that does not exist.
 bool chooseCommand(const Options& options, CommandLine& result) {
     using Kind = ForwardedCommand::Kind;
     std::vector<ForwardedCommand> given;
     if (options.station != nullptr) {
-        given.push_back({Kind::station, options.station, 0});
+        given.push_back({Kind::station, stationNameAsUtf8(options.station), 0});
     }
     if (options.slot != nullptr) {
         const std::string slot = options.slot;
@@ -84,7 +95,9 @@ bool chooseCommand(const Options& options, CommandLine& result) {
 std::optional<CommandLine> parseCommandLine(int& argc, char**& argv) {
     Options options;
     const GOptionEntry entries[] = {
-        {"station", 0, 0, G_OPTION_ARG_STRING, &options.station,
+        // Taken as the bytes given: GOption would convert a string from the
+        // locale's character set and refuse "MDR Thüringen" in the C locale of cron.
+        {"station", 0, 0, G_OPTION_ARG_FILENAME, &options.station,
          N_("Choose a station in the running Tunora, as in its menu, by its id or exact name "
             "(see --list-stations)"),
          N_("STATION")},
