@@ -102,7 +102,8 @@ class MenuLayoutTest(DesktopTestCase):
                            "Nach Updates suchen\u2026", "Beenden"):
                 self.assertIn(german, self.top_labels(), env)
             slots = [c["label"] for c in self.desktop.find("Tastenk\u00fcrzel")["children"]]
-            self.assertEqual(slots[3], ALT + "4: Keine")
+            self.assertEqual(slots[0], ALT + "1: Ondoria")
+            self.assertEqual(slots[3], "Tastenk\u00fcrzel 4: Keine")
             self.desktop.stop_tunora()
 
 
