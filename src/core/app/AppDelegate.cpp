@@ -53,13 +53,29 @@ void AppDelegate::restoreLastChannel() {
             audioPlayer_->restore(channels[*index]);
         }
     }
-    audioPlayer_->onChannelChange = [settings = services_.menu.settings,
-                                     problems = services_.menu.problems,
-                                     strings = services_.menu.strings](const OndoChannel& channel) {
-        if (!settings->writeString(lastChannelKey, channel.id()) && problems) {
+    // A burst of Next presses is one write (each write waits for the disk),
+    // of the station the burst ended on.
+    auto pending = std::make_shared<bool>(false);
+    auto save = [player = std::weak_ptr<AudioPlayer>(audioPlayer_), pending,
+                 settings = services_.menu.settings, problems = services_.menu.problems,
+                 strings = services_.menu.strings] {
+        *pending = false;
+        const auto strong = player.lock();
+        if (!strong || !strong->currentChannel()) {
+            return;
+        }
+        if (!settings->writeString(lastChannelKey, strong->currentChannel()->id()) && problems) {
             problems->report(fillIn(strings->localizedString("station_not_saved"),
                                     settings->lastWriteProblem()));
         }
+    };
+    audioPlayer_->onChannelChange = [pending, save,
+                                     runWhenIdle = services_.menu.runWhenIdle](const OndoChannel&) {
+        if (*pending) {
+            return;
+        }
+        *pending = true;
+        runWhenIdle ? runWhenIdle(save) : save();
     };
 }
 
