@@ -2,6 +2,7 @@
 
 #include "core/menu/DefaultSlots.h"
 #include "core/menu/StationStep.h"
+#include "core/menu/StatusPicture.h"
 #include "core/playback/StreamFailureText.h"
 
 #include <algorithm>
@@ -540,27 +541,12 @@ StatusToolTip MenuManager::statusToolTip() {
 }
 
 std::vector<Rect> MenuManager::menuBarIconParts(const std::string& flagText) {
-    const Size flagSize = services_.graphics->sizeOfText(flagText, Font{14.0});
-    const double height = flagSize.height <= 12.0 ? 12.0 : flagSize.height;
-    return {{flagSize.width + 2.0, (height - 12.0) * 0.5, 12.0, 12.0},
-            {0.0, (height - flagSize.height) * 0.5, flagSize.width, flagSize.height}};
+    const StatusPictureLayout layout = statusPictureLayout(*services_.graphics, flagText);
+    return {layout.symbol, layout.flag};
 }
 
 std::shared_ptr<Image> MenuManager::menuBarIcon(const std::string& flagText) {
-    Graphics& graphics = *services_.graphics;
-    const Font font{14.0};
-    const Size flagSize = graphics.sizeOfText(flagText, font);
-    const std::shared_ptr<Image> symbol = graphics.imageWithSystemSymbolName(antennaSymbolName);
-    const double height = flagSize.height <= 12.0 ? 12.0 : flagSize.height;
-    std::shared_ptr<Image> image = graphics.makeImage({flagSize.width + 14.0, height});
-    image->lockFocus();
-    image->drawText(flagText, {0.0, (height - flagSize.height) * 0.5}, font);
-    if (symbol) {
-        image->drawImage(*symbol, {flagSize.width + 2.0, (height - 12.0) * 0.5, 12.0, 12.0});
-    }
-    image->unlockFocus();
-    image->setTemplate(false);
-    return image;
+    return drawStatusPicture(*services_.graphics, flagText, antennaSymbolName);
 }
 
 } // namespace tunora
