@@ -58,6 +58,9 @@ class HotkeyManager {
     // Binds a slot (none clears it), writes the whole list back and takes or
     // gives back its key; false when the store could not keep it.
     bool setChannelForSlot(const std::optional<std::string>& id, int slot);
+    // The whole stored list, one station id a slot ("" for a free one), at
+    // least five long.
+    std::vector<std::string> channelIds() { return storedIds(); }
     // The lowest slot bound to id.
     std::optional<int> slotForChannelId(std::string_view id);
     // Binds slots 0.. to the given ids, but only while every slot is empty; an

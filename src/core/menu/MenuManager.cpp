@@ -1,6 +1,7 @@
 #include "core/menu/MenuManager.h"
 
 #include "core/menu/DefaultSlots.h"
+#include "core/menu/MenuModel.h"
 #include "core/menu/StationStep.h"
 #include "core/menu/StatusPicture.h"
 #include "core/playback/StreamFailureText.h"
@@ -107,49 +108,23 @@ void MenuManager::performAction(const std::string& action, const MenuItem& sende
 
 void MenuManager::rebuildMenu() {
     updateStatusIcon();
-    auto menu = std::make_unique<Menu>();
-    for (const OndoChannel& channel : OndoChannel::nationalChannels()) {
-        menu->addItem(channelMenuItem(channel));
+    statusItem_->setMenu(
+        buildMenu(channels_, menuState(), *services_.strings, {weakSelf(), updaterController_}));
+}
+
+// The truth the menu shows, read afresh for every build.
+MenuState MenuManager::menuState() {
+    MenuState state;
+    if (const auto& current = audioPlayer_->currentChannel()) {
+        state.currentChannelId = current->id();
     }
-    menu->addItem(MenuItem::separatorItem());
-
-    for (Network network : OndoChannel::regionalNetworks()) {
-        const std::vector<OndoChannel> stations = OndoChannel::channels(network);
-        if (stations.empty()) {
-            continue;
-        }
-        auto heading =
-            std::make_unique<MenuItem>(std::string(network.rawValue()), std::nullopt, "");
-        auto submenu = std::make_unique<Menu>();
-        for (const OndoChannel& channel : stations) {
-            submenu->addItem(channelMenuItem(channel));
-        }
-        heading->setSubmenu(std::move(submenu));
-        menu->addItem(std::move(heading));
+    state.slotIds = hotkeyManager_->channelIds();
+    for (int slot = 0; slot < HotkeyManager::slotCount; ++slot) {
+        state.slotKeys.push_back(hotkeyManager_->keyBindingForSlot(slot));
     }
-    menu->addItem(MenuItem::separatorItem());
-
-    auto launchAtLogin = std::make_unique<MenuItem>(
-        services_.strings->localizedString("launch_at_login"), "toggleLaunchAtLogin", "");
-    launchAtLogin->setTarget(weakSelf());
-    launchAtLogin->setState(services_.loginItems->status() == LoginItemService::statusEnabled
-                                ? MenuItem::stateOn
-                                : MenuItem::stateOff);
-    menu->addItem(std::move(launchAtLogin));
-
-    menu->addItem(hotkeySubmenuItem());
-
-    auto checkForUpdates = std::make_unique<MenuItem>(
-        services_.strings->localizedString("check_for_updates"), "checkForUpdates:", "");
-    checkForUpdates->setTarget(updaterController_);
-    menu->addItem(std::move(checkForUpdates));
-    menu->addItem(MenuItem::separatorItem());
-
-    // No target: the application ends the program.
-    menu->addItem(
-        std::make_unique<MenuItem>(services_.strings->localizedString("quit"), "terminate:", "q"));
-
-    statusItem_->setMenu(std::move(menu));
+    state.canEditKeys = hotkeyManager_->canEditKeyBindings();
+    state.launchAtLogin = services_.loginItems->status() == LoginItemService::statusEnabled;
+    return state;
 }
 
 // A menu that a later change replaces before anyone could see it is not built:
@@ -171,62 +146,6 @@ void MenuManager::setNeedsRebuild() {
     });
 }
 
-std::unique_ptr<MenuItem> MenuManager::hotkeySubmenuItem() {
-    const std::string none = services_.strings->localizedString("hotkey_none");
-    auto shortcutsItem = std::make_unique<MenuItem>(
-        services_.strings->localizedString("keyboard_shortcuts"), std::nullopt, "");
-    auto shortcuts = std::make_unique<Menu>();
-    for (int slot = 0; slot < HotkeyManager::slotCount; ++slot) {
-        const std::optional<std::string> id = hotkeyManager_->channelIdForSlot(slot);
-        const std::optional<std::size_t> bound =
-            id ? findChannelIndex(channels_, *id) : std::nullopt;
-        const std::string slotName = bound ? channels_[*bound].name() : none;
-
-        auto slotItem =
-            std::make_unique<MenuItem>(slotKeyName(slot) + ": " + slotName, std::nullopt, "");
-        auto slotMenu = std::make_unique<Menu>();
-
-        auto clear = std::make_unique<MenuItem>(none, "assignHotkey:", "");
-        clear->setTarget(weakSelf());
-        clear->setTag(slot * slotTagMultiplier);
-        if (!id) {
-            clear->setState(MenuItem::stateOn);
-        }
-        slotMenu->addItem(std::move(clear));
-        slotMenu->addItem(MenuItem::separatorItem());
-
-        for (std::size_t index = 0; index < channels_.size(); ++index) {
-            auto entry = std::make_unique<MenuItem>(channels_[index].name(), "assignHotkey:", "");
-            entry->setTarget(weakSelf());
-            entry->setTag(slot * slotTagMultiplier + static_cast<int>(index) + 1);
-            if (id && *id == channels_[index].id()) {
-                entry->setState(MenuItem::stateOn);
-            }
-            slotMenu->addItem(std::move(entry));
-        }
-        slotItem->setSubmenu(std::move(slotMenu));
-        shortcuts->addItem(std::move(slotItem));
-    }
-    if (hotkeyManager_->canEditKeyBindings()) {
-        auto edit = std::make_unique<MenuItem>(
-            services_.strings->localizedString("edit_hotkey_bindings"), "editHotkeyBindings", "");
-        edit->setTarget(weakSelf());
-        shortcuts->addItem(std::move(edit));
-    }
-    shortcutsItem->setSubmenu(std::move(shortcuts));
-    return shortcutsItem;
-}
-
-// The key that plays a slot as the desktop names it ("Alt+1", "Ctrl+Alt+1"), or
-// "Shortcut 1" while no key does.
-std::string MenuManager::slotKeyName(int slot) {
-    const HotKeyBinding binding = hotkeyManager_->keyBindingForSlot(slot);
-    if (!binding.description.empty()) {
-        return binding.description;
-    }
-    return fillIn(services_.strings->localizedString("hotkey_slot"), std::to_string(slot + 1));
-}
-
 // A binding to an id that names no station (a hand edit, a station that was
 // renamed) would make its key do nothing without a word.
 void MenuManager::reportSlotsBoundToNoStation() {
@@ -237,7 +156,10 @@ void MenuManager::reportSlotsBoundToNoStation() {
         const std::optional<std::string> id = hotkeyManager_->channelIdForSlot(slot);
         if (id && !findChannelIndex(channels_, *id)) {
             const std::string text = services_.strings->localizedString("slot_bound_to_no_station");
-            services_.problems->report(fillIn(fillIn(text, slotKeyName(slot)), *id));
+            services_.problems->report(
+                fillIn(fillIn(text, slotKeyName(hotkeyManager_->keyBindingForSlot(slot), slot,
+                                                *services_.strings)),
+                       *id));
         }
     }
 }
@@ -297,40 +219,6 @@ void MenuManager::menuDidClose() {
     if (services_.warmer) {
         services_.warmer->menuDidClose();
     }
-}
-
-std::unique_ptr<MenuItem> MenuManager::channelMenuItem(const OndoChannel& channel) {
-    auto item = std::make_unique<MenuItem>(channel.name(), "channelSelected:", "");
-    item->setTarget(weakSelf());
-    item->setTag(static_cast<int>(findChannelIndex(channels_, channel.id()).value_or(0)));
-    // Only the current station carries a check; the others show no toggle at
-    // all, so the menu reads as a list of stations rather than of settings.
-    if (const auto& current = audioPlayer_->currentChannel();
-        current && current->id() == channel.id()) {
-        item->setState(MenuItem::stateOn);
-    }
-    if (const std::optional<int> slot = hotkeyManager_->slotForChannelId(channel.id())) {
-        setKeyEquivalent(*item, hotkeyManager_->keyBindingForSlot(*slot));
-    }
-    return item;
-}
-
-// The bound key as the item's key hint, when a menu can show it: menus have no
-// sign for the Super key, and no hint beats a wrong one.
-void MenuManager::setKeyEquivalent(MenuItem& item, const HotKeyBinding& binding) {
-    if (binding.key.empty() || (binding.modifiers & cmdKey)) {
-        return;
-    }
-    std::uint32_t mask = 0;
-    const std::pair<std::uint32_t, std::uint32_t> masks[] = {
-        {optionKey, optionKeyMask}, {controlKey, controlKeyMask}, {shiftKey, shiftKeyMask}};
-    for (const auto& [bit, keyMask] : masks) {
-        if (binding.modifiers & bit) {
-            mask |= keyMask;
-        }
-    }
-    item.setKeyEquivalent(binding.key);
-    item.setKeyEquivalentModifierMask(mask);
 }
 
 // --- Actions ----------------------------------------------------------------

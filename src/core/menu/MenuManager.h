@@ -2,6 +2,7 @@
 
 #include "core/catalogue/OndoChannel.h"
 #include "core/hotkeys/HotkeyManager.h"
+#include "core/menu/MenuModel.h"
 #include "core/playback/AudioPlayer.h"
 #include "core/playback/StreamFailureText.h"
 #include "platform/ConnectionWarmer.h"
@@ -55,7 +56,6 @@ class MenuManager : public ActionTarget {
         StreamAddressHelp streamAddressHelp = {};
     };
 
-    static constexpr int slotTagMultiplier = 100000;
     static constexpr const char* flag = "\U0001F1E9\U0001F1EA";
     static constexpr const char* antennaSymbolName = "antenna.radiowaves.left.and.right";
 
@@ -85,12 +85,9 @@ class MenuManager : public ActionTarget {
     void menuOpening(const Menu& opening);
     void menuDidClose();
     void setNeedsRebuild();
-    std::unique_ptr<MenuItem> channelMenuItem(const OndoChannel& channel);
-    std::unique_ptr<MenuItem> hotkeySubmenuItem();
-    std::string slotKeyName(int slot);
+    MenuState menuState();
     void reportSlotsBoundToNoStation();
     void reportKeysHeldElsewhere(const std::vector<int>& slots);
-    static void setKeyEquivalent(MenuItem& item, const HotKeyBinding& binding);
     void updateStatusIcon();
     StatusToolTip statusToolTip();
     void channelSelected(const MenuItem& sender);
