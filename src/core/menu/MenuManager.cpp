@@ -2,7 +2,7 @@
 
 #include "core/menu/DefaultSlots.h"
 #include "core/menu/MenuModel.h"
-#include "core/menu/StationStep.h"
+#include "core/menu/OutsideCommands.h"
 #include "core/menu/StatusPicture.h"
 #include "core/playback/StreamFailureText.h"
 
@@ -18,7 +18,8 @@ MenuManager::MenuManager(std::shared_ptr<StatusItem> statusItem,
       channels_(OndoChannel::allChannels()), statusItem_(std::move(statusItem)),
       audioPlayer_(std::move(audioPlayer)),
       updaterController_(services.makeUpdateController ? services.makeUpdateController() : nullptr),
-      services_(std::move(services)) {}
+      services_(std::move(services)),
+      outsideCommands_(OutsideCommands::create(audioPlayer_, hotkeyManager_, channels_)) {}
 
 std::shared_ptr<MenuManager> MenuManager::create(std::shared_ptr<StatusItem> statusItem,
                                                  std::shared_ptr<AudioPlayer> audioPlayer,
@@ -65,7 +66,9 @@ std::shared_ptr<MenuManager> MenuManager::create(std::shared_ptr<StatusItem> sta
             strong->menuDidClose();
         }
     });
-    manager->installRemoteCommands();
+    if (manager->services_.remoteCommands) {
+        manager->outsideCommands_->installStepHandlers(*manager->services_.remoteCommands);
+    }
     // The menu names the keys the desktop bound, so it follows their changes.
     manager->hotkeyManager_->onHotkeysChanged = [weak = manager->self_] {
         if (auto strong = weak.lock()) {
@@ -89,7 +92,10 @@ void MenuManager::start() {
     reportSlotsBoundToNoStation();
     reportKeysHeldElsewhere({0, 1, 2, 3, 4});
     rebuildMenu();
-    openInstanceCommands();
+    // Only now: a command of a later start never meets a half-started program.
+    if (services_.instanceCommands) {
+        outsideCommands_->openInstanceCommands(*services_.instanceCommands);
+    }
 }
 
 void MenuManager::performAction(const std::string& action, const MenuItem& sender) {
@@ -228,18 +234,7 @@ void MenuManager::channelSelected(const MenuItem& sender) {
     if (index < 0 || static_cast<std::size_t>(index) >= channels_.size()) {
         return;
     }
-    playOrToggle(channels_[index]);
-}
-
-void MenuManager::playOrToggle(const OndoChannel& channel) {
-    const auto& current = audioPlayer_->currentChannel();
-    if (!current || current->id() != channel.id()) {
-        audioPlayer_->play(channel);
-    } else if (audioPlayer_->isPlaying()) {
-        audioPlayer_->pause();
-    } else {
-        audioPlayer_->resume();
-    }
+    chooseStation(*audioPlayer_, channels_[index]);
 }
 
 void MenuManager::assignHotkey(const MenuItem& sender) {
@@ -271,108 +266,7 @@ void MenuManager::hotkeyTriggered(int slot) {
     if (!index) {
         return;
     }
-    playOrToggle(channels_[*index]);
-}
-
-// --- Commands from outside the menu --------------------------------------------
-
-void MenuManager::installRemoteCommands() {
-    if (!services_.remoteCommands) {
-        return;
-    }
-    using Status = RemoteCommandHandlerStatus;
-    for (const auto& [command, step] :
-         {std::pair{RemoteCommand::nextTrack, 1}, std::pair{RemoteCommand::previousTrack, -1}}) {
-        services_.remoteCommands->addHandler(command, [weak = self_, step = step] {
-            auto strong = weak.lock();
-            return strong && strong->stepStation(step) ? Status::success : Status::commandFailed;
-        });
-    }
-}
-
-void MenuManager::openInstanceCommands() {
-    if (!services_.instanceCommands) {
-        return;
-    }
-    using Status = RemoteCommandHandlerStatus;
-    auto result = [](bool done) { return done ? Status::success : Status::commandFailed; };
-    services_.instanceCommands->open({
-        .selectChannel =
-            [weak = self_, result](const std::string& id) {
-                auto strong = weak.lock();
-                return result(strong && strong->selectChannel(id));
-            },
-        .pressSlot =
-            [weak = self_, result](int slot) {
-                auto strong = weak.lock();
-                return result(strong && strong->pressSlot(slot));
-            },
-        .status =
-            [weak = self_] {
-                auto strong = weak.lock();
-                return strong ? strong->playerStatus() : PlayerStatus{};
-            },
-    });
-}
-
-// As choosing the station's item in the menu.
-bool MenuManager::selectChannel(const std::string& id) {
-    const std::optional<std::size_t> index = findChannelIndex(channels_, id);
-    if (!index) {
-        return false;
-    }
-    playOrToggle(channels_[*index]);
-    return true;
-}
-
-// As pressing the slot's hot key; false when the press would find no station.
-bool MenuManager::pressSlot(int slot) {
-    if (slot < 0 || slot >= HotkeyManager::slotCount) {
-        return false;
-    }
-    const std::optional<std::string> id = hotkeyManager_->channelIdForSlot(slot);
-    if (!id || !findChannelIndex(channels_, *id)) {
-        return false;
-    }
-    hotkeyManager_->handleHotkey(slot);
-    return true;
-}
-
-// Next and Previous: from the current station to the one steppedChannelIndex
-// names, as choosing it in the menu. A step always ends with the target playing:
-// a step that lands on the current station (one preset) resumes it when paused
-// and leaves it playing rather than pausing it as a second click would.
-bool MenuManager::stepStation(int step) {
-    const auto& current = audioPlayer_->currentChannel();
-    if (!current) {
-        return false; // nothing to step from
-    }
-    std::vector<std::optional<std::string>> slotIds;
-    for (int slot = 0; slot < HotkeyManager::slotCount; ++slot) {
-        slotIds.push_back(hotkeyManager_->channelIdForSlot(slot));
-    }
-    const std::optional<std::size_t> target =
-        steppedChannelIndex(channels_, slotIds, current->id(), step);
-    if (!target) {
-        return false;
-    }
-    if (channels_[*target].id() == current->id() && audioPlayer_->isPlaying()) {
-        return true;
-    }
-    playOrToggle(channels_[*target]);
-    return true;
-}
-
-PlayerStatus MenuManager::playerStatus() const {
-    PlayerStatus status;
-    if (const auto& current = audioPlayer_->currentChannel()) {
-        status.state =
-            audioPlayer_->isPlaying() ? PlayerStatus::State::playing : PlayerStatus::State::paused;
-        status.channelId = current->id();
-        status.channelName = current->name();
-        status.songTitle = audioPlayer_->streamTitle();
-    }
-    return status;
+    chooseStation(*audioPlayer_, channels_[*index]);
 }
 
 void MenuManager::toggleLaunchAtLogin() {

@@ -3,6 +3,7 @@
 #include "core/catalogue/OndoChannel.h"
 #include "core/hotkeys/HotkeyManager.h"
 #include "core/menu/MenuModel.h"
+#include "core/menu/OutsideCommands.h"
 #include "core/playback/AudioPlayer.h"
 #include "core/playback/StreamFailureText.h"
 #include "platform/ConnectionWarmer.h"
@@ -95,13 +96,6 @@ class MenuManager : public ActionTarget {
     void hotkeyTriggered(int slot);
     void toggleLaunchAtLogin();
     void reportNotSaved(const std::string& whatKey, const std::string& problem);
-    void playOrToggle(const OndoChannel& channel);
-    void installRemoteCommands();
-    void openInstanceCommands();
-    bool selectChannel(const std::string& id);
-    bool pressSlot(int slot);
-    bool stepStation(int step);
-    PlayerStatus playerStatus() const;
     std::weak_ptr<ActionTarget> weakSelf();
 
     std::shared_ptr<HotkeyManager> hotkeyManager_;
@@ -110,6 +104,7 @@ class MenuManager : public ActionTarget {
     std::shared_ptr<AudioPlayer> audioPlayer_;
     std::shared_ptr<UpdateController> updaterController_;
     Services services_;
+    std::shared_ptr<OutsideCommands> outsideCommands_;
     std::weak_ptr<MenuManager> self_;
     bool rebuildPending_ = false;
 };
