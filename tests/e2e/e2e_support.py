@@ -31,7 +31,7 @@ PLAYER_PROPERTIES = {"PlaybackStatus": "Stopped", "Rate": 1.0, "Volume": 1.0, "P
 def unconfigured(station, host):
     """What a station without an address says: where its address goes (the
     desktop's config folder is ~/config), under what, and where to read more."""
-    return ("give it a stream address in\n~/config/tunora/stream-hosts.json\n"
+    return ("no stream address is set: give it one in\n~/config/tunora/stream-hosts.json\n"
             "under \u201c%s\u201d or its host \u201c%s\u201d\n"
             "(man tunora, section STREAM HOSTS)" % (station, host))
 

@@ -51,10 +51,10 @@ class FailureTest(DesktopTestCase):
         hosts = os.path.join(d.config, "tunora", "stream-hosts.json")
         english = unconfigured("ondo_kultur", "st02.ondoria.invalid")
         for env, contents, words, not_words in (
-                ({}, None, english, "no stream address"),
+                ({}, None, english, "fix "),
                 ({"LANG": "de_DE.UTF-8"}, None, "Stream-Adresse", ".config"),
                 ({}, '{"ondo": "http://127.0.0.1:1/x",}',
-                 "fix ~/config/tunora/stream-hosts.json:\n", "give it"),
+                 "fix ~/config/tunora/stream-hosts.json:\n", "no stream address"),
                 ({"LANG": "de_DE.UTF-8"}, '{"ondo": 1}', "~/config/tunora/stream-hosts.json",
                  "ondo_kultur")):
             if contents is not None:

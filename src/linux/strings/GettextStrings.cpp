@@ -30,9 +30,9 @@ const std::map<std::string, const char*>& englishTexts() {
         {"failure_no_sound", N_("the station sends no sound")},
         {"failure_ca_file_unusable", N_("the certificates of TUNORA_TLS_CA_FILE cannot be read")},
         {"failure_other", N_("the stream could not be played")},
-        {"failure_host_not_configured",
-         N_("give it a stream address in\n{}\nunder \u201c{}\u201d or its host \u201c{}\u201d\n"
-            "(man tunora, section STREAM HOSTS)")},
+        {"failure_host_not_configured", N_("no stream address is set: give it one in\n{}\n"
+                                           "under \u201c{}\u201d or its host \u201c{}\u201d\n"
+                                           "(man tunora, section STREAM HOSTS)")},
         {"failure_hosts_file_ignored",
          N_("fix {}:\nit was ignored for an error, so this station has no address\n"
             "(tunora --list-stations names the error)")},
