@@ -48,11 +48,17 @@ std::optional<std::string> stationIdFor(const std::string& idOrName) {
     return std::nullopt;
 }
 
-// Returns what was ignored, one sentence each.
-std::vector<std::string> applyStreamOriginConfig() {
+// Points the station table at the listener's addresses. Returns what was
+// ignored (one sentence each) and what a station without an address says.
+struct AppliedStreamConfig {
+    std::vector<std::string> problems;
+    tunora::StreamAddressHelp help;
+};
+AppliedStreamConfig applyStreamOriginConfig() {
     tunora::StreamOriginConfig config = tunora::loadStreamOriginConfigFromEnvironment();
-    tunora::OndoChannel::configureStreamOrigins(config.overrides);
-    return std::move(config.problems);
+    tunora::OndoChannel::configureStreamAddresses(std::move(config.overrides));
+    return {std::move(config.problems),
+            {tunora::xdg::shownPath(config.hostsFile), config.hostsFileIgnored}};
 }
 
 // Without a session bus there is no tray item, no media keys and no
@@ -76,7 +82,7 @@ bool sessionHasDisplay() {
     return tunora::nonEmptyVariable("WAYLAND_DISPLAY") || tunora::nonEmptyVariable("DISPLAY");
 }
 
-int runTrayApplication(bool service, const std::vector<std::string>& configProblems) {
+int runTrayApplication(bool service, const AppliedStreamConfig& streamConfig) {
     using namespace tunora;
     std::string problem;
     const std::optional<std::filesystem::path> runtimeFolder = xdg::privateRuntimeFolder(problem);
@@ -105,9 +111,10 @@ int runTrayApplication(bool service, const std::vector<std::string>& configProbl
         return 1;
     }
     MainLoopApplication application;
-    AppDelegate::Services services =
-        makeLinuxServices(application, LinuxServiceOptions::forThisUser(TUNORA_VERSION));
-    for (const std::string& problem : configProblems) {
+    LinuxServiceOptions options = LinuxServiceOptions::forThisUser(TUNORA_VERSION);
+    options.streamAddressHelp = streamConfig.help;
+    AppDelegate::Services services = makeLinuxServices(application, options);
+    for (const std::string& problem : streamConfig.problems) {
         services.menu.problems->report(problem);
     }
     checkSessionBus(*services.menu.problems);
@@ -150,13 +157,13 @@ int main(int argc, char** argv) {
         }
         return tunora::forwardCommand(command);
     }
-    const std::vector<std::string> configProblems = applyStreamOriginConfig();
+    const AppliedStreamConfig streamConfig = applyStreamOriginConfig();
     if (commandLine.listStations) {
-        for (const std::string& problem : configProblems) {
+        for (const std::string& problem : streamConfig.problems) {
             std::cerr << "tunora: " << problem << '\n';
         }
         listStations();
         return 0;
     }
-    return runTrayApplication(commandLine.service, configProblems);
+    return runTrayApplication(commandLine.service, streamConfig);
 }

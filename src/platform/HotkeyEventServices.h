@@ -85,6 +85,14 @@ class HotkeyEventServices {
     virtual OSStatus registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
                                          EventHotKeyID id, EventTargetRef target,
                                          std::uint32_t options, EventHotKeyRef* outRef) = 0;
+    // Gives back a key registered with registerEventHotKey; ref is gone afterwards.
+    virtual OSStatus unregisterEventHotKey(EventHotKeyRef ref) = 0;
+    // Whether a registration takes its key from every other program at once (a
+    // key grab), rather than offering the desktop a shortcut that it binds, may
+    // ask about and lists in its own settings.
+    virtual bool registrationsGrabKeys() = 0;
+    // How this desktop names a key combination ("Alt+1"), as its bindings do.
+    virtual std::string hotKeyName(std::uint32_t keyCode, std::uint32_t modifiers) = 0;
     // Reads a parameter of an event as a hot-key id (name and type as four-char codes).
     virtual OSStatus getEventParameter(EventRef event, std::uint32_t name,
                                        std::uint32_t desiredType, EventHotKeyID& out) = 0;

@@ -176,7 +176,7 @@ class ApplicationTest(DesktopTestCase):
         self.assertNotIn("exception", body)
         self.assertEqual(len(d.notifications), 1, "one notification for them all")
         shortcuts = [c["label"] for c in d.find("Keyboard Shortcuts")["children"][:3]]
-        self.assertEqual(shortcuts, [ALT + "1: None", ALT + "2: None", ALT + "3: NDR 2"])
+        self.assertEqual(shortcuts, [ALT + "1: None", "Shortcut 2: None", ALT + "3: NDR 2"])
 
         d.playerctl("volume", "0.4")  # the first write keeps the file as it was
         wait_for(lambda: d.settings().get("volume") == 0.4, 15, "the volume saved")

@@ -7,7 +7,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from desktop import TUNORA, DesktopTestCase, wait_for  # noqa: E402
-from e2e_support import SONG, ONDORIA, MPRIS, checked_stations  # noqa: E402
+from e2e_support import SONG, NDR2, ONDORIA, MPRIS, checked_stations  # noqa: E402
 from gi.repository import Gio, GLib  # noqa: E402
 
 
@@ -58,6 +58,33 @@ class CommandLineTest(DesktopTestCase):
             if args == ["--station", "nope"]:
                 self.assertIn("--list-stations", result.stderr, "where the names are")
             self.shows(*(shown or ("stopped",)))
+
+    def test_a_restart_is_paused_on_the_station_chosen_last_and_quit_ends_tunora(self):
+        """Launch at Login, a crash or --quit: Play, the media keys and Next go on from
+        the station the listener chose last, and the start itself plays nothing."""
+        d = self.desktop
+        result = self.tunora("--quit")
+        self.assertEqual((result.returncode, result.stdout, result.stderr), (0, "", ""))
+        self.assertFalse(d.name_owned("org.tunora.Tunora"), "none was started to be ended")
+        d.start_tunora()
+        cron = subprocess.run([TUNORA, "--station", "MDR Th\u00fcringen"], capture_output=True,
+                              env=dict(d.env, LC_ALL="C"), text=True, timeout=30)
+        self.assertEqual((cron.returncode, cron.stderr), (0, ""), "any locale takes the name")
+        self.shows("playing", "mdr_thueringen", "MDR Th\u00fcringen")
+        d.click("NDR", "NDR 2")
+        self.shows("playing", "ndr2", "NDR 2")
+        for resume, station in ((lambda: self.tunora("--play"), ("ndr2", "NDR 2")),
+                                (lambda: d.playerctl("play"), ("ndr2", "NDR 2")),
+                                (lambda: d.playerctl("next"), ("ondo", "Ondoria"))):
+            ended = self.tunora("--quit")
+            self.assertEqual((ended.returncode, ended.stderr), (0, ""))
+            self.assertIsNotNone(d.tunora.popen.poll(), "ended when --quit returns")
+            requests = d.requests(NDR2)
+            d.start_tunora()
+            self.shows("paused", "ndr2", "NDR 2")
+            self.assertEqual(d.requests(NDR2), requests, "a start plays nothing")
+            resume()
+            self.shows("playing", *station)
 
     def test_a_command_starts_tunora_when_none_runs_and_two_at_once_are_both_done(self):
         d = self.desktop

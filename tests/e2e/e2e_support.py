@@ -19,15 +19,22 @@ NDR2 = "/ndr/ndr2/hamburg/mp3/128/stream.mp3"
 ONDORIA = "/ondo/01/128/mp3/stream.mp3"
 MPRIS = ("org.mpris.MediaPlayer2.tunora", "/org/mpris/MediaPlayer2")
 MPRIS_ROOT, MPRIS_PLAYER = "org.mpris.MediaPlayer2", "org.mpris.MediaPlayer2.Player"
-ROOT_PROPERTIES = {"Identity": "Tunora", "DesktopEntry": "org.tunora.Tunora", "CanQuit": False,
+ROOT_PROPERTIES = {"Identity": "Tunora", "DesktopEntry": "org.tunora.Tunora", "CanQuit": True,
                    "CanRaise": False, "HasTrackList": False, "SupportedUriSchemes": []}
 PLAYER_PROPERTIES = {"PlaybackStatus": "Stopped", "Rate": 1.0, "Volume": 1.0, "Position": 0,
                      "CanPlay": True, "CanControl": True, "CanSeek": False, "CanGoNext": False,
                      "MaximumRate": 1.0}
 
 
-UNCONFIGURED = ("no stream address is set for this station: give its host one in "
-                "~/.config/tunora/stream-hosts.json (man tunora, section STREAM HOSTS)")
+
+
+def unconfigured(station, host):
+    """What a station without an address says: where its address goes (the
+    desktop's config folder is ~/config), under what, and where to read more."""
+    return ("no stream address is set: give it one in\n~/config/tunora/stream-hosts.json\n"
+            "under \u201c%s\u201d or its host \u201c%s\u201d\n"
+            "(man tunora, section STREAM HOSTS)" % (station, host))
+
 
 NOT_STATIONS = {"Keyboard Shortcuts", "Launch at Login", "Check for Updates\u2026", "Quit", ""}
 

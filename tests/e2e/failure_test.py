@@ -8,7 +8,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from desktop import DesktopTestCase, wait_for  # noqa: E402
-from e2e_support import SONG, NDR2, ONDORIA, UNCONFIGURED, shown, as_waybar_shows, as_plasma_shows, start_host, checked_stations  # noqa: E402
+from e2e_support import SONG, NDR2, unconfigured, shown, as_waybar_shows, as_plasma_shows, start_host, checked_stations  # noqa: E402
 from gi.repository import Gio  # noqa: E402
 from stream_server import MARKUP_TITLE  # noqa: E402
 
@@ -36,28 +36,44 @@ class FailureTest(DesktopTestCase):
                 ({"ndr2": "html"}, {}, "the server sends no audio stream"),
                 ({}, {"TUNORA_STREAM_ORIGIN": "http://127.0.0.1:%d" % refusing.getsockname()[1]},
                  "the server refused the connection"),
-                ({}, {"TUNORA_STREAM_ORIGIN": "http://st01.ondoria.invalid"}, UNCONFIGURED),
+                ({}, {"TUNORA_STREAM_ORIGIN": "http://st01.ondoria.invalid"},
+                 unconfigured("ndr2", "st01.ondoria.invalid")),
                 ({"ndr2": "drop-always"}, {"TUNORA_RECONNECT_GIVE_UP_SECONDS": "3"},
                  "the stream dropped and did not come back within 3 s")):
             d.set_faults(faults)
             self.told(reason, env)
         self.assertLess(d.requests(NDR2), 20, "drops are retried with a pause")
 
-    def test_a_station_whose_host_is_not_configured_names_the_file_in_english_and_german(self):
+    def test_a_station_without_an_address_says_what_to_write_where_in_english_and_german(self):
+        """The listener's real file (XDG_CONFIG_HOME is ~/config here), the station id
+        and the host to map; and when their file was ignored, that it must be mended."""
         d = self.desktop
-        for env, words in (({}, UNCONFIGURED),
-                           ({"LANG": "de_DE.UTF-8"}, "Stream-Adresse eingestellt")):
+        hosts = os.path.join(d.config, "tunora", "stream-hosts.json")
+        english = unconfigured("ondo_kultur", "st02.ondoria.invalid")
+        for env, contents, words, not_words in (
+                ({}, None, english, "fix "),
+                ({"LANG": "de_DE.UTF-8"}, None, "Stream-Adresse", ".config"),
+                ({}, '{"ondo": "http://127.0.0.1:1/x",}',
+                 "fix ~/config/tunora/stream-hosts.json:\n", "no stream address"),
+                ({"LANG": "de_DE.UTF-8"}, '{"ondo": 1}', "~/config/tunora/stream-hosts.json",
+                 "ondo_kultur")):
+            if contents is not None:
+                os.makedirs(os.path.dirname(hosts), exist_ok=True)
+                with open(hosts, "w") as file:
+                    file.write(contents)
             d.notifications.clear()
             d.start_tunora(dict(env, TUNORA_STREAM_ORIGIN=""))  # empty: the built-in hosts
-            d.click("Ondoria")
-            wait_for(lambda: d.notifications, 20, "the notification")
-            body = d.notifications[0][1]
+            d.click("Ondo Kultur")
+            wait_for(lambda: len(d.notifications) == (1 if contents is None else 2), 20,
+                     "the notification")
+            body = d.notifications[-1][1]
             self.assertIn(words, body)
+            self.assertNotIn(not_words, body)
             self.assertIn("stream-hosts.json", body)
-            self.assertIn("STREAM HOSTS", body)
+            self.assertTrue(all(len(line) <= 72 for line in body.splitlines()), body)
             self.assertEqual(shown(d.item_property("ToolTip"))[1], body)
-            self.assertIn(body, d.stderr())
-            self.assertEqual(d.requests(ONDORIA), 0)
+            self.assertIn(body.splitlines()[0], d.stderr())  # the C locale's log has no quotes
+            self.assertEqual(d.requests("/ondo/02/128/mp3/stream.mp3"), 0)
             d.stop_tunora()
 
     def test_https_trusts_only_its_authority_and_never_falls_back_to_http(self):

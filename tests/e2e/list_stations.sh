@@ -33,8 +33,23 @@ grep -q 'TUNORA_STREAM_ORIGIN' "$scratch/err" && [ "$(wc -l < "$scratch/err")" -
     || fail "an invalid origin is reported in one line"
 grep -q 'http://127.0.0.1:8123/ndr/' "$scratch/out" || fail "the hosts file applies all the same"
 
+# A whole address by station id, under any path, beside an origin for a host; the
+# station's own address wins over its host's origin.
+station_address='http://127.0.0.1:8124/radio/live?id=1'
+printf '{"st01.ondoria.invalid": "http://127.0.0.1:8123", "ondo": "%s",\n "ndr2": "%s"}' \
+    "$station_address" "https://mirror.example.org:8443/any.mp3" > "$hosts"
+env -u TUNORA_STREAM_ORIGIN "$tunora" --list-stations > "$scratch/out" 2> "$scratch/err"
+awk -F '\t' -v OFS='\t' -v ondo="$station_address" '
+    $1 == "ondo" { $4 = ondo } $1 == "ndr2" { $4 = "https://mirror.example.org:8443/any.mp3" }
+    { print }' "$expected" | diff -u - "$scratch/out" || fail "a whole address for a station"
+[ ! -s "$scratch/err" ] || fail "a good file is not complained about: $(cat "$scratch/err")"
+
 big=$(printf '%70000s' '')
-for bad in '{not json' '["icecast.ndr.de"]' '' '{"icecast.ndr.de": "http://127.0.0.1:1/path"}' \
+long=$(printf '%2100s' '' | tr ' ' a)
+for bad in '{"ondo": "http://user@127.0.0.1:1/radio"}' '{"ondo": "ftp://127.0.0.1/radio"}' \
+    '{"ondo": "http://127.0.0.1:1/radio#now"}' '{"ondo": 42}' "{\"ondo\": \"http://h/$long\"}" \
+    '{"no_such_station": "http://127.0.0.1:1/radio"}' \
+    '{not json' '["icecast.ndr.de"]' '' '{"icecast.ndr.de": "http://127.0.0.1:1/path"}' \
     '{"icecast.ndr.de": "http://127.0.0.1:1", "nowhere.example": "http://127.0.0.1:2"}' \
     '{"icecast.ndr.de": "http://127.0.0.1:1", "liveradio.swr.de": 42}' \
     "{\"icecast.ndr.de\": \"http://127.0.0.1:1\" $big}" directory fifo; do

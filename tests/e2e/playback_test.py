@@ -1,4 +1,5 @@
 """Playing stations from the menu: what the listener hears, the check marks, MPRIS and the tooltip."""
+import json
 import os
 import sys
 import unittest
@@ -161,6 +162,25 @@ class PlaybackTest(DesktopTestCase):
         d.playerctl("play")
         wait_for(lambda: d.requests(ONDORIA) == 2, 10, "play opens the station anew")
         self.assertEqual(d.playerctl("metadata", "mpris:trackid"), "'/org/tunora/Track/2'")
+        d.bus.call_sync(*MPRIS, MPRIS_ROOT, "Quit", None, None, Gio.DBusCallFlags.NONE, 5000, None)
+        self.assertEqual(d.tunora.popen.wait(15), 0, "Quit ends the program")
+
+    def test_a_station_plays_from_a_whole_address_in_the_hosts_file(self):
+        """An address of the listener's own under any path, given by station id; the
+        first start binds a national station to its key only where it has one."""
+        d = self.desktop
+        os.makedirs(os.path.join(d.config, "tunora"))
+        with open(os.path.join(d.config, "tunora", "stream-hosts.json"), "w") as file:
+            json.dump({"ondo": d.env["TUNORA_TEST_STREAM_ORIGIN"] + "/radio/live?id=1"}, file)
+        d.start_tunora({"TUNORA_STREAM_ORIGIN": ""})  # empty: the built-in hosts and the file
+        self.assertEqual([c["label"] for c in d.find("Keyboard Shortcuts")["children"]][:5],
+                         [ALT + "1: Ondoria", "Shortcut 2: None", "Shortcut 3: None",
+                          "Shortcut 4: None", "Shortcut 5: None"])
+        d.xdotool("key", "alt+1")
+        wait_for(lambda: d.playerctl("status") == "Playing" and d.sound_level() > 0.05, 15,
+                 "Ondoria from the whole address")
+        self.assertEqual(d.requests("/radio/live"), 1)
+        self.assertEqual(d.notifications, [])
 
 
 if __name__ == "__main__":

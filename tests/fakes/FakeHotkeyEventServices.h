@@ -3,6 +3,7 @@
 #include "platform/HotkeyEventServices.h"
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,14 +30,29 @@ class FakeHotkeyEventServices : public HotkeyEventServices {
         handlers.push_back({handler, userData});
         return noErr;
     }
-    // Slot n is bound to Alt+(n+1) until a test says otherwise.
+    // Slot n is bound to Alt+(n+1) until a test says otherwise, unless another
+    // program holds that key.
     OSStatus registerEventHotKey(std::uint32_t, std::uint32_t, EventHotKeyID id, EventTargetRef,
                                  std::uint32_t, EventHotKeyRef* outRef) override {
         ++registrations;
+        if (heldElsewhere.contains(id.id)) {
+            return eventHotKeyExistsErr;
+        }
         const std::string digit = std::to_string(id.id + 1);
         bindings[id.id % 8] = {"Alt+" + digit, digit, optionKey};
+        held.insert(id.id);
         *outRef = reinterpret_cast<EventHotKeyRef>(&bindings[id.id % 8]);
         return noErr;
+    }
+    OSStatus unregisterEventHotKey(EventHotKeyRef ref) override {
+        const auto slot = std::uint32_t(reinterpret_cast<HotKeyBinding*>(ref) - bindings);
+        held.erase(slot);
+        bindings[slot] = {};
+        return noErr;
+    }
+    bool registrationsGrabKeys() override { return grabs; }
+    std::string hotKeyName(std::uint32_t keyCode, std::uint32_t) override {
+        return "Alt+key" + std::to_string(keyCode);
     }
     HotKeyBinding hotKeyBinding(EventHotKeyRef ref) override {
         return ref ? *reinterpret_cast<HotKeyBinding*>(ref) : HotKeyBinding{};
@@ -65,6 +81,11 @@ class FakeHotkeyEventServices : public HotkeyEventServices {
 
     std::vector<Installed> handlers;
     int registrations = 0;
+    // Slots whose key this program holds now, and those another program holds.
+    std::set<std::uint32_t> held;
+    std::set<std::uint32_t> heldElsewhere;
+    // As an X11 key grab; false: as the portal.
+    bool grabs = true;
     HotKeyBinding bindings[8];
     std::function<void()> changed;
     bool editable = false;

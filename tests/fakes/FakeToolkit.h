@@ -3,6 +3,7 @@
 #include "platform/LocalizedStrings.h"
 #include "platform/LoginItemService.h"
 #include "platform/NotificationCenter.h"
+#include "platform/ProblemLog.h"
 #include "platform/UpdateController.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Image.h"
@@ -93,10 +94,15 @@ class FakeStatusBar : public StatusBar {
     std::shared_ptr<FakeStatusItem> item;
 };
 
-// Answers every key with "[key]", so tests see which key was asked for.
+// Answers every key with "[key]", so tests see which key was asked for; or with
+// the text a test gave for it, to see what was filled in.
 class FakeStrings : public LocalizedStrings {
   public:
-    std::string localizedString(const std::string& key) override { return "[" + key + "]"; }
+    std::string localizedString(const std::string& key) override {
+        const auto given = texts.find(key);
+        return given != texts.end() ? given->second : "[" + key + "]";
+    }
+    std::map<std::string, std::string> texts;
 };
 
 class FakeLoginItems : public LoginItemService {
@@ -119,6 +125,14 @@ class FakeNotificationCenter : public NotificationCenter {
         completion(false); // refused: nothing may change
     }
     void post(const std::string&, const std::string&) override {}
+};
+
+class FakeProblemLog : public ProblemLog {
+  public:
+    void report(const std::string& problem) override { reported.push_back(problem); }
+    void startFinished() override { started = true; }
+    std::vector<std::string> reported;
+    bool started = false;
 };
 
 class FakeApplication : public Application {

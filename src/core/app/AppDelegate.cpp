@@ -24,20 +24,59 @@ void AppDelegate::applicationDidFinishLaunching() {
                 fillIn(strings->localizedString("volume_not_saved"), settings->lastWriteProblem()));
         }
     };
+    restoreLastChannel();
     menuManager_ = MenuManager::create(statusItem_, audioPlayer_, services_.menu);
     menuManager_->start();
     // Notifications are posted either way: without a notification server the
     // log still gets the line.
     services_.notifications->requestAuthorization(NotificationCenter::alertOption, [](bool) {});
     audioPlayer_->onStreamFailure = [notifications = services_.notifications,
-                                     strings = services_.menu.strings](
+                                     strings = services_.menu.strings,
+                                     help = services_.menu.streamAddressHelp](
                                         const OndoChannel& channel, const StreamFailure& failure) {
         notifications->post(stationCannotBePlayed(channel.name(), *strings),
-                            describeStreamFailure(failure, *strings));
+                            describeStationFailure(failure, channel, *strings, help));
     };
     if (services_.menu.problems) {
         services_.menu.problems->startFinished();
     }
+}
+
+// The station the listener chose last, kept by id under "lastChannel", is the
+// current one again, paused: Play, the media keys and Next go on from it, and a
+// start never plays unasked. An id that names no station is left alone.
+void AppDelegate::restoreLastChannel() {
+    SettingsStore& settings = *services_.menu.settings;
+    const std::vector<OndoChannel>& channels = OndoChannel::allChannels();
+    if (const std::optional<std::string> id = settings.readString(lastChannelKey)) {
+        if (const std::optional<std::size_t> index = findChannelIndex(channels, *id)) {
+            audioPlayer_->restore(channels[*index]);
+        }
+    }
+    // A burst of Next presses is one write (each write waits for the disk),
+    // of the station the burst ended on.
+    auto pending = std::make_shared<bool>(false);
+    auto save = [player = std::weak_ptr<AudioPlayer>(audioPlayer_), pending,
+                 settings = services_.menu.settings, problems = services_.menu.problems,
+                 strings = services_.menu.strings] {
+        *pending = false;
+        const auto strong = player.lock();
+        if (!strong || !strong->currentChannel()) {
+            return;
+        }
+        if (!settings->writeString(lastChannelKey, strong->currentChannel()->id()) && problems) {
+            problems->report(fillIn(strings->localizedString("station_not_saved"),
+                                    settings->lastWriteProblem()));
+        }
+    };
+    audioPlayer_->onChannelChange = [pending, save,
+                                     runWhenIdle = services_.menu.runWhenIdle](const OndoChannel&) {
+        if (*pending) {
+            return;
+        }
+        *pending = true;
+        runWhenIdle ? runWhenIdle(save) : save();
+    };
 }
 
 } // namespace tunora

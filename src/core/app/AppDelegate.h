@@ -23,6 +23,9 @@ class AppDelegate : public ApplicationDelegate {
         MenuManager::Services menu;
     };
 
+    // Where the station the listener chose last is kept in the settings.
+    static constexpr const char* lastChannelKey = "lastChannel";
+
     explicit AppDelegate(Services services);
 
     void applicationDidFinishLaunching() override;
@@ -32,6 +35,8 @@ class AppDelegate : public ApplicationDelegate {
     const std::shared_ptr<MenuManager>& menuManager() const { return menuManager_; }
 
   private:
+    void restoreLastChannel();
+
     Services services_;
     std::shared_ptr<StatusItem> statusItem_;
     std::shared_ptr<AudioPlayer> audioPlayer_;

@@ -111,14 +111,17 @@ constexpr ChannelRow channelRows[] = {
 constexpr std::size_t channelCount = std::size(channelRows);
 static_assert(channelCount == 49);
 
-StreamUrl makeStreamUrl(const ChannelRow& row, const StreamOriginOverrides& overrides) {
+StreamUrl makeStreamUrl(const ChannelRow& row, const StreamAddressOverrides& overrides) {
+    if (auto own = overrides.stations.find(row.id); own != overrides.stations.end()) {
+        return own->second;
+    }
     const std::string literal = "https://" + std::string(row.host) + std::string(row.path);
     auto url = StreamUrl::parse(literal);
     if (!url) {
         std::abort(); // a row of the table itself is broken: a build defect, not a run-time case
     }
-    if (auto override = overrides.find(row.host); override != overrides.end()) {
-        return url->withOrigin(override->second);
+    if (auto origin = overrides.hosts.find(row.host); origin != overrides.hosts.end()) {
+        return url->withOrigin(origin->second);
     }
     return *url;
 }
@@ -126,7 +129,7 @@ StreamUrl makeStreamUrl(const ChannelRow& row, const StreamOriginOverrides& over
 // Overrides handed in at start-up; read once, when the table is built.
 struct TableState {
     std::mutex mutex;
-    StreamOriginOverrides overrides;
+    StreamAddressOverrides overrides;
     bool built = false;
 };
 
@@ -141,7 +144,7 @@ OndoChannel::OndoChannel(std::string id, std::string name, StreamUrl streamURL, 
     : id_(std::move(id)), name_(std::move(name)), streamURL_(std::move(streamURL)),
       network_(network) {}
 
-std::vector<OndoChannel> buildChannelTable(const StreamOriginOverrides& overrides) {
+std::vector<OndoChannel> buildChannelTable(const StreamAddressOverrides& overrides) {
     std::vector<OndoChannel> channels;
     channels.reserve(channelCount);
     for (const ChannelRow& row : channelRows) {
@@ -161,7 +164,12 @@ std::vector<std::string> builtInStreamHosts() {
     return hosts;
 }
 
-bool OndoChannel::configureStreamOrigins(StreamOriginOverrides overrides) {
+bool isBuiltInChannelId(std::string_view id) {
+    return std::any_of(std::begin(channelRows), std::end(channelRows),
+                       [id](const ChannelRow& row) { return row.id == id; });
+}
+
+bool OndoChannel::configureStreamAddresses(StreamAddressOverrides overrides) {
     TableState& state = tableState();
     std::lock_guard lock(state.mutex);
     if (state.built) {

@@ -59,13 +59,38 @@ std::shared_ptr<HotkeyManager> HotkeyManager::create(std::shared_ptr<SettingsSto
 
 void HotkeyManager::registerAllHotkeys() {
     for (int slot = 0; slot < slotCount; ++slot) {
-        EventHotKeyRef ref = nullptr;
-        // A failed registration leaves this slot without a hot key; the others go on.
-        events_->registerEventHotKey(keyCodes[slot], modifiers,
-                                     EventHotKeyID{signature, static_cast<std::uint32_t>(slot)},
-                                     events_->applicationEventTarget(), 0, &ref);
-        hotKeyRefs_[slot] = ref;
+        updateRegistration(slot);
     }
+}
+
+// Takes the slot's key when it should hold one and does not yet (again after a
+// failure: the other program may have let go), or gives it back.
+void HotkeyManager::updateRegistration(int slot) {
+    EventHotKeyRef& ref = hotKeyRefs_[slot];
+    const bool wanted = !events_->registrationsGrabKeys() || channelIdForSlot(slot).has_value();
+    if (wanted && ref == nullptr) {
+        // A failed registration leaves this slot without a hot key; the others go on.
+        registrationStatus_[slot] = events_->registerEventHotKey(
+            keyCodes[slot], modifiers, EventHotKeyID{signature, static_cast<std::uint32_t>(slot)},
+            events_->applicationEventTarget(), 0, &ref);
+    } else if (!wanted) {
+        if (ref != nullptr) {
+            events_->unregisterEventHotKey(ref);
+            ref = nullptr;
+        }
+        registrationStatus_[slot] = noErr;
+    }
+}
+
+bool HotkeyManager::keyHeldElsewhere(int slot) const {
+    return slot >= 0 && slot < slotCount && registrationStatus_[slot] == eventHotKeyExistsErr;
+}
+
+std::string HotkeyManager::keyName(int slot) {
+    if (slot < 0 || slot >= slotCount) {
+        return {};
+    }
+    return events_->hotKeyName(keyCodes[slot], modifiers);
 }
 
 void HotkeyManager::handleHotkey(int slot) {
@@ -118,7 +143,11 @@ bool HotkeyManager::setChannelForSlot(const std::optional<std::string>& id, int 
         return true; // no caller passes such a slot; writing nothing keeps the list intact
     }
     ids[slot] = id.value_or("");
-    return settings_->writeStringArray(settingsKey, ids);
+    const bool kept = settings_->writeStringArray(settingsKey, ids);
+    if (slot < slotCount) {
+        updateRegistration(slot); // by what the store holds now
+    }
+    return kept;
 }
 
 std::optional<int> HotkeyManager::slotForChannelId(std::string_view id) {
@@ -139,8 +168,11 @@ void HotkeyManager::setDefaults(const std::vector<std::string>& channelIds) {
         return; // the user's bindings are never overwritten
     }
     // An all-empty list marks a first start (or a user who cleared every slot).
+    // An empty id leaves its slot free and writes nothing.
     for (std::size_t slot = 0; slot < channelIds.size() && slot < slotCount; ++slot) {
-        setChannelForSlot(channelIds[slot], static_cast<int>(slot));
+        if (!channelIds[slot].empty()) {
+            setChannelForSlot(channelIds[slot], static_cast<int>(slot));
+        }
     }
 }
 

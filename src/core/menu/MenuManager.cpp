@@ -1,9 +1,14 @@
 #include "core/menu/MenuManager.h"
 
-#include "core/menu/StationStep.h"
+#include "core/menu/DefaultSlots.h"
+#include "core/menu/MenuModel.h"
+#include "core/menu/OutsideCommands.h"
+#include "core/menu/StatusPicture.h"
 #include "core/playback/StreamFailureText.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace tunora {
 
@@ -13,7 +18,8 @@ MenuManager::MenuManager(std::shared_ptr<StatusItem> statusItem,
       channels_(OndoChannel::allChannels()), statusItem_(std::move(statusItem)),
       audioPlayer_(std::move(audioPlayer)),
       updaterController_(services.makeUpdateController ? services.makeUpdateController() : nullptr),
-      services_(std::move(services)) {}
+      services_(std::move(services)),
+      outsideCommands_(OutsideCommands::create(audioPlayer_, hotkeyManager_, channels_)) {}
 
 std::shared_ptr<MenuManager> MenuManager::create(std::shared_ptr<StatusItem> statusItem,
                                                  std::shared_ptr<AudioPlayer> audioPlayer,
@@ -60,7 +66,9 @@ std::shared_ptr<MenuManager> MenuManager::create(std::shared_ptr<StatusItem> sta
             strong->menuDidClose();
         }
     });
-    manager->installRemoteCommands();
+    if (manager->services_.remoteCommands) {
+        manager->outsideCommands_->installStepHandlers(*manager->services_.remoteCommands);
+    }
     // The menu names the keys the desktop bound, so it follows their changes.
     manager->hotkeyManager_->onHotkeysChanged = [weak = manager->self_] {
         if (auto strong = weak.lock()) {
@@ -80,10 +88,14 @@ void MenuManager::start() {
         button->setImage(menuBarIcon(flag));
         button->setTitle("");
     }
-    hotkeyManager_->setDefaults({"ondo", "ondo_kultur", "ondo_nova"});
+    hotkeyManager_->setDefaults(defaultSlotChannelIds(channels_));
     reportSlotsBoundToNoStation();
+    reportKeysHeldElsewhere({0, 1, 2, 3, 4});
     rebuildMenu();
-    openInstanceCommands();
+    // Only now: a command of a later start never meets a half-started program.
+    if (services_.instanceCommands) {
+        outsideCommands_->openInstanceCommands(*services_.instanceCommands);
+    }
 }
 
 void MenuManager::performAction(const std::string& action, const MenuItem& sender) {
@@ -102,49 +114,23 @@ void MenuManager::performAction(const std::string& action, const MenuItem& sende
 
 void MenuManager::rebuildMenu() {
     updateStatusIcon();
-    auto menu = std::make_unique<Menu>();
-    for (const OndoChannel& channel : OndoChannel::nationalChannels()) {
-        menu->addItem(channelMenuItem(channel));
+    statusItem_->setMenu(
+        buildMenu(channels_, menuState(), *services_.strings, {weakSelf(), updaterController_}));
+}
+
+// The truth the menu shows, read afresh for every build.
+MenuState MenuManager::menuState() {
+    MenuState state;
+    if (const auto& current = audioPlayer_->currentChannel()) {
+        state.currentChannelId = current->id();
     }
-    menu->addItem(MenuItem::separatorItem());
-
-    for (Network network : OndoChannel::regionalNetworks()) {
-        const std::vector<OndoChannel> stations = OndoChannel::channels(network);
-        if (stations.empty()) {
-            continue;
-        }
-        auto heading =
-            std::make_unique<MenuItem>(std::string(network.rawValue()), std::nullopt, "");
-        auto submenu = std::make_unique<Menu>();
-        for (const OndoChannel& channel : stations) {
-            submenu->addItem(channelMenuItem(channel));
-        }
-        heading->setSubmenu(std::move(submenu));
-        menu->addItem(std::move(heading));
+    state.slotIds = hotkeyManager_->channelIds();
+    for (int slot = 0; slot < HotkeyManager::slotCount; ++slot) {
+        state.slotKeys.push_back(hotkeyManager_->keyBindingForSlot(slot));
     }
-    menu->addItem(MenuItem::separatorItem());
-
-    auto launchAtLogin = std::make_unique<MenuItem>(
-        services_.strings->localizedString("launch_at_login"), "toggleLaunchAtLogin", "");
-    launchAtLogin->setTarget(weakSelf());
-    launchAtLogin->setState(services_.loginItems->status() == LoginItemService::statusEnabled
-                                ? MenuItem::stateOn
-                                : MenuItem::stateOff);
-    menu->addItem(std::move(launchAtLogin));
-
-    menu->addItem(hotkeySubmenuItem());
-
-    auto checkForUpdates = std::make_unique<MenuItem>(
-        services_.strings->localizedString("check_for_updates"), "checkForUpdates:", "");
-    checkForUpdates->setTarget(updaterController_);
-    menu->addItem(std::move(checkForUpdates));
-    menu->addItem(MenuItem::separatorItem());
-
-    // No target: the application ends the program.
-    menu->addItem(
-        std::make_unique<MenuItem>(services_.strings->localizedString("quit"), "terminate:", "q"));
-
-    statusItem_->setMenu(std::move(menu));
+    state.canEditKeys = hotkeyManager_->canEditKeyBindings();
+    state.launchAtLogin = services_.loginItems->status() == LoginItemService::statusEnabled;
+    return state;
 }
 
 // A menu that a later change replaces before anyone could see it is not built:
@@ -166,62 +152,6 @@ void MenuManager::setNeedsRebuild() {
     });
 }
 
-std::unique_ptr<MenuItem> MenuManager::hotkeySubmenuItem() {
-    const std::string none = services_.strings->localizedString("hotkey_none");
-    auto shortcutsItem = std::make_unique<MenuItem>(
-        services_.strings->localizedString("keyboard_shortcuts"), std::nullopt, "");
-    auto shortcuts = std::make_unique<Menu>();
-    for (int slot = 0; slot < HotkeyManager::slotCount; ++slot) {
-        const std::optional<std::string> id = hotkeyManager_->channelIdForSlot(slot);
-        const std::optional<std::size_t> bound =
-            id ? findChannelIndex(channels_, *id) : std::nullopt;
-        const std::string slotName = bound ? channels_[*bound].name() : none;
-
-        auto slotItem =
-            std::make_unique<MenuItem>(slotKeyName(slot) + ": " + slotName, std::nullopt, "");
-        auto slotMenu = std::make_unique<Menu>();
-
-        auto clear = std::make_unique<MenuItem>(none, "assignHotkey:", "");
-        clear->setTarget(weakSelf());
-        clear->setTag(slot * slotTagMultiplier);
-        if (!id) {
-            clear->setState(MenuItem::stateOn);
-        }
-        slotMenu->addItem(std::move(clear));
-        slotMenu->addItem(MenuItem::separatorItem());
-
-        for (std::size_t index = 0; index < channels_.size(); ++index) {
-            auto entry = std::make_unique<MenuItem>(channels_[index].name(), "assignHotkey:", "");
-            entry->setTarget(weakSelf());
-            entry->setTag(slot * slotTagMultiplier + static_cast<int>(index) + 1);
-            if (id && *id == channels_[index].id()) {
-                entry->setState(MenuItem::stateOn);
-            }
-            slotMenu->addItem(std::move(entry));
-        }
-        slotItem->setSubmenu(std::move(slotMenu));
-        shortcuts->addItem(std::move(slotItem));
-    }
-    if (hotkeyManager_->canEditKeyBindings()) {
-        auto edit = std::make_unique<MenuItem>(
-            services_.strings->localizedString("edit_hotkey_bindings"), "editHotkeyBindings", "");
-        edit->setTarget(weakSelf());
-        shortcuts->addItem(std::move(edit));
-    }
-    shortcutsItem->setSubmenu(std::move(shortcuts));
-    return shortcutsItem;
-}
-
-// The key that plays a slot as the desktop names it ("Alt+1", "Ctrl+Alt+1"), or
-// "Shortcut 1" while no key does.
-std::string MenuManager::slotKeyName(int slot) {
-    const HotKeyBinding binding = hotkeyManager_->keyBindingForSlot(slot);
-    if (!binding.description.empty()) {
-        return binding.description;
-    }
-    return fillIn(services_.strings->localizedString("hotkey_slot"), std::to_string(slot + 1));
-}
-
 // A binding to an id that names no station (a hand edit, a station that was
 // renamed) would make its key do nothing without a word.
 void MenuManager::reportSlotsBoundToNoStation() {
@@ -232,9 +162,32 @@ void MenuManager::reportSlotsBoundToNoStation() {
         const std::optional<std::string> id = hotkeyManager_->channelIdForSlot(slot);
         if (id && !findChannelIndex(channels_, *id)) {
             const std::string text = services_.strings->localizedString("slot_bound_to_no_station");
-            services_.problems->report(fillIn(fillIn(text, slotKeyName(slot)), *id));
+            services_.problems->report(
+                fillIn(fillIn(text, slotKeyName(hotkeyManager_->keyBindingForSlot(slot), slot,
+                                                *services_.strings)),
+                       *id));
         }
     }
+}
+
+// A key another program grabbed first plays nothing here, and started at login
+// the program has nobody reading its stderr.
+void MenuManager::reportKeysHeldElsewhere(const std::vector<int>& slots) {
+    std::vector<int> held;
+    std::copy_if(slots.begin(), slots.end(), std::back_inserter(held),
+                 [this](int slot) { return hotkeyManager_->keyHeldElsewhere(slot); });
+    if (held.empty() || !services_.problems) {
+        return;
+    }
+    std::string keys;
+    for (int slot : held) {
+        keys += (keys.empty() ? "" : ", ") + hotkeyManager_->keyName(slot);
+    }
+    LocalizedStrings& strings = *services_.strings;
+    services_.problems->report(
+        held.size() == 1 ? fillIn(fillIn(strings.localizedString("key_held_elsewhere"), keys),
+                                  std::to_string(held.front() + 1))
+                         : fillIn(strings.localizedString("keys_held_elsewhere"), keys));
 }
 
 // A listener who opens the menu is about to choose: the connections the choice
@@ -274,40 +227,6 @@ void MenuManager::menuDidClose() {
     }
 }
 
-std::unique_ptr<MenuItem> MenuManager::channelMenuItem(const OndoChannel& channel) {
-    auto item = std::make_unique<MenuItem>(channel.name(), "channelSelected:", "");
-    item->setTarget(weakSelf());
-    item->setTag(static_cast<int>(findChannelIndex(channels_, channel.id()).value_or(0)));
-    // Only the current station carries a check; the others show no toggle at
-    // all, so the menu reads as a list of stations rather than of settings.
-    if (const auto& current = audioPlayer_->currentChannel();
-        current && current->id() == channel.id()) {
-        item->setState(MenuItem::stateOn);
-    }
-    if (const std::optional<int> slot = hotkeyManager_->slotForChannelId(channel.id())) {
-        setKeyEquivalent(*item, hotkeyManager_->keyBindingForSlot(*slot));
-    }
-    return item;
-}
-
-// The bound key as the item's key hint, when a menu can show it: menus have no
-// sign for the Super key, and no hint beats a wrong one.
-void MenuManager::setKeyEquivalent(MenuItem& item, const HotKeyBinding& binding) {
-    if (binding.key.empty() || (binding.modifiers & cmdKey)) {
-        return;
-    }
-    std::uint32_t mask = 0;
-    const std::pair<std::uint32_t, std::uint32_t> masks[] = {
-        {optionKey, optionKeyMask}, {controlKey, controlKeyMask}, {shiftKey, shiftKeyMask}};
-    for (const auto& [bit, keyMask] : masks) {
-        if (binding.modifiers & bit) {
-            mask |= keyMask;
-        }
-    }
-    item.setKeyEquivalent(binding.key);
-    item.setKeyEquivalentModifierMask(mask);
-}
-
 // --- Actions ----------------------------------------------------------------
 
 void MenuManager::channelSelected(const MenuItem& sender) {
@@ -315,18 +234,7 @@ void MenuManager::channelSelected(const MenuItem& sender) {
     if (index < 0 || static_cast<std::size_t>(index) >= channels_.size()) {
         return;
     }
-    playOrToggle(channels_[index]);
-}
-
-void MenuManager::playOrToggle(const OndoChannel& channel) {
-    const auto& current = audioPlayer_->currentChannel();
-    if (!current || current->id() != channel.id()) {
-        audioPlayer_->play(channel);
-    } else if (audioPlayer_->isPlaying()) {
-        audioPlayer_->pause();
-    } else {
-        audioPlayer_->resume();
-    }
+    chooseStation(*audioPlayer_, channels_[index]);
 }
 
 void MenuManager::assignHotkey(const MenuItem& sender) {
@@ -345,6 +253,7 @@ void MenuManager::assignHotkey(const MenuItem& sender) {
     if (!hotkeyManager_->setChannelForSlot(id, slot)) {
         reportNotSaved("shortcut_not_saved", services_.settings->lastWriteProblem());
     }
+    reportKeysHeldElsewhere({slot});
     setNeedsRebuild(); // shows what is really stored
 }
 
@@ -357,108 +266,7 @@ void MenuManager::hotkeyTriggered(int slot) {
     if (!index) {
         return;
     }
-    playOrToggle(channels_[*index]);
-}
-
-// --- Commands from outside the menu --------------------------------------------
-
-void MenuManager::installRemoteCommands() {
-    if (!services_.remoteCommands) {
-        return;
-    }
-    using Status = RemoteCommandHandlerStatus;
-    for (const auto& [command, step] :
-         {std::pair{RemoteCommand::nextTrack, 1}, std::pair{RemoteCommand::previousTrack, -1}}) {
-        services_.remoteCommands->addHandler(command, [weak = self_, step = step] {
-            auto strong = weak.lock();
-            return strong && strong->stepStation(step) ? Status::success : Status::commandFailed;
-        });
-    }
-}
-
-void MenuManager::openInstanceCommands() {
-    if (!services_.instanceCommands) {
-        return;
-    }
-    using Status = RemoteCommandHandlerStatus;
-    auto result = [](bool done) { return done ? Status::success : Status::commandFailed; };
-    services_.instanceCommands->open({
-        .selectChannel =
-            [weak = self_, result](const std::string& id) {
-                auto strong = weak.lock();
-                return result(strong && strong->selectChannel(id));
-            },
-        .pressSlot =
-            [weak = self_, result](int slot) {
-                auto strong = weak.lock();
-                return result(strong && strong->pressSlot(slot));
-            },
-        .status =
-            [weak = self_] {
-                auto strong = weak.lock();
-                return strong ? strong->playerStatus() : PlayerStatus{};
-            },
-    });
-}
-
-// As choosing the station's item in the menu.
-bool MenuManager::selectChannel(const std::string& id) {
-    const std::optional<std::size_t> index = findChannelIndex(channels_, id);
-    if (!index) {
-        return false;
-    }
-    playOrToggle(channels_[*index]);
-    return true;
-}
-
-// As pressing the slot's hot key; false when the press would find no station.
-bool MenuManager::pressSlot(int slot) {
-    if (slot < 0 || slot >= HotkeyManager::slotCount) {
-        return false;
-    }
-    const std::optional<std::string> id = hotkeyManager_->channelIdForSlot(slot);
-    if (!id || !findChannelIndex(channels_, *id)) {
-        return false;
-    }
-    hotkeyManager_->handleHotkey(slot);
-    return true;
-}
-
-// Next and Previous: from the current station to the one steppedChannelIndex
-// names, as choosing it in the menu. A step always ends with the target playing:
-// a step that lands on the current station (one preset) resumes it when paused
-// and leaves it playing rather than pausing it as a second click would.
-bool MenuManager::stepStation(int step) {
-    const auto& current = audioPlayer_->currentChannel();
-    if (!current) {
-        return false; // nothing to step from
-    }
-    std::vector<std::optional<std::string>> slotIds;
-    for (int slot = 0; slot < HotkeyManager::slotCount; ++slot) {
-        slotIds.push_back(hotkeyManager_->channelIdForSlot(slot));
-    }
-    const std::optional<std::size_t> target =
-        steppedChannelIndex(channels_, slotIds, current->id(), step);
-    if (!target) {
-        return false;
-    }
-    if (channels_[*target].id() == current->id() && audioPlayer_->isPlaying()) {
-        return true;
-    }
-    playOrToggle(channels_[*target]);
-    return true;
-}
-
-PlayerStatus MenuManager::playerStatus() const {
-    PlayerStatus status;
-    if (const auto& current = audioPlayer_->currentChannel()) {
-        status.state =
-            audioPlayer_->isPlaying() ? PlayerStatus::State::playing : PlayerStatus::State::paused;
-        status.channelId = current->id();
-        status.channelName = current->name();
-        status.songTitle = audioPlayer_->streamTitle();
-    }
-    return status;
+    chooseStation(*audioPlayer_, channels_[*index]);
 }
 
 void MenuManager::toggleLaunchAtLogin() {
@@ -508,7 +316,8 @@ StatusToolTip MenuManager::statusToolTip() {
     } else if (audioPlayer_->streamCondition() == AudioPlayer::StreamCondition::reconnecting) {
         condition = services_.strings->localizedString("reconnecting");
     } else if (const auto& failure = audioPlayer_->streamFailure()) {
-        condition = describeStreamFailure(*failure, *services_.strings);
+        condition = describeStationFailure(*failure, *current, *services_.strings,
+                                           services_.streamAddressHelp);
     } else if (audioPlayer_->isPlaying()) {
         condition = audioPlayer_->streamTitle();
     }
@@ -516,27 +325,12 @@ StatusToolTip MenuManager::statusToolTip() {
 }
 
 std::vector<Rect> MenuManager::menuBarIconParts(const std::string& flagText) {
-    const Size flagSize = services_.graphics->sizeOfText(flagText, Font{14.0});
-    const double height = flagSize.height <= 12.0 ? 12.0 : flagSize.height;
-    return {{flagSize.width + 2.0, (height - 12.0) * 0.5, 12.0, 12.0},
-            {0.0, (height - flagSize.height) * 0.5, flagSize.width, flagSize.height}};
+    const StatusPictureLayout layout = statusPictureLayout(*services_.graphics, flagText);
+    return {layout.symbol, layout.flag};
 }
 
 std::shared_ptr<Image> MenuManager::menuBarIcon(const std::string& flagText) {
-    Graphics& graphics = *services_.graphics;
-    const Font font{14.0};
-    const Size flagSize = graphics.sizeOfText(flagText, font);
-    const std::shared_ptr<Image> symbol = graphics.imageWithSystemSymbolName(antennaSymbolName);
-    const double height = flagSize.height <= 12.0 ? 12.0 : flagSize.height;
-    std::shared_ptr<Image> image = graphics.makeImage({flagSize.width + 14.0, height});
-    image->lockFocus();
-    image->drawText(flagText, {0.0, (height - flagSize.height) * 0.5}, font);
-    if (symbol) {
-        image->drawImage(*symbol, {flagSize.width + 2.0, (height - 12.0) * 0.5, 12.0, 12.0});
-    }
-    image->unlockFocus();
-    image->setTemplate(false);
-    return image;
+    return drawStatusPicture(*services_.graphics, flagText, antennaSymbolName);
 }
 
 } // namespace tunora

@@ -2,7 +2,10 @@
 
 #include "core/catalogue/OndoChannel.h"
 #include "core/hotkeys/HotkeyManager.h"
+#include "core/menu/MenuModel.h"
+#include "core/menu/OutsideCommands.h"
 #include "core/playback/AudioPlayer.h"
+#include "core/playback/StreamFailureText.h"
 #include "platform/ConnectionWarmer.h"
 #include "platform/InstanceCommandCenter.h"
 #include "platform/LocalizedStrings.h"
@@ -50,9 +53,10 @@ class MenuManager : public ActionTarget {
         // Where problems found at start (a shortcut bound to no station) are
         // told; none: not told.
         std::shared_ptr<ProblemLog> problems = {};
+        // Where a station without an address gets one, for the hint that says so.
+        StreamAddressHelp streamAddressHelp = {};
     };
 
-    static constexpr int slotTagMultiplier = 100000;
     static constexpr const char* flag = "\U0001F1E9\U0001F1EA";
     static constexpr const char* antennaSymbolName = "antenna.radiowaves.left.and.right";
 
@@ -82,11 +86,9 @@ class MenuManager : public ActionTarget {
     void menuOpening(const Menu& opening);
     void menuDidClose();
     void setNeedsRebuild();
-    std::unique_ptr<MenuItem> channelMenuItem(const OndoChannel& channel);
-    std::unique_ptr<MenuItem> hotkeySubmenuItem();
-    std::string slotKeyName(int slot);
+    MenuState menuState();
     void reportSlotsBoundToNoStation();
-    static void setKeyEquivalent(MenuItem& item, const HotKeyBinding& binding);
+    void reportKeysHeldElsewhere(const std::vector<int>& slots);
     void updateStatusIcon();
     StatusToolTip statusToolTip();
     void channelSelected(const MenuItem& sender);
@@ -94,13 +96,6 @@ class MenuManager : public ActionTarget {
     void hotkeyTriggered(int slot);
     void toggleLaunchAtLogin();
     void reportNotSaved(const std::string& whatKey, const std::string& problem);
-    void playOrToggle(const OndoChannel& channel);
-    void installRemoteCommands();
-    void openInstanceCommands();
-    bool selectChannel(const std::string& id);
-    bool pressSlot(int slot);
-    bool stepStation(int step);
-    PlayerStatus playerStatus() const;
     std::weak_ptr<ActionTarget> weakSelf();
 
     std::shared_ptr<HotkeyManager> hotkeyManager_;
@@ -109,6 +104,7 @@ class MenuManager : public ActionTarget {
     std::shared_ptr<AudioPlayer> audioPlayer_;
     std::shared_ptr<UpdateController> updaterController_;
     Services services_;
+    std::shared_ptr<OutsideCommands> outsideCommands_;
     std::weak_ptr<MenuManager> self_;
     bool rebuildPending_ = false;
 };

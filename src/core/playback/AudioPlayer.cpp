@@ -22,7 +22,11 @@ void AudioPlayer::play(const OndoChannel& channel) {
     if (player_) {
         player_->pause();
     }
+    const bool anotherChannel = !currentChannel_ || currentChannel_->id() != channel.id();
     currentChannel_ = channel;
+    if (anotherChannel && onChannelChange) {
+        onChannelChange(channel);
+    }
     title_.clear(); // a new stream says anew what it plays
     startNewChoice();
     updateNowPlaying();
@@ -42,6 +46,13 @@ void AudioPlayer::play(const OndoChannel& channel) {
     player_->play();
 }
 
+void AudioPlayer::restore(const OndoChannel& channel) {
+    currentChannel_ = channel;
+    publishNowPlayingInfo();
+    nowPlaying_->setPlaybackState(PlaybackState::paused);
+    notifyStateChange();
+}
+
 void AudioPlayer::pause() {
     if (player_) {
         player_->pause();
@@ -54,6 +65,12 @@ void AudioPlayer::pause() {
 }
 
 void AudioPlayer::resume() {
+    if (!player_ && currentChannel_) {
+        // Restored at start and never played: there is no stream to continue.
+        const OndoChannel channel = *currentChannel_;
+        play(channel);
+        return;
+    }
     startNewChoice();
     if (player_) {
         player_->play();
@@ -71,12 +88,16 @@ void AudioPlayer::updateNowPlaying() {
     if (!currentChannel_) {
         return;
     }
+    publishNowPlayingInfo();
+    nowPlaying_->setPlaybackState(PlaybackState::playing);
+}
+
+void AudioPlayer::publishNowPlayingInfo() {
     nowPlaying_->setNowPlayingInfo({
         {nowplaying::isLiveStream, true},
         {nowplaying::title, currentChannel_->name()},
         {nowplaying::artist, std::string(currentChannel_->network().rawValue())},
     });
-    nowPlaying_->setPlaybackState(PlaybackState::playing);
 }
 
 void AudioPlayer::setVolume(double volume) {

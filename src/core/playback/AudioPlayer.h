@@ -32,7 +32,12 @@ class AudioPlayer {
 
     // Starts channel from scratch (also when it is the current one).
     void play(const OndoChannel& channel);
+    // Makes channel the current station without playing it, as if it had been
+    // paused: published as paused, and play, play/pause, Next and Previous go
+    // on from it. For the station the listener chose before the program started.
+    void restore(const OndoChannel& channel);
     void pause();
+    // Continues the paused stream; starts the current station when it has none.
     void resume();
 
     bool isPlaying() const;
@@ -60,6 +65,9 @@ class AudioPlayer {
     // Called when the volume changed, from the desktop or from the program.
     std::function<void(double)> onVolumeChange;
 
+    // Called when another station becomes the current one by play.
+    std::function<void(const OndoChannel&)> onChannelChange;
+
     // Called once per choice of a station (play or resume) whose stream fails.
     std::function<void(const OndoChannel&, const StreamFailure&)> onStreamFailure;
 
@@ -71,6 +79,7 @@ class AudioPlayer {
                 std::shared_ptr<NowPlayingCenter> nowPlaying);
     void setupRemoteCommands(RemoteCommandCenter& commands);
     void notifyStateChange();
+    void publishNowPlayingInfo();
     void startNewChoice();
     void streamEventOccurred(const StreamEvent& event);
 

@@ -42,6 +42,21 @@ std::string describeStreamFailure(const StreamFailure& failure, LocalizedStrings
     return fillIn(strings.localizedString(keyFor(failure.reason)), std::to_string(failure.detail));
 }
 
+std::string describeStationFailure(const StreamFailure& failure, const OndoChannel& station,
+                                   LocalizedStrings& strings, const StreamAddressHelp& help) {
+    if (failure.reason != StreamFailure::Reason::hostNotConfigured) {
+        return describeStreamFailure(failure, strings);
+    }
+    if (help.hostsFileIgnored) {
+        return fillIn(strings.localizedString("failure_hosts_file_ignored"), help.hostsFile);
+    }
+    std::string text = strings.localizedString("failure_host_not_configured");
+    for (const std::string& value : {help.hostsFile, station.id(), station.streamURL().host()}) {
+        text = fillIn(std::move(text), value);
+    }
+    return text;
+}
+
 std::string stationCannotBePlayed(const std::string& stationName, LocalizedStrings& strings) {
     return fillIn(strings.localizedString("station_cannot_be_played"), stationName);
 }

@@ -24,6 +24,7 @@ struct Options {
     gboolean next = FALSE;
     gboolean previous = FALSE;
     gboolean status = FALSE;
+    gboolean quit = FALSE;
 
     Options() = default;
     Options(const Options&) = delete;
@@ -40,13 +41,24 @@ bool usageError(const std::string& problem) {
     return false;
 }
 
+// Station names are UTF-8 whatever the locale says (a C locale calls itself
+// ASCII); only a name that is not UTF-8 is read in the locale's character set,
+// and one that is neither stays as given, to match no station.
+std::string stationNameAsUtf8(const char* given) {
+    if (g_utf8_validate(given, -1, nullptr)) {
+        return given;
+    }
+    const GCharPtr converted(g_locale_to_utf8(given, -1, nullptr, nullptr, nullptr));
+    return converted ? converted.get() : given;
+}
+
 // The one command for the running program the options name, if any; false
 // (after saying why) when they name more than one or a slot that does not exist.
 bool chooseCommand(const Options& options, CommandLine& result) {
     using Kind = ForwardedCommand::Kind;
     std::vector<ForwardedCommand> given;
     if (options.station != nullptr) {
-        given.push_back({Kind::station, options.station, 0});
+        given.push_back({Kind::station, stationNameAsUtf8(options.station), 0});
     }
     if (options.slot != nullptr) {
         const std::string slot = options.slot;
@@ -60,7 +72,8 @@ bool chooseCommand(const Options& options, CommandLine& result) {
     for (const auto& [flag, kind] :
          {std::pair{options.toggle, Kind::toggle}, std::pair{options.play, Kind::play},
           std::pair{options.pause, Kind::pause}, std::pair{options.next, Kind::next},
-          std::pair{options.previous, Kind::previous}, std::pair{options.status, Kind::status}}) {
+          std::pair{options.previous, Kind::previous}, std::pair{options.status, Kind::status},
+          std::pair{options.quit, Kind::quit}}) {
         if (flag) {
             given.push_back({kind, "", 0});
         }
@@ -82,7 +95,9 @@ bool chooseCommand(const Options& options, CommandLine& result) {
 std::optional<CommandLine> parseCommandLine(int& argc, char**& argv) {
     Options options;
     const GOptionEntry entries[] = {
-        {"station", 0, 0, G_OPTION_ARG_STRING, &options.station,
+        // Taken as the bytes given: GOption would convert a string from the
+        // locale's character set and refuse "MDR Thüringen" in the C locale of cron.
+        {"station", 0, 0, G_OPTION_ARG_FILENAME, &options.station,
          N_("Choose a station in the running Tunora, as in its menu, by its id or exact name "
             "(see --list-stations)"),
          N_("STATION")},
@@ -98,6 +113,8 @@ std::optional<CommandLine> parseCommandLine(int& argc, char**& argv) {
          N_("Play the previous station of the shortcuts"), nullptr},
         {"status", 0, 0, G_OPTION_ARG_NONE, &options.status,
          N_("Print the state, station id, station name and song title, tab-separated"), nullptr},
+        {"quit", 0, 0, G_OPTION_ARG_NONE, &options.quit,
+         N_("End the running Tunora, as Quit in its menu does"), nullptr},
         {"list-stations", 0, 0, G_OPTION_ARG_NONE, &options.listStations,
          N_("Print every station with its stream address and exit"), nullptr},
         {"version", 0, 0, G_OPTION_ARG_NONE, &options.version, N_("Print the version and exit"),
@@ -115,8 +132,9 @@ std::optional<CommandLine> parseCommandLine(int& argc, char**& argv) {
     g_option_context_set_description(
         context.get(),
         GettextStrings::translate(
-            N_("The options from --station to --status go to the Tunora running in this "
-               "session, which is started first when none runs (not for --status).\n"
+            N_("The options from --station to --quit go to the Tunora running in this "
+               "session, which is started first when none runs (not for --status "
+               "or --quit).\n"
                "Exit status: 0 done, 1 it cannot be done, 2 wrong options, "
                "3 no Tunora runs (--status)."))
             .c_str());

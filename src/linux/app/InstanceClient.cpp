@@ -34,6 +34,8 @@ const char* methodName(Kind kind) {
         return "Next";
     case Kind::previous:
         return "Previous";
+    case Kind::quit:
+        return "Quit";
     case Kind::status:
         break;
     }
@@ -192,6 +194,37 @@ bool startInstance(GDBusConnection* bus, std::string& problem) {
     return false;
 }
 
+// Waits until the program that owned the name has ended (its connection, and
+// with it the name, go when the process does), so that a start right after
+// finds no Tunora running.
+bool waitUntilEnded(GDBusConnection* bus) {
+    MainLoopPtr loop(g_main_loop_new(nullptr, FALSE));
+    bool ended = false;
+    struct Watch {
+        GMainLoop* loop;
+        bool* ended;
+    } watch{loop.get(), &ended};
+    const guint watcher = g_bus_watch_name_on_connection(
+        bus, InstanceCommandServer::busName, G_BUS_NAME_WATCHER_FLAGS_NONE, nullptr,
+        [](GDBusConnection*, const gchar*, gpointer data) {
+            auto* watch = static_cast<Watch*>(data);
+            *watch->ended = true;
+            g_main_loop_quit(watch->loop);
+        },
+        &watch, nullptr);
+    GSourceId deadline;
+    deadline.reset(g_timeout_add_seconds(
+        answerSeconds,
+        [](gpointer data) -> gboolean {
+            g_main_loop_quit(static_cast<GMainLoop*>(data));
+            return G_SOURCE_CONTINUE;
+        },
+        loop.get()));
+    g_main_loop_run(loop.get());
+    g_bus_unwatch_name(watcher);
+    return ended;
+}
+
 } // namespace
 
 int forwardCommand(const ForwardedCommand& command) {
@@ -205,6 +238,9 @@ int forwardCommand(const ForwardedCommand& command) {
     }
     Answer answer = call(bus.get(), command);
     if (answer.outcome == Outcome::absent) {
+        if (command.kind == Kind::quit) {
+            return commandDone; // none runs: nothing to end, and none is started for it
+        }
         if (command.kind == Kind::status) {
             // The state column's word for it: scripts read one line either way.
             std::cout << "not running\n";
@@ -218,6 +254,10 @@ int forwardCommand(const ForwardedCommand& command) {
     }
     switch (answer.outcome) {
     case Outcome::done:
+        if (command.kind == Kind::quit && !waitUntilEnded(bus.get())) {
+            answer.problem = GettextStrings::translate(N_("Tunora did not answer in time"));
+            break;
+        }
         return commandDone;
     case Outcome::unanswered:
     case Outcome::absent:

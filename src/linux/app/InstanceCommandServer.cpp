@@ -15,6 +15,7 @@ constexpr const char* introspection = R"(<node>
     <method name="Pause"/>
     <method name="Next"/>
     <method name="Previous"/>
+    <method name="Quit"/>
     <method name="Status">
       <arg direction="out" name="State" type="s"/>
       <arg direction="out" name="StationId" type="s"/>
@@ -117,6 +118,11 @@ void InstanceCommandServer::onMethodCall(GDBusConnection*, const gchar*, const g
     const std::string name(method);
     if (name == "Status") {
         return server->status(invocation);
+    }
+    if (name == "Quit" && server->quit_) {
+        g_dbus_method_invocation_return_value(invocation, nullptr);
+        server->quit_(); // the loop ends, and the answer goes out before the process does
+        return;
     }
     auto status = RemoteCommandHandlerStatus::commandFailed;
     if (const auto media = mediaMethods().find(name); media != mediaMethods().end()) {

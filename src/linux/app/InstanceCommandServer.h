@@ -29,6 +29,8 @@ class InstanceCommandServer : public InstanceCommandCenter, public RemoteCommand
 
     void open(Handlers handlers) override;
     void addHandler(RemoteCommand command, Handler handler) override;
+    // What "tunora --quit" does: ends the program, after the answer has gone.
+    void setQuitHandler(std::function<void()> quit) { quit_ = std::move(quit); }
 
   private:
     static void onBusAcquired(GDBusConnection* connection, const gchar* name, gpointer self);
@@ -39,6 +41,7 @@ class InstanceCommandServer : public InstanceCommandCenter, public RemoteCommand
     void status(GDBusMethodInvocation* invocation) const;
 
     Handlers handlers_;
+    std::function<void()> quit_;
     std::map<RemoteCommand, std::vector<Handler>> commands_;
     guint ownerId_ = 0;
     GObjectPtr<GDBusConnection> connection_;

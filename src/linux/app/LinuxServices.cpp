@@ -48,10 +48,13 @@ void runWhenIdle(std::function<void()> work) {
 
 } // namespace
 
-AppDelegate::Services makeLinuxServices(ActionTarget& application,
+AppDelegate::Services makeLinuxServices(Application& application,
                                         const LinuxServiceOptions& options) {
     auto mpris = std::make_shared<MprisService>();
     auto instanceCommands = std::make_shared<InstanceCommandServer>();
+    // Quit in the menu, over MPRIS and from "tunora --quit" end the program alike.
+    mpris->setQuitHandler([&application] { application.terminate(); });
+    instanceCommands->setQuitHandler([&application] { application.terminate(); });
     auto trayCommands = std::make_shared<TrayMediaCommands>();
     auto remoteCommands = std::make_shared<RemoteCommandFanOut>(
         std::vector<std::shared_ptr<RemoteCommandCenter>>{mpris, instanceCommands, trayCommands});
@@ -104,6 +107,7 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
                 .runWhenIdle = runWhenIdle,
                 .warmer = std::make_shared<Preconnector>(http, nullptr),
                 .problems = problems,
+                .streamAddressHelp = options.streamAddressHelp,
             },
     };
 }

@@ -17,12 +17,15 @@ struct LinuxServiceOptions {
     std::string version;
     // Empty: no update checks.
     std::string updateFeedUrl;
+    // Where stations without an address get one, as the listener's file stands.
+    StreamAddressHelp streamAddressHelp = {};
 
     static LinuxServiceOptions forThisUser(std::string version);
 };
 
 // Every adapter the program runs on, wired as the application delegate wants them.
-AppDelegate::Services makeLinuxServices(ActionTarget& application,
+// The application outlives them: Quit from MPRIS or the command line ends it.
+AppDelegate::Services makeLinuxServices(Application& application,
                                         const LinuxServiceOptions& options);
 
 } // namespace tunora

@@ -13,10 +13,10 @@ namespace {
 
 constexpr std::uintmax_t maximumHostsFileSize = 64 * 1024;
 
-StreamOriginOverrides everyHostOn(const StreamOrigin& origin) {
-    StreamOriginOverrides overrides;
+StreamAddressOverrides everyHostOn(const StreamOrigin& origin) {
+    StreamAddressOverrides overrides;
     for (const std::string& host : builtInStreamHosts()) {
-        overrides.emplace(host, origin);
+        overrides.hosts.emplace(host, origin);
     }
     return overrides;
 }
@@ -55,30 +55,56 @@ nlohmann::json parseJson(const std::string& contents) {
     }
 }
 
-StreamOriginOverrides parseHostsFile(const std::string& contents) {
+StreamOrigin originFor(const std::string& host, const nlohmann::json& value) {
+    const auto origin =
+        value.is_string() ? StreamOrigin::parse(value.get<std::string>()) : std::nullopt;
+    if (!origin) {
+        throw std::runtime_error(
+            fillIn(GettextStrings::translate(
+                       N_("the origin for \u201c{}\u201d is not of the form http(s)://host[:port] "
+                          "(a whole stream address goes under a station id)")),
+                   host));
+    }
+    return *origin;
+}
+
+// A whole address, under the rules of an origin: http or https, a host with no
+// user name or password, and a path; no fragment.
+StreamUrl stationUrlFor(const std::string& id, const nlohmann::json& value) {
+    std::optional<StreamUrl> url;
+    if (value.is_string() &&
+        value.get_ref<const std::string&>().size() <= maximumStationUrlLength) {
+        url = StreamUrl::parse(value.get<std::string>());
+    }
+    if (!url) {
+        throw std::runtime_error(
+            fillIn(GettextStrings::translate(
+                       N_("the address for \u201c{}\u201d is not an http(s):// address "
+                          "of at most 2048 characters without a user name")),
+                   id));
+    }
+    return *url;
+}
+
+StreamAddressOverrides parseHostsFile(const std::string& contents) {
     const nlohmann::json document = parseJson(contents);
     if (!document.is_object()) {
         throw std::runtime_error(GettextStrings::translate(
-            N_("it is not a JSON object mapping built-in hosts to origins")));
+            N_("it is not a JSON object mapping built-in hosts and station ids to addresses")));
     }
     const std::vector<std::string> knownHosts = builtInStreamHosts();
-    StreamOriginOverrides overrides;
-    for (const auto& [host, value] : document.items()) {
-        if (std::find(knownHosts.begin(), knownHosts.end(), host) == knownHosts.end()) {
-            throw std::runtime_error(
-                fillIn(GettextStrings::translate(N_("\u201c{}\u201d is not a built-in stream host "
-                                                    "(tunora --list-stations shows them)")),
-                       host));
-        }
-        const auto origin =
-            value.is_string() ? StreamOrigin::parse(value.get<std::string>()) : std::nullopt;
-        if (!origin) {
+    StreamAddressOverrides overrides;
+    for (const auto& [key, value] : document.items()) {
+        if (std::find(knownHosts.begin(), knownHosts.end(), key) != knownHosts.end()) {
+            overrides.hosts.emplace(key, originFor(key, value));
+        } else if (isBuiltInChannelId(key)) {
+            overrides.stations.emplace(key, stationUrlFor(key, value));
+        } else {
             throw std::runtime_error(fillIn(
-                GettextStrings::translate(
-                    N_("the origin for \u201c{}\u201d is not of the form http(s)://host[:port]")),
-                host));
+                GettextStrings::translate(N_("\u201c{}\u201d is neither a built-in stream host nor "
+                                             "a station id (tunora --list-stations shows both)")),
+                key));
         }
-        overrides.emplace(host, *origin);
     }
     return overrides;
 }
@@ -88,6 +114,7 @@ StreamOriginOverrides parseHostsFile(const std::string& contents) {
 StreamOriginConfig loadStreamOriginConfig(const std::optional<std::string>& environmentOrigin,
                                           const std::filesystem::path& hostsFile) {
     StreamOriginConfig config;
+    config.hostsFile = hostsFile;
     if (environmentOrigin) {
         if (auto origin = StreamOrigin::parse(*environmentOrigin)) {
             config.overrides = everyHostOn(*origin);
@@ -103,6 +130,7 @@ StreamOriginConfig loadStreamOriginConfig(const std::optional<std::string>& envi
             config.overrides = parseHostsFile(*contents);
         }
     } catch (const std::exception& error) {
+        config.hostsFileIgnored = true;
         config.problems.push_back(
             fillIn(fillIn(GettextStrings::translate(N_("{} is ignored: {}")), hostsFile.string()),
                    error.what()));

@@ -1,5 +1,7 @@
 #include "linux/hotkeys/HotkeyDispatch.h"
 
+#include "linux/hotkeys/TriggerDescription.h"
+
 #include <algorithm>
 
 namespace tunora {
@@ -74,6 +76,11 @@ OSStatus HotkeyDispatch::getEventParameter(EventRef event, std::uint32_t name,
 
 HotKeyBinding HotkeyDispatch::hotKeyBinding(EventHotKeyRef ref) {
     return ref != nullptr ? ref->binding : HotKeyBinding{};
+}
+
+std::string HotkeyDispatch::hotKeyName(std::uint32_t keyCode, std::uint32_t modifiers) {
+    const auto digit = digitForKeyCode(keyCode);
+    return digit ? keyLabel(modifiers, std::string(1, *digit)) : std::string();
 }
 
 void HotkeyDispatch::setHotKeyBindingsChangedHandler(std::function<void()> handler) {

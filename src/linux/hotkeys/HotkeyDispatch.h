@@ -32,6 +32,7 @@ class HotkeyDispatch : public HotkeyEventServices {
     OSStatus getEventParameter(EventRef event, std::uint32_t name, std::uint32_t desiredType,
                                EventHotKeyID& out) override;
     HotKeyBinding hotKeyBinding(EventHotKeyRef ref) override;
+    std::string hotKeyName(std::uint32_t keyCode, std::uint32_t modifiers) override;
     void setHotKeyBindingsChangedHandler(std::function<void()> handler) override;
     bool canEditHotKeyBindings() override { return false; }
     void editHotKeyBindings() override {}

@@ -125,6 +125,15 @@ OSStatus PortalHotkeyEventServices::registerEventHotKey(std::uint32_t keyCode,
     return noErr;
 }
 
+// The portal has no call that removes a shortcut: the desktop keeps it, and its
+// presses are no longer passed on.
+OSStatus PortalHotkeyEventServices::unregisterEventHotKey(EventHotKeyRef ref) {
+    const auto removed =
+        std::erase_if(shortcuts_, [ref](const auto& shortcut) { return shortcut.get() == ref; });
+    presses_.clear(); // they may name the shortcut just removed
+    return removed != 0 ? noErr : eventInternalErr;
+}
+
 bool PortalHotkeyEventServices::canEditHotKeyBindings() {
     return version_ >= 2 && !session_.empty();
 }

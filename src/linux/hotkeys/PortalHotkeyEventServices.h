@@ -49,6 +49,10 @@ class PortalHotkeyEventServices : public HotkeyDispatch {
     OSStatus registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers, EventHotKeyID id,
                                  EventTargetRef target, std::uint32_t options,
                                  EventHotKeyRef* outRef) override;
+    OSStatus unregisterEventHotKey(EventHotKeyRef ref) override;
+    // The desktop binds the keys, may ask first, and lists the shortcuts in its
+    // settings, where the listener frees or changes them.
+    bool registrationsGrabKeys() override { return false; }
     // Portals of GlobalShortcuts version 2 and later open the desktop's settings.
     bool canEditHotKeyBindings() override;
     void editHotKeyBindings() override;

@@ -5,6 +5,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
+#include <algorithm>
 #include <array>
 #include <glib-unix.h>
 #include <optional>
@@ -114,31 +115,22 @@ OSStatus X11HotkeyEventServices::registerEventHotKey(std::uint32_t keyCode, std:
         return eventInternalErr;
     }
 
-    const unsigned numLock = modifierMaskForKeysym(XK_Num_Lock);
-    ignoredLockMask_ = LockMask | numLock;
-    const std::array<unsigned, 4> lockVariants = {0u, LockMask, numLock, LockMask | numLock};
-    const Window root = DefaultRootWindow(display_.get());
+    ignoredLockMask_ = LockMask | modifierMaskForKeysym(XK_Num_Lock);
     bool grabbed = false;
     {
         XErrorTrap trap;
-        for (unsigned variant : lockVariants) {
-            XGrabKey(display_.get(), keycode, xModifiers | variant, root, False, GrabModeAsync,
-                     GrabModeAsync);
+        for (unsigned variant : lockVariants()) {
+            XGrabKey(display_.get(), keycode, xModifiers | variant,
+                     DefaultRootWindow(display_.get()), False, GrabModeAsync, GrabModeAsync);
         }
         grabbed = trap.succeeded(display_.get());
-        if (!grabbed) {
-            // Another client holds this combination: take back the variants we got.
-            for (unsigned variant : lockVariants) {
-                XUngrabKey(display_.get(), keycode, xModifiers | variant, root);
-            }
-            XSync(display_.get(), False);
-        }
+    }
+    if (!grabbed) {
+        ungrab(keycode, xModifiers); // another client holds it: give back the variants we got
     }
     drainEvents(); // XSync may have queued events the fd watch will not see
     if (!grabbed) {
-        g_message("another program holds the shortcut with key %s; Tunora goes without it",
-                  XKeysymToString(keysym));
-        return eventHotKeyExistsErr;
+        return eventHotKeyExistsErr; // the caller tells the listener, naming the key
     }
     auto grab = std::make_unique<Grab>();
     grab->keycode = keycode;
@@ -150,6 +142,32 @@ OSStatus X11HotkeyEventServices::registerEventHotKey(std::uint32_t keyCode, std:
     *outRef = grab.get();
     grabs_.push_back(std::move(grab));
     return noErr;
+}
+
+OSStatus X11HotkeyEventServices::unregisterEventHotKey(EventHotKeyRef ref) {
+    const auto found = std::find_if(grabs_.begin(), grabs_.end(),
+                                    [ref](const auto& grab) { return grab.get() == ref; });
+    if (found == grabs_.end()) {
+        return eventInternalErr;
+    }
+    ungrab((*found)->keycode, (*found)->modifiers);
+    grabs_.erase(found);
+    drainEvents();
+    return noErr;
+}
+
+// Every Caps Lock and Num Lock variant of a grab, and waits until the server has them.
+void X11HotkeyEventServices::ungrab(unsigned keycode, unsigned modifiers) {
+    XErrorTrap trap; // a variant that was never grabbed is no error worth a word
+    for (unsigned variant : lockVariants()) {
+        XUngrabKey(display_.get(), keycode, modifiers | variant, DefaultRootWindow(display_.get()));
+    }
+    trap.succeeded(display_.get());
+}
+
+std::array<unsigned, 4> X11HotkeyEventServices::lockVariants() const {
+    const unsigned numLock = ignoredLockMask_ & ~unsigned(LockMask);
+    return {0u, LockMask, numLock, LockMask | numLock};
 }
 
 gboolean X11HotkeyEventServices::onDisplayReadable(gint, GIOCondition condition, gpointer self) {

@@ -4,6 +4,7 @@
 #include "linux/hotkeys/HotkeyDispatch.h"
 #include "platform/HotkeyEventServices.h"
 
+#include <array>
 #include <glib.h>
 #include <memory>
 #include <vector>
@@ -14,7 +15,8 @@ struct _XDisplay;
 namespace tunora {
 
 // Global hot keys on an X display: each registration grabs its key combination
-// on the root window (with every Caps Lock / Num Lock variant), and presses are
+// on the root window (with every Caps Lock / Num Lock variant), which takes it
+// from every other program until it is unregistered, and presses are
 // read from the X connection on the GLib main loop and handed to the installed
 // handlers as hot-key events, one per press (held keys do not repeat).
 //
@@ -33,6 +35,8 @@ class X11HotkeyEventServices : public HotkeyDispatch {
     OSStatus registerEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers, EventHotKeyID id,
                                  EventTargetRef target, std::uint32_t options,
                                  EventHotKeyRef* outRef) override;
+    OSStatus unregisterEventHotKey(EventHotKeyRef ref) override;
+    bool registrationsGrabKeys() override { return true; }
 
   private:
     struct DisplayCloser {
@@ -44,6 +48,8 @@ class X11HotkeyEventServices : public HotkeyDispatch {
     void drainEvents();
     void handleKeyEvent(unsigned keycode, unsigned state, bool pressed);
     unsigned modifierMaskForKeysym(unsigned long keysym) const;
+    void ungrab(unsigned keycode, unsigned modifiers);
+    std::array<unsigned, 4> lockVariants() const;
 
     std::unique_ptr<_XDisplay, DisplayCloser> display_;
     GSourceId watch_; // the X connection on the main loop; goes before the display

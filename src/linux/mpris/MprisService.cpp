@@ -155,8 +155,11 @@ void MprisService::onMethodCall(GDBusConnection*, const gchar*, const gchar*,
             return service->callCommand(RemoteCommand::previousTrack, invocation);
         }
     }
-    // Raise, Quit, Stop, Seek, SetPosition, OpenUri: nothing to do.
+    // Raise, Stop, Seek, SetPosition, OpenUri: nothing to do.
     g_dbus_method_invocation_return_value(invocation, nullptr);
+    if (g_strcmp0(interface, rootInterface) == 0 && name == "Quit" && service->quit_) {
+        service->quit_(); // after the answer: it goes out before the process ends
+    }
 }
 
 GVariant* MprisService::onGetProperty(GDBusConnection*, const gchar*, const gchar*,
@@ -185,7 +188,10 @@ void MprisService::setVolume(double volume) {
 }
 
 GVariant* MprisService::rootProperty(const std::string& name) const {
-    if (name == "CanQuit" || name == "CanRaise" || name == "HasTrackList") {
+    if (name == "CanQuit") {
+        return g_variant_new_boolean(quit_ != nullptr);
+    }
+    if (name == "CanRaise" || name == "HasTrackList") {
         return g_variant_new_boolean(FALSE);
     }
     if (name == "Identity") {

@@ -15,8 +15,8 @@ namespace tunora {
 // The desktop's now-playing display and media commands over MPRIS2: owns
 // org.mpris.MediaPlayer2.tunora on the session bus, publishes what plays and
 // turns Play, Pause, PlayPause, Next and Previous into the installed command
-// handlers. Without a session bus it does nothing and the program plays all the
-// same.
+// handlers, and Quit into the quit handler. Without a session bus it does
+// nothing and the program plays all the same.
 class MprisService : public NowPlayingCenter, public RemoteCommandCenter {
   public:
     static constexpr const char* busName = "org.mpris.MediaPlayer2.tunora";
@@ -36,6 +36,8 @@ class MprisService : public NowPlayingCenter, public RemoteCommandCenter {
     void setVolumeHandler(std::function<void(double)> handler) override {
         volumeHandler_ = std::move(handler);
     }
+    // What Quit does: ends the program. Without one, CanQuit is false.
+    void setQuitHandler(std::function<void()> quit) { quit_ = std::move(quit); }
 
   private:
     static void onBusAcquired(GDBusConnection* connection, const gchar* name, gpointer self);
@@ -62,6 +64,7 @@ class MprisService : public NowPlayingCenter, public RemoteCommandCenter {
     std::optional<PlaybackState> state_;
     double volume_ = 1.0;
     std::function<void(double)> volumeHandler_;
+    std::function<void()> quit_;
     std::optional<NowPlayingInfo> info_;
     unsigned publication_ = 0;
 };

@@ -31,15 +31,25 @@ const std::map<std::string, const char*>& englishTexts() {
         {"failure_no_sound", N_("the station sends no sound")},
         {"failure_ca_file_unusable", N_("the certificates of TUNORA_TLS_CA_FILE cannot be read")},
         {"failure_other", N_("the stream could not be played")},
-        {"failure_host_not_configured",
-         N_("no stream address is set for this station: give its host one in "
-            "~/.config/tunora/stream-hosts.json (man tunora, section STREAM HOSTS)")},
+        {"failure_host_not_configured", N_("no stream address is set: give it one in\n{}\n"
+                                           "under \u201c{}\u201d or its host \u201c{}\u201d\n"
+                                           "(man tunora, section STREAM HOSTS)")},
+        {"failure_hosts_file_ignored",
+         N_("fix {}:\nit was ignored for an error, so this station has no address\n"
+            "(tunora --list-stations names the error)")},
         {"failure_no_sound_output",
          N_("there is no sound output (is PulseAudio or PipeWire running?)")},
         {"slot_bound_to_no_station",
          N_("{} is bound to \u201c{}\u201d, which is no station: choose one under Keyboard "
             "Shortcuts")},
+        {"key_held_elsewhere",
+         N_("{} is taken by another program: free it there,\nor bind another key to "
+            "\u201ctunora --slot {}\u201d (man tunora)")},
+        {"keys_held_elsewhere",
+         N_("{} are taken by another program: free them there,\nor bind other keys to "
+            "\u201ctunora --slot N\u201d (man tunora)")},
         {"volume_not_saved", N_("the volume could not be saved: {}")},
+        {"station_not_saved", N_("the station could not be kept for the next start: {}")},
     };
     return texts;
 }

@@ -37,6 +37,16 @@ std::filesystem::path configHome() {
     return homeDirectory() / ".config";
 }
 
+std::string shownPath(const std::filesystem::path& path) {
+    const std::string home = homeDirectory().string();
+    const std::string text = path.string();
+    if (home.size() > 1 && text.starts_with(home) && text.size() > home.size() &&
+        text[home.size()] == '/') {
+        return "~" + text.substr(home.size());
+    }
+    return text;
+}
+
 std::filesystem::path cacheHome() {
     if (auto cache = absoluteFromEnvironment("XDG_CACHE_HOME")) {
         return *cache;

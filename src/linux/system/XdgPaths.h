@@ -12,6 +12,9 @@ std::filesystem::path configHome();
 // $XDG_CACHE_HOME, or ~/.cache when it is unset or not absolute.
 std::filesystem::path cacheHome();
 
+// A path as the listener would type it: "~/…" for one in their home folder.
+std::string shownPath(const std::filesystem::path& path);
+
 // $XDG_RUNTIME_DIR when set and absolute; none otherwise.
 std::optional<std::filesystem::path> runtimeDir();
 

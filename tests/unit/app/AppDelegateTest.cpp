@@ -64,5 +64,47 @@ TEST_F(AppDelegateTest, HoverShowsConnectingTheSongWithoutAMenuOrReconnectingUnt
     EXPECT_EQ(button.toolTip, "Ondo Kultur") << "nothing of the station before";
 }
 
+// Play, the media keys and Next go on after a restart (or a start by Launch at
+// Login) from what the listener chose last, kept by id; the start plays nothing.
+TEST_F(AppDelegateTest, ARestartIsPausedOnTheStationChosenLast) {
+    const auto& all = OndoChannel::allChannels();
+    {
+        AppDelegate first(services());
+        first.applicationDidFinishLaunching();
+        EXPECT_FALSE(first.audioPlayer()->currentChannel()) << "a file without the key";
+        first.audioPlayer()->play(all[3]);
+        first.audioPlayer()->play(all[45]);
+    }
+    EXPECT_EQ(settings->texts["lastChannel"], "fritz");
+    const int streamsMade = streams->made;
+    AppDelegate second(services());
+    second.applicationDidFinishLaunching();
+    const AudioPlayer& player = *second.audioPlayer();
+    ASSERT_TRUE(player.currentChannel());
+    EXPECT_EQ(player.currentChannel()->id(), "fritz");
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_EQ(streams->made, streamsMade) << "nothing plays unasked";
+    EXPECT_EQ(nowPlaying->state, PlaybackState::paused);
+    EXPECT_EQ(std::get<std::string>(nowPlaying->info->at(nowplaying::title)), "Fritz");
+    EXPECT_EQ(statusBar->item->statusButton.title, " Fritz");
+
+    const MenuItem& fritz = *statusBar->item->current->items().at(3 + 7)->submenu()->items().at(2);
+    ASSERT_EQ(fritz.title(), "Fritz");
+    fakes::FakeApplication application;
+    sendAction(fritz, application); // chosen in the menu, as the station that is paused
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_EQ(streams->made, streamsMade + 1);
+    EXPECT_EQ(commands->send(RemoteCommand::play), 0);
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_EQ(player.currentChannel()->id(), "fritz");
+    EXPECT_EQ(commands->send(RemoteCommand::nextTrack), 0) << "no shortcut: the menu's next";
+    EXPECT_EQ(settings->texts["lastChannel"], "antenne_bbg");
+
+    settings->texts["lastChannel"] = "gone_station";
+    AppDelegate third(services());
+    third.applicationDidFinishLaunching();
+    EXPECT_FALSE(third.audioPlayer()->currentChannel());
+}
+
 } // namespace
 } // namespace tunora

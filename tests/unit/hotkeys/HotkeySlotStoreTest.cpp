@@ -54,6 +54,10 @@ TEST(HotkeySlotStore, WritesKeepTheRulesOfTheList) {
          Stored{"a", "b", "c", "d", "e", "wdr5", "g"},
          [](HotkeyManager& m) { m.setChannelForSlot(std::nullopt, 0); },
          {"", "b", "c", "d", "e", "wdr5", "g"}},
+        {"an empty default leaves its slot free",
+         std::nullopt,
+         [](HotkeyManager& m) { m.setDefaults({"", "ondo_kultur", ""}); },
+         {"", "ondo_kultur", "", "", ""}},
         {"slots outside the list write nothing",
          Stored{"ndr2"},
          [](HotkeyManager& m) {

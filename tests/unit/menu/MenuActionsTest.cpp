@@ -1,5 +1,7 @@
 #include "MenuTestFixture.h"
 
+#include "core/menu/DefaultSlots.h"
+
 namespace tunora {
 namespace {
 
@@ -12,9 +14,43 @@ class MenuActions : public MenuTestFixture {
             EventHotKeyID{fourCharCode("TUNR"), static_cast<std::uint32_t>(slot)}};
         hotkeyEvents->deliver(&event);
     }
+    // The bindings a first start makes where the national stations have an address.
+    void bindNationalStations() {
+        settings->arrays["hotkeyChannels"] = {"ondo", "ondo_kultur", "ondo_nova", "", ""};
+    }
 };
 
+// Here the national stations have no address, as in a build without their hosts.
+TEST_F(MenuActions, AFirstStartBindsNoStationThatCannotPlay) {
+    ASSERT_FALSE(OndoChannel::nationalChannels()[0].hasStreamAddress());
+    start();
+    EXPECT_FALSE(settings->arrays.contains("hotkeyChannels")) << "nothing to write";
+    for (int slot = 0; slot < HotkeyManager::slotCount; ++slot) {
+        EXPECT_EQ(slotMenu(slot).items()[0]->state(), MenuItem::stateOn) << "None, slot " << slot;
+    }
+}
+
+TEST(DefaultSlots, OnlyNationalStationsWithAnAddressAreBound) {
+    const StreamOrigin mirror = *StreamOrigin::parse("https://radio.example.org");
+    const struct {
+        StreamOriginOverrides hosts;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {{}, {"", "", ""}},
+        {{{"st01.ondoria.invalid", mirror}, {"st03.ondoria.invalid", mirror}},
+         {"ondo", "", "ondo_nova"}},
+        {{{"st01.ondoria.invalid", mirror},
+          {"st02.ondoria.invalid", mirror},
+          {"st03.ondoria.invalid", mirror}},
+         {"ondo", "ondo_kultur", "ondo_nova"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(defaultSlotChannelIds(buildChannelTable({c.hosts, {}})), c.expected);
+    }
+}
+
 TEST_F(MenuActions, TagsTheMenuNeverMakesAreIgnored) {
+    bindNationalStations();
     start();
     const std::pair<const char*, int> bogus[] = {
         {"channelSelected:", -1}, {"channelSelected:", 49}, {"channelSelected:", 100001},
@@ -32,6 +68,7 @@ TEST_F(MenuActions, TagsTheMenuNeverMakesAreIgnored) {
 }
 
 TEST_F(MenuActions, AssigningAndClearingSlots) {
+    bindNationalStations();
     start();
     choose(*slotMenu(0).items()[2 + 4]); // tag 5: slot 0 -> the station at index 4
     EXPECT_EQ(stored()[0], "ndr_info");
@@ -48,6 +85,7 @@ TEST_F(MenuActions, AssigningAndClearingSlots) {
 }
 
 TEST_F(MenuActions, TheMenuNamesTheKeysTheDesktopReallyBound) {
+    bindNationalStations();
     start();
     hotkeyEvents->bindings[0] = {"Ctrl+Alt+1", "1", controlKey | optionKey};
     hotkeyEvents->bindings[1] = {"Press F13", "", 0}; // no key hint can say that
@@ -82,7 +120,53 @@ TEST_F(MenuActions, HotkeysOfEmptyUnknownOrMissingSlotsDoNothing) {
     choose(*slotMenu(1).items()[2 + 13]); // rebind slot 1 to WDR 2: no new registration
     press(1);
     EXPECT_EQ(player->currentChannel()->id(), "wdr2");
-    EXPECT_EQ(hotkeyEvents->registrations, 5);
+    EXPECT_EQ(hotkeyEvents->registrations, 3) << "the three bound slots";
+}
+
+// A grabbed key is taken from every other program: only a slot that plays
+// something holds one, taken and given back as the menu binds and clears it.
+TEST_F(MenuActions, WhereRegisteringGrabsOnlyBoundSlotsHoldTheirKeys) {
+    settings->arrays["hotkeyChannels"] = {"fritz", "", "swr3", "", ""};
+    start();
+    EXPECT_EQ(hotkeyEvents->held, (std::set<std::uint32_t>{0, 2}));
+    EXPECT_EQ(shortcuts().items()[3]->title(), "[hotkey_slot]: [hotkey_none]") << "no key";
+
+    choose(*slotMenu(3).items()[2 + 13]); // WDR 2 on slot 3
+    EXPECT_EQ(hotkeyEvents->held, (std::set<std::uint32_t>{0, 2, 3}));
+    EXPECT_EQ(shortcuts().items()[3]->title(), "Alt+4: WDR 2");
+    choose(*slotMenu(0).items()[0]); // None on slot 0
+    EXPECT_EQ(hotkeyEvents->held, (std::set<std::uint32_t>{2, 3}));
+    EXPECT_EQ(find(menu(), "Fritz").keyEquivalent(), "");
+    press(3);
+    EXPECT_EQ(player->currentChannel()->id(), "wdr2");
+}
+
+// A desktop that binds the shortcuts itself lists them in its settings: all five.
+TEST_F(MenuActions, WhereTheDesktopBindsTheKeysEverySlotIsOffered) {
+    hotkeyEvents->grabs = false;
+    start();
+    EXPECT_EQ(hotkeyEvents->held, (std::set<std::uint32_t>{0, 1, 2, 3, 4}));
+    choose(*slotMenu(1).items()[2 + 13]);
+    choose(*slotMenu(1).items()[0]);
+    EXPECT_EQ(hotkeyEvents->held.size(), 5u) << "clearing a slot keeps its shortcut";
+}
+
+// Started at login, nobody reads stderr: a key held by another program is told
+// once at start, named as the menu names keys, and again for a slot bound later.
+TEST_F(MenuActions, KeysAnotherProgramHoldsAreToldWithWhatToDo) {
+    settings->arrays["hotkeyChannels"] = {"fritz", "swr3", "", "ndr2", ""};
+    hotkeyEvents->heldElsewhere = {0, 3, 4};
+    strings->texts = {{"keys_held_elsewhere", "many: {}"}, {"key_held_elsewhere", "one: {} {}"}};
+    start();
+    EXPECT_EQ(problems->reported, Strings{"many: Alt+key18, Alt+key21"}) << "slot 4 is unbound";
+    EXPECT_EQ(shortcuts().items()[0]->title(), "[hotkey_slot]: Fritz") << "no key plays it";
+
+    choose(*slotMenu(4).items()[2 + 13]);
+    EXPECT_EQ(problems->reported, (Strings{"many: Alt+key18, Alt+key21", "one: Alt+key23 5"}));
+    hotkeyEvents->heldElsewhere.clear(); // the other program let go
+    choose(*slotMenu(0).items()[2 + 13]);
+    EXPECT_EQ(shortcuts().items()[0]->title(), "Alt+1: WDR 2");
+    EXPECT_EQ(problems->reported.size(), 2u);
 }
 
 TEST_F(MenuActions, NextAndPreviousStepThroughThePresetsOrElseTheMenu) {

@@ -34,6 +34,7 @@ class MenuTestFixture : public ::testing::Test {
                                        commands,
                                        nullptr};
         services.warmer = warmer;
+        services.problems = problems;
         manager = MenuManager::create(statusItem, player, services);
         manager->start();
     }
@@ -83,6 +84,7 @@ class MenuTestFixture : public ::testing::Test {
     std::shared_ptr<fakes::FakeUpdateController> updater =
         std::make_shared<fakes::FakeUpdateController>();
     std::shared_ptr<fakes::FakeStatusItem> statusItem = std::make_shared<fakes::FakeStatusItem>();
+    std::shared_ptr<fakes::FakeProblemLog> problems = std::make_shared<fakes::FakeProblemLog>();
     fakes::FakeApplication application;
     // The stream URLs of each opening, in order.
     struct Warmer : ConnectionWarmer {

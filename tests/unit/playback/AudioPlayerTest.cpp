@@ -1,6 +1,8 @@
 #include "core/playback/AudioPlayer.h"
 
+#include "core/playback/StreamFailureText.h"
 #include "fakes/FakePlayback.h"
+#include "fakes/FakeToolkit.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -128,6 +130,25 @@ TEST_F(AudioPlayerStreamEvents, AStationWithoutAnAddressIsToldSoNotAsAMissingSer
               (std::vector<std::string>{"ondo " + std::to_string(int(Reason::hostNotConfigured)),
                                         "ndr2 " + std::to_string(int(Reason::hostNotFound))}));
     EXPECT_EQ(player->streamFailure()->reason, Reason::hostNotFound);
+}
+
+// The listener's real file, and what to write into it: the station's id or its
+// host; unless their file was ignored, which must be mended first.
+TEST(StationFailureText, AStationWithoutAnAddressSaysWhatToWriteWhere) {
+    fakes::FakeStrings strings;
+    strings.texts = {{"failure_host_not_configured", "in {} under {} or {}"},
+                     {"failure_hosts_file_ignored", "fix {}"}};
+    const auto& all = OndoChannel::allChannels();
+    const OndoChannel& kultur = all[*findChannelIndex(all, "ondo_kultur")];
+    const StreamFailure unconfigured{StreamFailure::Reason::hostNotConfigured, 0, ""};
+    const std::string file = "/x/tunora/stream-hosts.json";
+    EXPECT_EQ(describeStationFailure(unconfigured, kultur, strings, {file, false}),
+              "in /x/tunora/stream-hosts.json under ondo_kultur or st02.ondoria.invalid");
+    EXPECT_EQ(describeStationFailure(unconfigured, kultur, strings, {file, true}),
+              "fix /x/tunora/stream-hosts.json");
+    EXPECT_EQ(describeStationFailure({StreamFailure::Reason::httpError, 404, ""}, kultur, strings,
+                                     {file, true}),
+              "[failure_http_status]");
 }
 
 TEST_F(AudioPlayerStreamEvents, ReconnectingStaysPlayingAndASwitchForgetsTheOldStream) {
