@@ -3,6 +3,7 @@
 // URL over its IPC socket, all on the same loopback stream; then the resident
 // memory of a player that switched stations 500 times.
 
+#include "linux/app/EnvironmentSettings.h"
 #include "linux/glib/GObjectPtr.h"
 #include "linux/playback/GstStreamPlayerFactory.h"
 #include "support/TestDesktop.h"
@@ -53,7 +54,7 @@ void report(const char* name, std::vector<double> samples, double reference) {
 }
 
 std::vector<double> benchTunora(testing::SoundRecorder& recorder, const std::string& url) {
-    tunora::GstStreamPlayerFactory factory(tunora::PlaybackSettings::fromEnvironment());
+    tunora::GstStreamPlayerFactory factory(tunora::EnvironmentSettings::read().playback());
     std::vector<double> samples;
     for (int i = 0; i < runs; ++i) {
         auto player = factory.makePlayer(url);
@@ -120,7 +121,7 @@ long residentKiB() {
 }
 
 void benchSwitchMemory(testing::SoundRecorder& recorder) {
-    tunora::GstStreamPlayerFactory factory(tunora::PlaybackSettings::fromEnvironment());
+    tunora::GstStreamPlayerFactory factory(tunora::EnvironmentSettings::read().playback());
     auto player = factory.makePlayer(testing::streamUrl("/station-0.mp3"));
     player->play();
     msUntilSound(recorder, Clock::now());

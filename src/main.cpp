@@ -4,13 +4,14 @@
 
 #include "core/catalogue/OndoChannel.h"
 #include "linux/app/CommandLine.h"
+#include "linux/app/EnvironmentSettings.h"
 #include "linux/app/InstanceClient.h"
 #include "linux/app/LinuxServices.h"
 #include "linux/app/SingleInstanceLock.h"
 #include "linux/config/StreamOriginConfig.h"
 #include "linux/glib/GObjectPtr.h"
 #include "linux/glib/LogLimit.h"
-#include "linux/notifications/FreedesktopNotifications.h"
+#include "linux/notifications/ProblemNotices.h"
 #include "linux/strings/GettextStrings.h"
 #include "linux/system/Environment.h"
 #include "linux/system/ExecutablePaths.h"
@@ -49,8 +50,9 @@ std::optional<std::string> stationIdFor(const std::string& idOrName) {
 }
 
 // Returns what was ignored, one sentence each.
-std::vector<std::string> applyStreamOriginConfig() {
-    tunora::StreamOriginConfig config = tunora::loadStreamOriginConfigFromEnvironment();
+std::vector<std::string> applyStreamOriginConfig(const tunora::EnvironmentSettings& environment) {
+    tunora::StreamOriginConfig config = tunora::loadStreamOriginConfig(
+        environment.streamOrigin, tunora::xdg::configHome() / "tunora" / "stream-hosts.json");
     tunora::OndoChannel::configureStreamOrigins(config.overrides);
     return std::move(config.problems);
 }
@@ -76,12 +78,14 @@ bool sessionHasDisplay() {
     return tunora::nonEmptyVariable("WAYLAND_DISPLAY") || tunora::nonEmptyVariable("DISPLAY");
 }
 
-int runTrayApplication(bool service, const std::vector<std::string>& configProblems) {
+int runTrayApplication(bool service, const tunora::EnvironmentSettings& environment,
+                       const std::vector<std::string>& configProblems) {
     using namespace tunora;
+    const std::string cannotStart = GettextStrings::translate(N_("Tunora cannot start"));
     std::string problem;
     const std::optional<std::filesystem::path> runtimeFolder = xdg::privateRuntimeFolder(problem);
     if (!runtimeFolder) {
-        std::cerr << "tunora: " << problem << " (needed for the single-instance lock)\n";
+        ProblemNotices::tellBeforeExit(cannotStart, problem);
         return 1;
     }
     const SingleInstanceLock lock(*runtimeFolder);
@@ -90,9 +94,7 @@ int runTrayApplication(bool service, const std::vector<std::string>& configProbl
             return 0; // the command that started this one reaches the running Tunora
         }
         // Started again from a launcher, the user would otherwise see nothing at all.
-        const std::string message = GettextStrings::translate(N_("Tunora is already running"));
-        std::cerr << "tunora: " << message << "\n";
-        FreedesktopNotifications::postBeforeExit(message);
+        ProblemNotices::tellBeforeExit(GettextStrings::translate(N_("Tunora is already running")));
         return 0;
     }
     // Its few windows draw nothing with OpenGL; without this GDK loads the GL
@@ -101,14 +103,18 @@ int runTrayApplication(bool service, const std::vector<std::string>& configProbl
     g_setenv("GDK_GL", "disable", FALSE);
     limitRepeatedLogMessages(); // anyone on the bus can make a library warn
     if (!sessionHasDisplay()) {
-        std::cerr << "tunora: cannot open a display (is DISPLAY or WAYLAND_DISPLAY set?)\n";
+        ProblemNotices::tellBeforeExit(
+            cannotStart, GettextStrings::translate(N_(
+                             "it finds no display: neither DISPLAY nor WAYLAND_DISPLAY is set")));
         return 1;
     }
     MainLoopApplication application;
-    AppDelegate::Services services =
-        makeLinuxServices(application, LinuxServiceOptions::forThisUser(TUNORA_VERSION));
-    for (const std::string& problem : configProblems) {
-        services.menu.problems->report(problem);
+    AppDelegate::Services services = makeLinuxServices(
+        application, LinuxServiceOptions::forThisUser(TUNORA_VERSION, environment));
+    for (const auto& problems : {environment.ignored, configProblems}) {
+        for (const std::string& ignored : problems) {
+            services.menu.problems->report(ignored);
+        }
     }
     checkSessionBus(*services.menu.problems);
     // Kept for the life of the process; nothing is torn down at exit.
@@ -150,7 +156,9 @@ int main(int argc, char** argv) {
         }
         return tunora::forwardCommand(command);
     }
-    const std::vector<std::string> configProblems = applyStreamOriginConfig();
+    // The listener's settings in the environment are read here, once.
+    const tunora::EnvironmentSettings environment = tunora::EnvironmentSettings::read();
+    const std::vector<std::string> configProblems = applyStreamOriginConfig(environment);
     if (commandLine.listStations) {
         for (const std::string& problem : configProblems) {
             std::cerr << "tunora: " << problem << '\n';
@@ -158,5 +166,5 @@ int main(int argc, char** argv) {
         listStations();
         return 0;
     }
-    return runTrayApplication(commandLine.service, configProblems);
+    return runTrayApplication(commandLine.service, environment, configProblems);
 }

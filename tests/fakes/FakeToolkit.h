@@ -3,6 +3,7 @@
 #include "platform/LocalizedStrings.h"
 #include "platform/LoginItemService.h"
 #include "platform/NotificationCenter.h"
+#include "platform/ProblemLog.h"
 #include "platform/UpdateController.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Image.h"
@@ -119,6 +120,21 @@ class FakeNotificationCenter : public NotificationCenter {
         completion(false); // refused: nothing may change
     }
     void post(const std::string&, const std::string&) override {}
+};
+
+// Records what the program tells the listener, as "title: body" (or the body
+// alone), and the topics it settles.
+class FakeProblemLog : public ProblemLog {
+  public:
+    void tell(const Notice& notice) override {
+        told.push_back(
+            {notice.topic, notice.title.empty() ? notice.body : notice.title + ": " + notice.body});
+    }
+    void settle(const std::string& topic) override { settled.push_back(topic); }
+    void startFinished() override { ++starts; }
+    std::vector<std::pair<std::string, std::string>> told; // topic, text
+    std::vector<std::string> settled;
+    int starts = 0;
 };
 
 class FakeApplication : public Application {

@@ -18,14 +18,18 @@
 
 namespace tunora {
 
-LinuxServiceOptions LinuxServiceOptions::forThisUser(std::string version) {
+LinuxServiceOptions LinuxServiceOptions::forThisUser(std::string version,
+                                                     const EnvironmentSettings& environment) {
     return {
         .settingsFile = JsonSettingsStore::defaultPath(),
         .autostartEntry = XdgAutostart::defaultEntry(),
         .dataDirectory = paths::dataDirectory(),
         .localeDirectory = paths::localeDirectory(),
         .version = std::move(version),
-        .updateFeedUrl = FeedUpdateController::configuredFeedUrl(),
+        .updateFeedUrl = environment.updateFeedUrl.value_or(FeedUpdateController::builtInFeedUrl()),
+        .playback = environment.playback(),
+        .shortcuts = environment.shortcuts,
+        .noticeFolder = ProblemNotices::defaultLastingFolder(),
     };
 }
 
@@ -54,10 +58,12 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
     auto remoteCommands = std::make_shared<RemoteCommandFanOut>(
         std::vector<std::shared_ptr<RemoteCommandCenter>>{mpris, instanceCommands, trayCommands});
     auto notifications = std::make_shared<FreedesktopNotifications>();
-    auto problems = std::make_shared<ProblemNotices>(notifications);
+    // Everything the listener is told outside the menu goes through here.
+    auto problems = std::make_shared<ProblemNotices>(notifications, options.noticeFolder);
     auto settings = std::make_shared<JsonSettingsStore>(options.settingsFile, problems);
-    const PlaybackSettings playback = PlaybackSettings::fromEnvironment();
-    auto streams = std::make_shared<GstStreamPlayerFactory>(playback);
+    PlaybackSettings playback = options.playback;
+    playback.problems = problems;
+    auto streams = std::make_shared<GstStreamPlayerFactory>(std::move(playback));
     FeedUpdateController::Options updates;
     updates.network = streams->network(); // one session and one trust for all of the program
     auto makeUpdateController = [settings, options, updates] {
@@ -74,31 +80,32 @@ AppDelegate::Services makeLinuxServices(ActionTarget& application,
             TrayStatusItem::Options{
                 .playPause = [trayCommands] { trayCommands->send(RemoteCommand::togglePlayPause); },
                 .onNoTray =
-                    [notifications] {
-                        notifications->post(
-                            GettextStrings::translate(
+                    [problems] {
+                        problems->tell({
+                            .topic = "no tray",
+                            .title = GettextStrings::translate(
                                 N_("Tunora is running, but this desktop shows no tray items")),
-                            GettextStrings::translate(
+                            .body = GettextStrings::translate(
                                 N_("On GNOME, install and enable the AppIndicator extension "
-                                   "(gnome-shell-extension-appindicator), then log in again.")));
+                                   "(gnome-shell-extension-appindicator), then log in again.")),
+                        });
                     },
             }),
-        .notifications = notifications,
+        .notifications = notifications, // asked for permission only
         .menu =
             {
                 .settings = settings,
-                .hotkeyEvents = makeHotkeyEventServices(notifications),
+                .hotkeyEvents = makeHotkeyEventServices(options.shortcuts, problems),
                 .graphics = std::make_shared<CairoGraphics>(options.dataDirectory / "icons"),
                 .strings = std::make_shared<GettextStrings>(options.localeDirectory),
                 .loginItems =
                     std::make_shared<XdgAutostart>(options.autostartEntry, paths::executable()),
-                .notifications = notifications,
+                .problems = problems,
                 .makeUpdateController = makeUpdateController,
                 .remoteCommands = remoteCommands,
                 .instanceCommands = instanceCommands,
                 .runWhenIdle = runWhenIdle,
                 .warmer = streams->connectionWarmer(),
-                .problems = problems,
             },
     };
 }

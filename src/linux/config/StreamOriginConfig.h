@@ -21,7 +21,4 @@ struct StreamOriginConfig {
 StreamOriginConfig loadStreamOriginConfig(const std::optional<std::string>& environmentOrigin,
                                           const std::filesystem::path& hostsFile);
 
-// The same, read from the real environment and $XDG_CONFIG_HOME/tunora/stream-hosts.json.
-StreamOriginConfig loadStreamOriginConfigFromEnvironment();
-
 } // namespace tunora

@@ -84,8 +84,10 @@ struct PortalHotkeyEventServices::Shortcut : OpaqueEventHotKey {
     EventTargetRef target;
 };
 
-PortalHotkeyEventServices::PortalHotkeyEventServices(KeysOffHandler keysOff)
-    : keysOff_(std::move(keysOff)), ownerCalls_(g_cancellable_new()) {
+PortalHotkeyEventServices::PortalHotkeyEventServices(KeysOffHandler keysOff,
+                                                     std::shared_ptr<ProblemLog> problems)
+    : keysOff_(std::move(keysOff)), problems_(std::move(problems)),
+      ownerCalls_(g_cancellable_new()) {
     nameWatch_ =
         g_bus_watch_name(G_BUS_TYPE_SESSION, portalName, G_BUS_NAME_WATCHER_FLAGS_AUTO_START,
                          &onPortalAppeared, &onPortalVanished, this, nullptr);
@@ -439,9 +441,17 @@ void PortalHotkeyEventServices::report(guint32 bindResponse) {
         any = any || !key.empty();
     }
     if (keysWithEndedSession_) {
-        say("global shortcuts are off since the desktop portal restarted: GNOME keeps the keys "
-            "with the ended portal's session until the next login. Log in again, or give "
-            "\"tunora --slot N\" (N = 1..5) keys of their own in the desktop's keyboard settings");
+        // Nothing in the menu or the keys says so: the listener must be told.
+        const std::string why = GettextStrings::translate(
+            N_("The station keys are off since the desktop portal restarted: GNOME keeps the keys "
+               "with the ended portal's session until the next login. Log in again, or give "
+               "\u201ctunora --slot N\u201d (N = 1..5) keys of their own in the keyboard "
+               "settings."));
+        if (problems_) {
+            problems_->report(why);
+        } else {
+            say(why);
+        }
         return;
     }
     if (!any) {

@@ -4,6 +4,7 @@
 #include "linux/hotkeys/HotkeyDispatch.h"
 #include "linux/hotkeys/KeyBindingAdvice.h"
 #include "linux/hotkeys/PortalRequest.h"
+#include "platform/ProblemLog.h"
 
 #include <functional>
 #include <gio/gio.h>
@@ -41,7 +42,10 @@ class PortalHotkeyEventServices : public HotkeyDispatch {
     using KeysOffHandler =
         std::function<void(KeysOff why, const std::vector<RegisteredShortcut>& shortcuts)>;
 
-    explicit PortalHotkeyEventServices(KeysOffHandler keysOff = {});
+    // `problems`: where the listener hears of keys lost in a way the log alone
+    // would not tell them.
+    explicit PortalHotkeyEventServices(KeysOffHandler keysOff = {},
+                                       std::shared_ptr<ProblemLog> problems = nullptr);
     ~PortalHotkeyEventServices() override;
     PortalHotkeyEventServices(const PortalHotkeyEventServices&) = delete;
     PortalHotkeyEventServices& operator=(const PortalHotkeyEventServices&) = delete;
@@ -84,6 +88,7 @@ class PortalHotkeyEventServices : public HotkeyDispatch {
     void pressQueued();
 
     KeysOffHandler keysOff_;
+    std::shared_ptr<ProblemLog> problems_;
     std::vector<std::unique_ptr<Shortcut>> shortcuts_;
     GObjectPtr<GCancellable> ownerCalls_; // for the life of one portal owner
     GObjectPtr<GDBusConnection> bus_;     // our own, for one portal owner

@@ -36,9 +36,13 @@ void RedirectCache::load(RedirectMemory& memory, RedirectMemory::Clock::time_poi
     if (!document.is_object() || document.value("format", "") != format ||
         !document.contains("targets") || !document["targets"].is_array()) {
         // Not ours to trust, nor to overwrite unseen: kept beside, and started afresh.
-        g_debug("ignoring %s: not a redirect cache of this program", file_.c_str());
-        std::error_code ignored;
-        std::filesystem::rename(file_, file_.string() + ".unreadable", ignored);
+        std::string problem;
+        if (const auto kept = files::setAside(file_, problem)) {
+            g_message("%s is not a redirect cache of this program; kept as %s", file_.c_str(),
+                      kept->c_str());
+        } else {
+            g_message("%s", problem.c_str());
+        }
         return;
     }
     const auto wallNow = SystemClock::now();

@@ -13,8 +13,8 @@ namespace tunora {
 // entry of this program (a corrupt file, someone else's, an https station sent
 // to plain http, an entry from the future or older than a day) is ignored, and
 // an entry is only ever a host to try first, which falls back to the station's
-// own address at the first failure. A file that is not one of ours is moved
-// aside (".unreadable") before a new one is written.
+// own address at the first failure. A file that is not one of ours is set
+// aside (files::setAside) before a new one is written.
 class RedirectCache {
   public:
     explicit RedirectCache(std::filesystem::path file) : file_(std::move(file)) {}

@@ -12,6 +12,9 @@ std::filesystem::path configHome();
 // $XDG_CACHE_HOME, or ~/.cache when it is unset or not absolute.
 std::filesystem::path cacheHome();
 
+// $XDG_STATE_HOME, or ~/.local/state when it is unset or not absolute.
+std::filesystem::path stateHome();
+
 // $XDG_RUNTIME_DIR when set and absolute; none otherwise.
 std::optional<std::filesystem::path> runtimeDir();
 

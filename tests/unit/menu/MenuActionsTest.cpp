@@ -47,6 +47,20 @@ TEST_F(MenuActions, AssigningAndClearingSlots) {
     EXPECT_EQ(slotMenu(2).items()[0]->state(), MenuItem::stateOn);
 }
 
+TEST_F(MenuActions, AShortcutThatCannotBeSavedIsToldUntilOneIsSaved) {
+    start();
+    settings->failWrites = true;
+    choose(*slotMenu(3).items()[2 + 4]);
+    choose(*slotMenu(4).items()[2 + 4]);
+    using Told = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(problems->told,
+              (Told(2, {"shortcut_not_saved", "[shortcut_not_saved]: the disk is full"})));
+    EXPECT_EQ(stored()[3], "") << "the menu shows what is stored";
+    settings->failWrites = false;
+    choose(*slotMenu(3).items()[2 + 4]);
+    EXPECT_EQ(problems->settled, std::vector<std::string>{"shortcut_not_saved"});
+}
+
 TEST_F(MenuActions, TheMenuNamesTheKeysTheDesktopReallyBound) {
     start();
     hotkeyEvents->bindings[0] = {"Ctrl+Alt+1", "1", controlKey | optionKey};
