@@ -1,5 +1,6 @@
 #include "linux/hotkeys/PortalHotkeyEventServices.h"
 
+#include "linux/hotkeys/PortalNames.h"
 #include "linux/hotkeys/TriggerDescription.h"
 #include "linux/strings/GettextStrings.h"
 
@@ -8,9 +9,6 @@
 namespace tunora {
 namespace {
 
-constexpr const char* portalName = "org.freedesktop.portal.Desktop";
-constexpr const char* portalPath = "/org/freedesktop/portal/desktop";
-constexpr const char* shortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
 constexpr gint plainCallTimeoutMs = PortalRequest::deadlineSeconds * 1000;
 
 // The trigger in the notation of the XDG shortcuts specification, e.g. "ALT+1".
@@ -135,9 +133,9 @@ void PortalHotkeyEventServices::editHotKeyBindings() {
         return;
     }
     g_dbus_connection_call(
-        bus_.get(), portalName, portalPath, shortcutsInterface, "ConfigureShortcuts",
-        g_variant_new("(osa{sv})", session_.handle().c_str(), "", nullptr), nullptr,
-        G_DBUS_CALL_FLAGS_NO_AUTO_START, plainCallTimeoutMs, nullptr, nullptr, nullptr);
+        bus_.get(), portal::busName, portal::objectPath, portal::globalShortcuts,
+        "ConfigureShortcuts", g_variant_new("(osa{sv})", session_.handle().c_str(), "", nullptr),
+        nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, plainCallTimeoutMs, nullptr, nullptr, nullptr);
 }
 
 // Registrations come one by one: the session hears of them together.
@@ -181,7 +179,7 @@ void PortalHotkeyEventServices::portalEnded(bool first) {
 
 void PortalHotkeyEventServices::ask(PortalShortcutSession::Request request) {
     request_ = std::make_unique<PortalRequest>(
-        bus_.get(), shortcutsInterface, methodOf(request),
+        bus_.get(), portal::globalShortcuts, methodOf(request),
         [this, request](const char* token) { return arguments(request, token); },
         [this, request](guint32 response, GVariant* results) {
             answered(request, response, results);

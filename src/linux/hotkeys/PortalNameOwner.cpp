@@ -2,16 +2,13 @@
 
 #include "linux/glib/DBusReply.h"
 #include "linux/hotkeys/PlasmaVersion.h"
+#include "linux/hotkeys/PortalNames.h"
 #include "linux/hotkeys/PortalRequest.h"
 #include "linux/system/Environment.h"
 
 namespace tunora {
 namespace {
 
-constexpr const char* portalName = "org.freedesktop.portal.Desktop";
-constexpr const char* portalPath = "/org/freedesktop/portal/desktop";
-constexpr const char* shortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
-constexpr const char* registryInterface = "org.freedesktop.host.portal.Registry";
 constexpr gint callTimeoutMs = PortalRequest::deadlineSeconds * 1000;
 
 // GNOME names itself in XDG_CURRENT_DESKTOP, as "GNOME" or e.g. "ubuntu:GNOME".
@@ -32,7 +29,7 @@ PortalNameOwner::PortalNameOwner(std::string applicationId, Handlers handlers)
     : applicationId_(std::move(applicationId)), handlers_(std::move(handlers)),
       ownerCalls_(g_cancellable_new()) {
     nameWatch_ =
-        g_bus_watch_name(G_BUS_TYPE_SESSION, portalName, G_BUS_NAME_WATCHER_FLAGS_AUTO_START,
+        g_bus_watch_name(G_BUS_TYPE_SESSION, portal::busName, G_BUS_NAME_WATCHER_FLAGS_AUTO_START,
                          &onAppeared, &onVanished, this, nullptr);
 }
 
@@ -88,7 +85,8 @@ void PortalNameOwner::onConnected(GObject*, GAsyncResult* result, gpointer self)
     }
     names->bus_ = std::move(bus);
     // Who we are comes first: the portal keys our session on it.
-    g_dbus_connection_call(names->bus_.get(), portalName, portalPath, registryInterface, "Register",
+    g_dbus_connection_call(names->bus_.get(), portal::busName, portal::objectPath, portal::registry,
+                           "Register",
                            g_variant_new("(sa{sv})", names->applicationId_.c_str(), nullptr),
                            G_VARIANT_TYPE("()"), G_DBUS_CALL_FLAGS_NO_AUTO_START, callTimeoutMs,
                            names->ownerCalls_.get(), &onRegistered, names);
@@ -126,9 +124,9 @@ void PortalNameOwner::onRegistered(GObject* bus, GAsyncResult* result, gpointer 
         names->portal_.registrationProblem =
             "not registered as " + names->applicationId_ + ": " + reply.error->message;
     }
-    g_dbus_connection_call(G_DBUS_CONNECTION(bus), portalName, portalPath,
+    g_dbus_connection_call(G_DBUS_CONNECTION(bus), portal::busName, portal::objectPath,
                            "org.freedesktop.DBus.Properties", "Get",
-                           g_variant_new("(ss)", shortcutsInterface, "version"),
+                           g_variant_new("(ss)", portal::globalShortcuts, "version"),
                            G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, callTimeoutMs,
                            names->ownerCalls_.get(), &onVersion, names);
 }

@@ -1,11 +1,10 @@
 #include "linux/hotkeys/PortalShortcutSignals.h"
 
+#include "linux/hotkeys/PortalNames.h"
+
 namespace tunora {
 namespace {
 
-constexpr const char* portalName = "org.freedesktop.portal.Desktop";
-constexpr const char* portalPath = "/org/freedesktop/portal/desktop";
-constexpr const char* shortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
 // Distinct shortcuts whose presses wait at once; a flood beyond that is dropped.
 constexpr std::size_t queuedPressLimit = 16;
 
@@ -30,8 +29,8 @@ void PortalShortcutSignals::listen(GDBusConnection* bus) {
     stop();
     bus_.reset(G_DBUS_CONNECTION(g_object_ref(bus)));
     subscription_ = g_dbus_connection_signal_subscribe(
-        bus, portalName, shortcutsInterface, nullptr, portalPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-        &onSignal, this, nullptr);
+        bus, portal::busName, portal::globalShortcuts, nullptr, portal::objectPath, nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, &onSignal, this, nullptr);
 }
 
 void PortalShortcutSignals::stop() {
