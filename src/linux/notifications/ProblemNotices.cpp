@@ -26,6 +26,9 @@ ProblemNotices::ProblemNotices(std::shared_ptr<NotificationCenter> notifications
                                std::filesystem::path lastingFolder)
     : notifications_(std::move(notifications)), lastingFolder_(std::move(lastingFolder)),
       board_([folder = lastingFolder_](const std::string& topic) -> std::optional<std::string> {
+          if (folder.empty()) {
+              return std::nullopt;
+          }
           files::ReadResult told = files::readRegularFile(folder / topic, longestRemembered);
           if (told.status != files::ReadResult::Status::ok) {
               return std::nullopt;
@@ -66,6 +69,9 @@ void ProblemNotices::post(const Notice& notice) {
 }
 
 void ProblemNotices::remember(const Notice& notice) const {
+    if (lastingFolder_.empty()) {
+        return;
+    }
     std::string problem;
     if (!files::replaceFile(lastingFolder_ / notice.topic, notice.body, 0600, problem)) {
         g_message("%s: it may be told again at the next start", problem.c_str());

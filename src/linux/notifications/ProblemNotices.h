@@ -13,8 +13,8 @@ namespace tunora {
 // The gate everything the listener is told outside the menu passes: each
 // notice goes to the log (stderr, and the journal when stderr is the journal)
 // and to the notification centre, as NoticeBoard says when. What a lasting
-// notice said is kept in a file named by its topic in `lastingFolder`, so that
-// it is told once for good.
+// notice said is kept in a file named by its topic in `lastingFolder` (none:
+// empty), so that it is told once for good.
 class ProblemNotices : public ProblemLog {
   public:
     ProblemNotices(std::shared_ptr<NotificationCenter> notifications,

@@ -79,8 +79,10 @@ void JsonSettingsStore::refresh() {
     if (::stat(file_.c_str(), &info) != 0) {
         const int error = errno;
         state_ = error == ENOENT || error == ENOTDIR ? FileState::missing : FileState::unusable;
-        readProblem_ = fillInAll(GettextStrings::translate(N_("cannot open {}: {}")),
-                                 {file_.string(), g_strerror(error)});
+        if (state_ == FileState::unusable) {
+            readProblem_ = fillInAll(GettextStrings::translate(N_("cannot open {}: {}")),
+                                     {file_.string(), g_strerror(error)});
+        }
         document_ = nlohmann::json::object();
         cachedIdentity_.reset();
         return;
