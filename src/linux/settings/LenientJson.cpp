@@ -49,7 +49,7 @@ std::optional<long long> decimalMagnitude(std::string_view number) {
     long long value = 0;
     for (const char c : exponent) {
         if (isDigit(c)) {
-            value = std::min(huge, value * 10 + (c - '0'));
+            value = value >= huge / 10 ? huge : value * 10 + (c - '0');
         }
     }
     return *magnitude + (negative ? -value : value);
