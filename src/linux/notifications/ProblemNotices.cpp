@@ -78,8 +78,10 @@ void ProblemNotices::remember(const Notice& notice) const {
     }
 }
 
+// Such a process was started from a terminal as often as from a launcher: its
+// line reads as the command line's own do.
 void ProblemNotices::tellBeforeExit(const std::string& title, const std::string& body) {
-    log(title, body);
+    g_printerr("tunora: %s%s%s\n", title.c_str(), body.empty() ? "" : ": ", body.c_str());
     FreedesktopNotifications::postBeforeExit(title, body);
 }
 
