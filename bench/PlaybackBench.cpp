@@ -3,6 +3,7 @@
 // URL over its IPC socket, all on the same loopback stream; then the resident
 // memory of a player that switched stations 500 times.
 
+#include "linux/app/EnvironmentSettings.h"
 #include "linux/glib/GObjectPtr.h"
 #include "linux/net/HttpService.h"
 #include "linux/playback/GstStreamPlayerFactory.h"
@@ -55,7 +56,7 @@ void report(const char* name, std::vector<double> samples, double reference) {
 
 // The program's stream players, on an HTTP service of their own.
 tunora::GstStreamPlayerFactory makeFactory() {
-    const auto settings = tunora::PlaybackSettings::fromEnvironment();
+    const auto settings = tunora::EnvironmentSettings::read().playback();
     return tunora::GstStreamPlayerFactory(
         settings, std::make_shared<tunora::HttpService>(tunora::HttpService::Options{
                       settings.networkTimeout, settings.tlsCaFile, settings.redirectCache}));

@@ -4,13 +4,14 @@
 
 #include "core/catalogue/OndoChannel.h"
 #include "linux/app/CommandLine.h"
+#include "linux/app/EnvironmentSettings.h"
 #include "linux/app/InstanceClient.h"
 #include "linux/app/LinuxServices.h"
 #include "linux/app/SingleInstanceLock.h"
 #include "linux/config/StreamOriginConfig.h"
 #include "linux/glib/GObjectPtr.h"
 #include "linux/glib/LogLimit.h"
-#include "linux/notifications/FreedesktopNotifications.h"
+#include "linux/notifications/ProblemNotices.h"
 #include "linux/strings/GettextStrings.h"
 #include "linux/system/Environment.h"
 #include "linux/system/ExecutablePaths.h"
@@ -54,8 +55,9 @@ struct AppliedStreamConfig {
     std::vector<std::string> problems;
     tunora::StreamAddressHelp help;
 };
-AppliedStreamConfig applyStreamOriginConfig() {
-    tunora::StreamOriginConfig config = tunora::loadStreamOriginConfigFromEnvironment();
+AppliedStreamConfig applyStreamOriginConfig(const tunora::EnvironmentSettings& environment) {
+    tunora::StreamOriginConfig config = tunora::loadStreamOriginConfig(
+        environment.streamOrigin, tunora::xdg::configHome() / "tunora" / "stream-hosts.json");
     tunora::OndoChannel::configureStreamAddresses(std::move(config.overrides));
     return {std::move(config.problems),
             {tunora::xdg::shownPath(config.hostsFile), config.hostsFileIgnored}};
@@ -82,12 +84,14 @@ bool sessionHasDisplay() {
     return tunora::nonEmptyVariable("WAYLAND_DISPLAY") || tunora::nonEmptyVariable("DISPLAY");
 }
 
-int runTrayApplication(bool service, const AppliedStreamConfig& streamConfig) {
+int runTrayApplication(bool service, const tunora::EnvironmentSettings& environment,
+                       const AppliedStreamConfig& streamConfig) {
     using namespace tunora;
+    const std::string cannotStart = GettextStrings::translate(N_("Tunora cannot start"));
     std::string problem;
     const std::optional<std::filesystem::path> runtimeFolder = xdg::privateRuntimeFolder(problem);
     if (!runtimeFolder) {
-        std::cerr << "tunora: " << problem << " (needed for the single-instance lock)\n";
+        ProblemNotices::tellBeforeExit(cannotStart, problem);
         return 1;
     }
     const SingleInstanceLock lock(*runtimeFolder);
@@ -96,9 +100,7 @@ int runTrayApplication(bool service, const AppliedStreamConfig& streamConfig) {
             return 0; // the command that started this one reaches the running Tunora
         }
         // Started again from a launcher, the user would otherwise see nothing at all.
-        const std::string message = GettextStrings::translate(N_("Tunora is already running"));
-        std::cerr << "tunora: " << message << "\n";
-        FreedesktopNotifications::postBeforeExit(message);
+        ProblemNotices::tellBeforeExit(GettextStrings::translate(N_("Tunora is already running")));
         return 0;
     }
     // Its few windows draw nothing with OpenGL; without this GDK loads the GL
@@ -107,15 +109,19 @@ int runTrayApplication(bool service, const AppliedStreamConfig& streamConfig) {
     g_setenv("GDK_GL", "disable", FALSE);
     limitRepeatedLogMessages(); // anyone on the bus can make a library warn
     if (!sessionHasDisplay()) {
-        std::cerr << "tunora: cannot open a display (is DISPLAY or WAYLAND_DISPLAY set?)\n";
+        ProblemNotices::tellBeforeExit(
+            cannotStart, GettextStrings::translate(N_(
+                             "it finds no display: neither DISPLAY nor WAYLAND_DISPLAY is set")));
         return 1;
     }
     MainLoopApplication application;
-    LinuxServiceOptions options = LinuxServiceOptions::forThisUser(TUNORA_VERSION);
+    LinuxServiceOptions options = LinuxServiceOptions::forThisUser(TUNORA_VERSION, environment);
     options.streamAddressHelp = streamConfig.help;
     AppDelegate::Services services = makeLinuxServices(application, options);
-    for (const std::string& problem : streamConfig.problems) {
-        services.menu.problems->report(problem);
+    for (const auto& problems : {environment.ignored, streamConfig.problems}) {
+        for (const std::string& ignored : problems) {
+            services.menu.problems->report(ignored);
+        }
     }
     checkSessionBus(*services.menu.problems);
     // Kept for the life of the process; nothing is torn down at exit.
@@ -157,7 +163,9 @@ int main(int argc, char** argv) {
         }
         return tunora::forwardCommand(command);
     }
-    const AppliedStreamConfig streamConfig = applyStreamOriginConfig();
+    // The listener's settings in the environment are read here, once.
+    const tunora::EnvironmentSettings environment = tunora::EnvironmentSettings::read();
+    const AppliedStreamConfig streamConfig = applyStreamOriginConfig(environment);
     if (commandLine.listStations) {
         for (const std::string& problem : streamConfig.problems) {
             std::cerr << "tunora: " << problem << '\n';
@@ -165,5 +173,5 @@ int main(int argc, char** argv) {
         listStations();
         return 0;
     }
-    return runTrayApplication(commandLine.service, streamConfig);
+    return runTrayApplication(commandLine.service, environment, streamConfig);
 }

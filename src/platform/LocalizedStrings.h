@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 namespace tunora {
@@ -16,6 +17,21 @@ class LocalizedStrings {
 inline std::string fillIn(std::string text, const std::string& value) {
     if (const auto at = text.find("{}"); at != std::string::npos) {
         text.replace(at, 2, value);
+    }
+    return text;
+}
+
+// Every "{}" of text in turn, one value each; a value's own "{}" (a listener's
+// setting may hold one) stays as it is.
+inline std::string fillInAll(std::string text, std::initializer_list<std::string> values) {
+    std::size_t from = 0;
+    for (const std::string& value : values) {
+        const auto at = text.find("{}", from);
+        if (at == std::string::npos) {
+            break;
+        }
+        text.replace(at, 2, value);
+        from = at + value.size();
     }
     return text;
 }

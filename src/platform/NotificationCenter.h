@@ -12,8 +12,8 @@ class NotificationCenter {
     // Asks for permission to show notifications; completion may run on any thread.
     virtual void requestAuthorization(unsigned options,
                                       std::function<void(bool granted)> completion) = 0;
-    // Tells the user something that needs their attention: a notification where
-    // the desktop shows them, and always the same line in the program's log.
+    // Shows a notification where the desktop shows them. Only the transport:
+    // everything goes through the ProblemLog, which says what is told and when.
     virtual void post(const std::string& title, const std::string& body) = 0;
 };
 

@@ -109,13 +109,30 @@ class FailureTest(DesktopTestCase):
         self.assertEqual(d.item_property("Title"), "NDR 2 \u2013 the server answered 404")
         self.assertEqual(shown(d.item_property("ToolTip")), ("NDR 2", "the server answered 404"))
 
+        # Tried again, it fails the same way: the listener knows already. Another
+        # station's failure, told after it, shows that nothing came in between.
+        d.click("NDR", "NDR 2")
+        wait_for(lambda: d.requests(NDR2) == 2, message="the second try")
+        d.set_faults({"ndr2": "404", "wdr2": "404"})
+        d.click("WDR", "WDR 2")
+        wait_for(lambda: len(d.notifications) == 2, message="the notification for WDR 2")
+        self.assertEqual(d.notifications[1][0], "WDR 2 cannot be played")
+
         d.set_faults({})
         d.click("NDR", "NDR 2")
         wait_for(lambda: d.sound_level() > 0.05, 15, "sound after the server was mended")
         self.assertEqual(d.playerctl("status"), "Playing")
         wait_for(lambda: d.item_property("Title") == "NDR 2", 5, "no longer connecting")
         self.assertEqual(shown(d.item_property("ToolTip")), ("NDR 2", ""))
-        self.assertEqual(len(d.notifications), 1)
+        self.assertEqual(len(d.notifications), 2)
+
+        # Once it played, the same failure is news again.
+        d.set_faults({"ndr2": "404"})
+        d.click("NDR", "NDR 2")  # pauses; the connection is let go in a moment
+        wait_for(lambda: d.open_streams(NDR2) == 0, message="the paused connection closed")
+        d.click("NDR", "NDR 2")  # and asks again
+        wait_for(lambda: len(d.notifications) == 3, message="the notification after it played")
+        self.assertEqual(d.notifications[2], ("NDR 2 cannot be played", "the server answered 404"))
 
     def test_a_station_that_answers_and_then_sends_nothing_is_connecting_then_silent(self):
         d = self.desktop

@@ -125,7 +125,7 @@ class SettingsTest(DesktopTestCase):
         self.assertEqual(d.find("Keyboard Shortcuts")["children"][0]["label"], ALT + "1: NDR 2")
         self.assertEqual(d.playerctl("volume"), "1.000000", "only the volume is lost")
 
-    def test_a_shortcut_that_cannot_be_saved_is_told_and_not_shown(self):
+    def test_a_shortcut_that_cannot_be_saved_is_told_once_and_not_shown(self):
         d = self.desktop
         with open(os.path.join(d.config, "tunora"), "w") as file:
             file.write("a file where the folder should be")
@@ -137,6 +137,42 @@ class SettingsTest(DesktopTestCase):
         self.assertIn(os.path.join(d.config, "tunora"), body)
         self.assertEqual(d.find("Keyboard Shortcuts")["children"][3]["label"],
                          "Shortcut 4: None", "no key taken for what was not kept")
+        d.click("Keyboard Shortcuts", "Shortcut 5: None", "Fritz")
+        # Another problem, told after whatever the second try brings.
+        with open(os.path.join(d.config, "autostart"), "w") as file:
+            file.write("a file where the folder should be")
+        d.click("Launch at Login")
+        wait_for(lambda: len(d.notifications) >= 2, message="the second notification")
+        self.assertEqual([n[0] for n in d.notifications], [
+            "Tunora could not save the shortcut", "Tunora could not change Launch at Login"])
+
+    def test_a_stray_comma_is_named_and_the_way_back_told_with_the_kept_copy(self):
+        d = self.desktop
+        written = b'{"hotkeyChannels": ["ndr2", "", "fritz"],\n "volume": 0.4,\n}\n'
+        self.write_settings(written)
+        d.start_tunora()
+        wait_for(lambda: d.notifications, 15, "the notification")
+        summary, body = d.notifications[0]
+        self.assertEqual(summary, "Tunora started, but not everything is right")
+        kept = [name for name in os.listdir(self.folder()) if name.startswith("defaults.json.bad-")]
+        self.assertEqual(len(kept), 1)
+        path = os.path.join(self.folder(), "defaults.json")
+        self.assertEqual(body.splitlines(), [
+            "%s is not valid JSON (line 3, column 1): Tunora uses its defaults and has kept the "
+            "file as %s. To get your settings back, mend that copy and rename it to "
+            "defaults.json." % (path, os.path.join(self.folder(), kept[0]))])
+        d.stop_tunora()
+        # As the listener is told: mend the copy, and rename it back.
+        kept = os.path.join(self.folder(), kept[0])
+        with open(kept, "rb") as file:
+            self.assertEqual(file.read(), written)
+        with open(kept, "wb") as file:
+            file.write(written.replace(b"0.4,", b"0.4"))
+        os.replace(kept, path)
+        d.start_tunora()
+        shortcuts = [c["label"] for c in d.find("Keyboard Shortcuts")["children"][:3]]
+        self.assertEqual(shortcuts, [ALT + "1: NDR 2", "Shortcut 2: None", ALT + "3: Fritz"])
+        self.assertEqual(d.playerctl("volume"), "0.400000")
 
 
 if __name__ == "__main__":

@@ -17,6 +17,9 @@ class FakeSettingsStore : public SettingsStore {
     }
     std::optional<double> readNumber(std::string_view key) override { return lookup(numbers, key); }
     bool writeStringArray(std::string_view key, const std::vector<std::string>& values) override {
+        if (failWrites) {
+            return false;
+        }
         arrays[std::string(key)] = std::vector<ArrayElement>(values.begin(), values.end());
         return true;
     }
@@ -25,10 +28,13 @@ class FakeSettingsStore : public SettingsStore {
         return true;
     }
     bool writeNumber(std::string_view key, double value) override {
+        if (failWrites) {
+            return false;
+        }
         numbers[std::string(key)] = value;
         return true;
     }
-    std::string lastWriteProblem() const override { return ""; }
+    std::string lastWriteProblem() const override { return failWrites ? "the disk is full" : ""; }
 
     // Stored strings of a key, for assertions (a non-string element reads as "<not a string>").
     std::vector<std::string> strings(const std::string& key) const {
@@ -42,6 +48,8 @@ class FakeSettingsStore : public SettingsStore {
     std::map<std::string, std::vector<ArrayElement>> arrays;
     std::map<std::string, std::string> texts;
     std::map<std::string, double> numbers;
+    // Every write of an array or a number fails, as on a full disk.
+    bool failWrites = false;
 
   private:
     template <typename Map>

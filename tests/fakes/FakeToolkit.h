@@ -127,12 +127,27 @@ class FakeNotificationCenter : public NotificationCenter {
     void post(const std::string&, const std::string&) override {}
 };
 
+// Records what the program tells the listener, as "title: body" (or the body
+// alone), and the topics it settles.
 class FakeProblemLog : public ProblemLog {
   public:
-    void report(const std::string& problem) override { reported.push_back(problem); }
-    void startFinished() override { started = true; }
-    std::vector<std::string> reported;
-    bool started = false;
+    void tell(const Notice& notice) override {
+        told.push_back(
+            {notice.topic, notice.title.empty() ? notice.body : notice.title + ": " + notice.body});
+    }
+    void settle(const std::string& topic) override { settled.push_back(topic); }
+    void startFinished() override { ++starts; }
+    std::vector<std::pair<std::string, std::string>> told; // topic, text
+    // The texts told, in order.
+    std::vector<std::string> reported() const {
+        std::vector<std::string> texts;
+        for (const auto& notice : told) {
+            texts.push_back(notice.second);
+        }
+        return texts;
+    }
+    std::vector<std::string> settled;
+    int starts = 0;
 };
 
 class FakeApplication : public Application {

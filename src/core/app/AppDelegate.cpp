@@ -10,6 +10,15 @@ AppDelegate::AppDelegate(Services services)
       audioPlayer_(
           AudioPlayer::create(services_.streams, services_.nowPlaying, services_.remoteCommands)) {}
 
+namespace {
+
+// A station's failures are told once, until it plays again.
+std::string stationTopic(const OndoChannel& channel) {
+    return "station " + channel.id();
+}
+
+} // namespace
+
 void AppDelegate::applicationDidFinishLaunching() {
     statusItem_ = services_.statusBar->statusItemWithLength(StatusBar::variableLength);
     // The volume the listener left it at, kept under "volume" in the settings.
@@ -19,9 +28,16 @@ void AppDelegate::applicationDidFinishLaunching() {
     audioPlayer_->onVolumeChange = [settings = services_.menu.settings,
                                     problems = services_.menu.problems,
                                     strings = services_.menu.strings](double volume) {
-        if (!settings->writeNumber("volume", volume) && problems) {
-            problems->report(
-                fillIn(strings->localizedString("volume_not_saved"), settings->lastWriteProblem()));
+        const bool saved = settings->writeNumber("volume", volume);
+        if (!problems) {
+            return;
+        }
+        if (saved) {
+            problems->settle("volume_not_saved");
+        } else {
+            problems->tell({.topic = "volume_not_saved",
+                            .body = fillIn(strings->localizedString("volume_not_saved"),
+                                           settings->lastWriteProblem())});
         }
     };
     restoreLastChannel();
@@ -30,15 +46,19 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Notifications are posted either way: without a notification server the
     // log still gets the line.
     services_.notifications->requestAuthorization(NotificationCenter::alertOption, [](bool) {});
-    audioPlayer_->onStreamFailure = [notifications = services_.notifications,
-                                     strings = services_.menu.strings,
-                                     help = services_.menu.streamAddressHelp](
-                                        const OndoChannel& channel, const StreamFailure& failure) {
-        notifications->post(stationCannotBePlayed(channel.name(), *strings),
-                            describeStationFailure(failure, channel, *strings, help));
-    };
-    if (services_.menu.problems) {
-        services_.menu.problems->startFinished();
+    if (const std::shared_ptr<ProblemLog>& problems = services_.menu.problems) {
+        audioPlayer_->onStreamFailure =
+            [problems, strings = services_.menu.strings,
+             help = services_.menu.streamAddressHelp](const OndoChannel& channel,
+                                                      const StreamFailure& failure) {
+                problems->tell({.topic = stationTopic(channel),
+                                .title = stationCannotBePlayed(channel.name(), *strings),
+                                .body = describeStationFailure(failure, channel, *strings, help)});
+            };
+        audioPlayer_->onSoundFlowing = [problems](const OndoChannel& channel) {
+            problems->settle(stationTopic(channel));
+        };
+        problems->startFinished();
     }
 }
 

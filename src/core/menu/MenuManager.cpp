@@ -250,9 +250,8 @@ void MenuManager::assignHotkey(const MenuItem& sender) {
     if (stationPart != 0) {
         id = channels_[stationPart - 1].id();
     }
-    if (!hotkeyManager_->setChannelForSlot(id, slot)) {
-        reportNotSaved("shortcut_not_saved", services_.settings->lastWriteProblem());
-    }
+    const bool saved = hotkeyManager_->setChannelForSlot(id, slot);
+    reportSaved("shortcut_not_saved", saved, services_.settings->lastWriteProblem());
     reportKeysHeldElsewhere({slot});
     setNeedsRebuild(); // shows what is really stored
 }
@@ -274,15 +273,20 @@ void MenuManager::toggleLaunchAtLogin() {
     const bool changed = loginItems.status() == LoginItemService::statusEnabled
                              ? loginItems.unregisterApplication()
                              : loginItems.registerApplication();
-    if (!changed) {
-        reportNotSaved("login_item_not_changed", loginItems.lastProblem());
-    }
+    reportSaved("login_item_not_changed", changed, loginItems.lastProblem());
     setNeedsRebuild(); // the check mark shows what the service reports
 }
 
-void MenuManager::reportNotSaved(const std::string& whatKey, const std::string& problem) {
-    if (services_.notifications) {
-        services_.notifications->post(services_.strings->localizedString(whatKey), problem);
+void MenuManager::reportSaved(const std::string& whatKey, bool saved, const std::string& problem) {
+    if (!services_.problems) {
+        return;
+    }
+    if (saved) {
+        services_.problems->settle(whatKey);
+    } else {
+        services_.problems->tell({.topic = whatKey,
+                                  .title = services_.strings->localizedString(whatKey),
+                                  .body = problem});
     }
 }
 

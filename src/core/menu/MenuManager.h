@@ -10,7 +10,6 @@
 #include "platform/InstanceCommandCenter.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/LoginItemService.h"
-#include "platform/NotificationCenter.h"
 #include "platform/ProblemLog.h"
 #include "platform/RemoteCommandCenter.h"
 #include "platform/UpdateController.h"
@@ -37,8 +36,9 @@ class MenuManager : public ActionTarget {
         std::shared_ptr<Graphics> graphics;
         std::shared_ptr<LocalizedStrings> strings;
         std::shared_ptr<LoginItemService> loginItems;
-        // Tells the user when a change could not be saved.
-        std::shared_ptr<NotificationCenter> notifications;
+        // Where the listener is told what went wrong: a change that could not
+        // be saved, a shortcut bound to no station; none: not told.
+        std::shared_ptr<ProblemLog> problems;
         // Makes the update controller, which starts its updater when made.
         std::function<std::shared_ptr<UpdateController>()> makeUpdateController;
         // Where Next and Previous come from; none: no such commands.
@@ -50,9 +50,6 @@ class MenuManager : public ActionTarget {
         std::function<void(std::function<void()>)> runWhenIdle = {};
         // Opens connections to the stations a menu shows as it opens; none: not done.
         std::shared_ptr<ConnectionWarmer> warmer = {};
-        // Where problems found at start (a shortcut bound to no station) are
-        // told; none: not told.
-        std::shared_ptr<ProblemLog> problems = {};
         // Where a station without an address gets one, for the hint that says so.
         StreamAddressHelp streamAddressHelp = {};
     };
@@ -95,7 +92,8 @@ class MenuManager : public ActionTarget {
     void assignHotkey(const MenuItem& sender);
     void hotkeyTriggered(int slot);
     void toggleLaunchAtLogin();
-    void reportNotSaved(const std::string& whatKey, const std::string& problem);
+    // Tells why a change was not saved, or that the last such problem is gone.
+    void reportSaved(const std::string& whatKey, bool saved, const std::string& problem);
     std::weak_ptr<ActionTarget> weakSelf();
 
     std::shared_ptr<HotkeyManager> hotkeyManager_;

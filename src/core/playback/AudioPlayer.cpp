@@ -159,6 +159,9 @@ void AudioPlayer::streamEventOccurred(const StreamEvent& event) {
         }
         return;
     case StreamEvent::Kind::flowing:
+        if (onSoundFlowing && currentChannel_) {
+            onSoundFlowing(*currentChannel_);
+        }
         if (condition_ == StreamCondition::normal) {
             return;
         }

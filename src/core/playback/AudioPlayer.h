@@ -70,6 +70,9 @@ class AudioPlayer {
 
     // Called once per choice of a station (play or resume) whose stream fails.
     std::function<void(const OndoChannel&, const StreamFailure&)> onStreamFailure;
+    // Called each time the current station's sound starts to flow: after its
+    // choice, a reconnect or a failure it came back from.
+    std::function<void(const OndoChannel&)> onSoundFlowing;
 
     // Publishes the current channel as live, titled with its name, by its network.
     void updateNowPlaying();

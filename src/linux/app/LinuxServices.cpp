@@ -20,14 +20,18 @@
 
 namespace tunora {
 
-LinuxServiceOptions LinuxServiceOptions::forThisUser(std::string version) {
+LinuxServiceOptions LinuxServiceOptions::forThisUser(std::string version,
+                                                     const EnvironmentSettings& environment) {
     return {
         .settingsFile = JsonSettingsStore::defaultPath(),
         .autostartEntry = XdgAutostart::defaultEntry(),
         .dataDirectory = paths::dataDirectory(),
         .localeDirectory = paths::localeDirectory(),
         .version = std::move(version),
-        .updateFeedUrl = FeedUpdateController::configuredFeedUrl(),
+        .updateFeedUrl = environment.updateFeedUrl.value_or(FeedUpdateController::builtInFeedUrl()),
+        .playback = environment.playback(),
+        .shortcuts = environment.shortcuts,
+        .noticeFolder = ProblemNotices::defaultLastingFolder(),
     };
 }
 
@@ -59,13 +63,15 @@ AppDelegate::Services makeLinuxServices(Application& application,
     auto remoteCommands = std::make_shared<RemoteCommandFanOut>(
         std::vector<std::shared_ptr<RemoteCommandCenter>>{mpris, instanceCommands, trayCommands});
     auto notifications = std::make_shared<FreedesktopNotifications>();
-    auto problems = std::make_shared<ProblemNotices>(notifications);
+    // Everything the listener is told outside the menu goes through here.
+    auto problems = std::make_shared<ProblemNotices>(notifications, options.noticeFolder);
     auto settings = std::make_shared<JsonSettingsStore>(options.settingsFile, problems);
-    const PlaybackSettings playback = PlaybackSettings::fromEnvironment();
+    PlaybackSettings playback = options.playback;
+    playback.problems = problems;
     // One session, one trust and one memory of redirects for all of the program.
     auto http = std::make_shared<HttpService>(
         HttpService::Options{playback.networkTimeout, playback.tlsCaFile, playback.redirectCache});
-    auto streams = std::make_shared<GstStreamPlayerFactory>(playback, http);
+    auto streams = std::make_shared<GstStreamPlayerFactory>(std::move(playback), http);
     FeedUpdateController::Options updates;
     updates.http = http;
     auto makeUpdateController = [settings, options, updates] {
@@ -82,31 +88,32 @@ AppDelegate::Services makeLinuxServices(Application& application,
             TrayStatusItem::Options{
                 .playPause = [trayCommands] { trayCommands->send(RemoteCommand::togglePlayPause); },
                 .onNoTray =
-                    [notifications] {
-                        notifications->post(
-                            GettextStrings::translate(
+                    [problems] {
+                        problems->tell({
+                            .topic = "no tray",
+                            .title = GettextStrings::translate(
                                 N_("Tunora is running, but this desktop shows no tray items")),
-                            GettextStrings::translate(
+                            .body = GettextStrings::translate(
                                 N_("On GNOME, install and enable the AppIndicator extension "
-                                   "(gnome-shell-extension-appindicator), then log in again.")));
+                                   "(gnome-shell-extension-appindicator), then log in again.")),
+                        });
                     },
             }),
-        .notifications = notifications,
+        .notifications = notifications, // asked for permission only
         .menu =
             {
                 .settings = settings,
-                .hotkeyEvents = makeHotkeyEventServices(notifications),
+                .hotkeyEvents = makeHotkeyEventServices(options.shortcuts, problems),
                 .graphics = std::make_shared<CairoGraphics>(options.dataDirectory / "icons"),
                 .strings = std::make_shared<GettextStrings>(options.localeDirectory),
                 .loginItems =
                     std::make_shared<XdgAutostart>(options.autostartEntry, paths::executable()),
-                .notifications = notifications,
+                .problems = problems,
                 .makeUpdateController = makeUpdateController,
                 .remoteCommands = remoteCommands,
                 .instanceCommands = instanceCommands,
                 .runWhenIdle = runWhenIdle,
                 .warmer = std::make_shared<Preconnector>(http, nullptr),
-                .problems = problems,
                 .streamAddressHelp = options.streamAddressHelp,
             },
     };

@@ -2,10 +2,8 @@
 
 #include "linux/strings/GettextStrings.h"
 #include "linux/system/Files.h"
-#include "linux/system/XdgPaths.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 namespace tunora {
@@ -136,16 +134,6 @@ StreamOriginConfig loadStreamOriginConfig(const std::optional<std::string>& envi
                    error.what()));
     }
     return config;
-}
-
-StreamOriginConfig loadStreamOriginConfigFromEnvironment() {
-    const char* variable = std::getenv("TUNORA_STREAM_ORIGIN");
-    std::optional<std::string> environmentOrigin;
-    if (variable != nullptr && variable[0] != '\0') {
-        environmentOrigin = variable;
-    }
-    return loadStreamOriginConfig(environmentOrigin,
-                                  xdg::configHome() / "tunora" / "stream-hosts.json");
 }
 
 } // namespace tunora

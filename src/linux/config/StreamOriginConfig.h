@@ -30,7 +30,4 @@ inline constexpr std::size_t maximumStationUrlLength = 2048;
 StreamOriginConfig loadStreamOriginConfig(const std::optional<std::string>& environmentOrigin,
                                           const std::filesystem::path& hostsFile);
 
-// The same, read from the real environment and $XDG_CONFIG_HOME/tunora/stream-hosts.json.
-StreamOriginConfig loadStreamOriginConfigFromEnvironment();
-
 } // namespace tunora

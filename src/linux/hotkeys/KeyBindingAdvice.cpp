@@ -5,7 +5,6 @@
 #include "linux/system/Environment.h"
 
 #include <glib.h>
-#include <system_error>
 
 namespace tunora {
 namespace {
@@ -105,27 +104,16 @@ std::vector<std::string> keyBindingLines(Compositor compositor, const std::strin
     return lines;
 }
 
-KeyBindingAdvice::KeyBindingAdvice(std::shared_ptr<NotificationCenter> notifications,
-                                   std::filesystem::path stateFolder)
-    : notifications_(std::move(notifications)), stateFolder_(std::move(stateFolder)) {}
-
-std::filesystem::path KeyBindingAdvice::defaultStateFolder() {
-    return std::filesystem::path(g_get_user_state_dir()) / "tunora";
-}
+KeyBindingAdvice::KeyBindingAdvice(std::shared_ptr<ProblemLog> problems)
+    : problems_(std::move(problems)) {}
 
 // Desktops whose portal binds keys, and refuse them only when the user says
 // so, get no advice: there the desktop's own settings are the place.
 void KeyBindingAdvice::keysOff(KeysOff why, const std::string& applicationId,
                                const std::vector<RegisteredShortcut>& shortcuts) {
     const Compositor compositor = sessionCompositor();
-    if (toldThisRun_ || shortcuts.empty() ||
+    if (!problems_ || shortcuts.empty() ||
         (why == KeysOff::noKeysBound && compositor != Compositor::hyprland)) {
-        return;
-    }
-    toldThisRun_ = true;
-    const auto marker = stateFolder_ / (std::string("keys-told-") + compositorName(compositor));
-    std::error_code error;
-    if (std::filesystem::exists(marker, error)) {
         return;
     }
     std::string body = instructions(compositor);
@@ -135,11 +123,10 @@ void KeyBindingAdvice::keysOff(KeysOff why, const std::string& applicationId,
     if (compositor == Compositor::sway) {
         body += "\n" + GettextStrings::translate(N_("then reload Sway."));
     }
-    notifications_->post(title(compositor), body);
-    std::filesystem::create_directories(stateFolder_, error);
-    if (!g_file_set_contents(marker.c_str(), body.c_str(), gssize(body.size()), nullptr)) {
-        g_message("cannot remember that the key advice was given (%s)", marker.c_str());
-    }
+    problems_->tell({.topic = std::string("keys-told-") + compositorName(compositor),
+                     .title = title(compositor),
+                     .body = body,
+                     .lasting = true});
 }
 
 } // namespace tunora

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "platform/NotificationCenter.h"
+#include "platform/ProblemLog.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,24 +39,18 @@ Compositor sessionCompositor();
 std::vector<std::string> keyBindingLines(Compositor compositor, const std::string& applicationId,
                                          const std::vector<RegisteredShortcut>& shortcuts);
 
-// Tells the listener, once per desktop, how to give the station keys their keys
-// where the desktop does not: a notification with the lines for its
-// configuration. Whether it was told is kept as a file in `stateFolder`.
+// Tells the listener, once for good on each compositor, how to give the
+// station keys their keys where the desktop does not: a notification with the
+// lines for its configuration.
 class KeyBindingAdvice {
   public:
-    KeyBindingAdvice(std::shared_ptr<NotificationCenter> notifications,
-                     std::filesystem::path stateFolder);
+    explicit KeyBindingAdvice(std::shared_ptr<ProblemLog> problems);
 
     void keysOff(KeysOff why, const std::string& applicationId,
                  const std::vector<RegisteredShortcut>& shortcuts);
 
-    // $XDG_STATE_HOME/tunora.
-    static std::filesystem::path defaultStateFolder();
-
   private:
-    std::shared_ptr<NotificationCenter> notifications_;
-    std::filesystem::path stateFolder_;
-    bool toldThisRun_ = false;
+    std::shared_ptr<ProblemLog> problems_;
 };
 
 } // namespace tunora

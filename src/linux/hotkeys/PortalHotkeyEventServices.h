@@ -3,13 +3,16 @@
 #include "linux/glib/GObjectPtr.h"
 #include "linux/hotkeys/HotkeyDispatch.h"
 #include "linux/hotkeys/KeyBindingAdvice.h"
+#include "linux/hotkeys/PortalNameOwner.h"
 #include "linux/hotkeys/PortalRequest.h"
+#include "linux/hotkeys/PortalShortcutSession.h"
+#include "linux/hotkeys/PortalShortcutSignals.h"
+#include "platform/ProblemLog.h"
 
 #include <functional>
 #include <gio/gio.h>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace tunora {
@@ -20,17 +23,11 @@ namespace tunora {
 // in one portal session; the desktop decides the keys (and may ask the user
 // first), and each Activated signal of that session is one hot-key press.
 //
-// For each owner of the portal's name: say who we are (the portal's registry,
-// where it has one), make the session under a token that never changes (so a
-// desktop keeps one set of our shortcuts and the user's keys), ask which of
-// them it already holds, and bind them (see listShortcuts for the one desktop
-// where it does not); then believe what the desktop lists, whatever a bind
-// answered, and follow its ShortcutsChanged. One line on stderr says which keys are bound, or why
-// none.
-//
-// Everything is asynchronous and every request has a deadline: the portal's
-// dialogs never block the main loop. A refusal by the user is final until the
-// next start; other failures wait for a new owner of the portal's name.
+// Three parts do the work: PortalNameOwner follows the portal's owner and says
+// who we are, PortalShortcutSession decides what to ask and which keys are live
+// (one line on stderr says which, or why none), PortalShortcutSignals hears the
+// presses and changes. This class asks the portal what the session wants, with
+// a deadline for every request: the portal's dialogs never block the main loop.
 class PortalHotkeyEventServices : public HotkeyDispatch {
   public:
     static constexpr const char* applicationId = "org.tunora.Tunora";
@@ -41,7 +38,10 @@ class PortalHotkeyEventServices : public HotkeyDispatch {
     using KeysOffHandler =
         std::function<void(KeysOff why, const std::vector<RegisteredShortcut>& shortcuts)>;
 
-    explicit PortalHotkeyEventServices(KeysOffHandler keysOff = {});
+    // `problems`: where the listener hears of keys lost in a way the log alone
+    // would not tell them.
+    explicit PortalHotkeyEventServices(KeysOffHandler keysOff = {},
+                                       std::shared_ptr<ProblemLog> problems = nullptr);
     ~PortalHotkeyEventServices() override;
     PortalHotkeyEventServices(const PortalHotkeyEventServices&) = delete;
     PortalHotkeyEventServices& operator=(const PortalHotkeyEventServices&) = delete;
@@ -60,60 +60,28 @@ class PortalHotkeyEventServices : public HotkeyDispatch {
   private:
     struct Shortcut;
 
-    static void onPortalAppeared(GDBusConnection* bus, const gchar* name, const gchar* owner,
-                                 gpointer self);
-    static void onPortalVanished(GDBusConnection* bus, const gchar* name, gpointer self);
-    static void onSignal(GDBusConnection* bus, const gchar* sender, const gchar* path,
-                         const gchar* interface, const gchar* signal, GVariant* parameters,
-                         gpointer self);
-    static void onConnected(GObject* source, GAsyncResult* result, gpointer self);
-    static void onRegistered(GObject* bus, GAsyncResult* result, gpointer self);
-    static void onVersion(GObject* bus, GAsyncResult* result, gpointer self);
-
-    void forgetPortal();
-    void dropConnection();
-    void createSession();
-    void listShortcuts(bool afterBinding, guint32 bindResponse);
-    void bindShortcuts();
-    void bindSoon();
-    void ask(const char* method, const PortalRequest::Arguments& arguments,
-             PortalRequest::Answered answered);
-    bool applyShortcuts(GVariant* shortcuts);
-    void report(guint32 bindResponse);
-    void say(const std::string& line);
-    void giveUp(const std::string& why, bool final);
+    void portalReady(GDBusConnection* bus, const PortalShortcutSession::Portal& portal);
+    void portalEnded(bool first);
+    void ask(PortalShortcutSession::Request request);
+    GVariant* arguments(PortalShortcutSession::Request request, const char* token) const;
+    void answered(PortalShortcutSession::Request request, guint32 response, GVariant* results);
+    void applyTriggers(const ListedTriggers& triggers);
     void tellKeysOff(KeysOff why);
-    void activated(GVariant* parameters);
-    void queuePress(const Shortcut& shortcut);
-    void pressQueued();
+    void tellKeysLost();
+    void press(const std::string& id);
+    void bindSoon();
 
     KeysOffHandler keysOff_;
+    std::shared_ptr<ProblemLog> problems_;
     std::vector<std::unique_ptr<Shortcut>> shortcuts_;
-    GObjectPtr<GCancellable> ownerCalls_; // for the life of one portal owner
-    GObjectPtr<GDBusConnection> bus_;     // our own, for one portal owner
-    guint nameWatch_ = 0;
-    guint signalSubscription_ = 0;
-    std::unique_ptr<PortalRequest> pending_; // one request at a time
-    std::string portalOwner_;
-    std::string session_;
-    std::string registrationProblem_;
-    std::string lastLine_;
-    guint32 version_ = 0;
+    PortalShortcutSession session_;
+    PortalShortcutSignals signals_;
+    GObjectPtr<GDBusConnection> bus_; // the portal owner's, while it is there
+    std::uint32_t version_ = 0;
+    std::unique_ptr<PortalRequest> request_; // one at a time
     GSourceId bindSource_;
-    // Presses not handled yet, with repeats of one shortcut merged.
-    std::vector<std::pair<const Shortcut*, unsigned>> presses_;
-    GSourceId pressSource_;
-    bool portalSeen_ = false;
-    bool refused_ = false;
-    // A portal ended while we had a session there.
-    bool endedWithSession_ = false;
-    // Binding opens a window even for shortcuts the desktop holds (Plasma before 6.4).
-    bool bindsOpenWindows_ = false;
-    // GNOME's backend keeps an ended portal's sessions and the keys they grabbed
-    // until the user logs out: a new session's grabs of those keys fail, yet it
-    // lists them, and each press goes to the dead session. So after a portal
-    // restart no key of ours is live, whatever the new session lists.
-    bool keysWithEndedSession_ = false;
+    // Last: its name watch may call back into everything above.
+    PortalNameOwner owner_;
 };
 
 } // namespace tunora

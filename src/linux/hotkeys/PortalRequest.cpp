@@ -1,22 +1,19 @@
 #include "linux/hotkeys/PortalRequest.h"
 
 #include "linux/glib/DBusReply.h"
+#include "linux/hotkeys/PortalNames.h"
 
 #include <algorithm>
 
 namespace tunora {
 namespace {
 
-constexpr const char* portalName = "org.freedesktop.portal.Desktop";
-constexpr const char* portalPath = "/org/freedesktop/portal/desktop";
-constexpr const char* requestInterface = "org.freedesktop.portal.Request";
-
 // The portal's path for a request of this connection: its unique name without
 // the colon and with dots as underscores, then the token.
 std::string requestPath(GDBusConnection* bus, const std::string& token) {
     std::string sender = g_dbus_connection_get_unique_name(bus) + 1;
     std::replace(sender.begin(), sender.end(), '.', '_');
-    return std::string(portalPath) + "/request/" + sender + "/" + token;
+    return std::string(portal::objectPath) + "/request/" + sender + "/" + token;
 }
 
 // Errors that mean the portal left the bus: its next owner starts afresh.
@@ -50,9 +47,10 @@ PortalRequest::PortalRequest(GDBusConnection* bus, const char* interface, const 
         },
         this));
     // The deadline bounds the wait, not D-Bus's default timeout.
-    g_dbus_connection_call(bus, portalName, portalPath, interface, method, arguments(token.c_str()),
-                           G_VARIANT_TYPE("(o)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, G_MAXINT,
-                           cancellable_.get(), &PortalRequest::onCalled, this);
+    g_dbus_connection_call(bus, portal::busName, portal::objectPath, interface, method,
+                           arguments(token.c_str()), G_VARIANT_TYPE("(o)"),
+                           G_DBUS_CALL_FLAGS_NO_AUTO_START, G_MAXINT, cancellable_.get(),
+                           &PortalRequest::onCalled, this);
 }
 
 PortalRequest::~PortalRequest() {
@@ -63,7 +61,7 @@ PortalRequest::~PortalRequest() {
 // An unanswered request may still show a dialog: the portal takes it down.
 void PortalRequest::close() {
     if (subscription_ != 0) {
-        g_dbus_connection_call(bus_.get(), portalName, path_.c_str(), requestInterface, "Close",
+        g_dbus_connection_call(bus_.get(), portal::busName, path_.c_str(), portal::request, "Close",
                                nullptr, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, -1, nullptr,
                                nullptr, nullptr);
         stopListening();
@@ -74,7 +72,7 @@ void PortalRequest::listenOn(const std::string& path) {
     stopListening();
     path_ = path;
     subscription_ = g_dbus_connection_signal_subscribe(
-        bus_.get(), portalName, requestInterface, "Response", path_.c_str(), nullptr,
+        bus_.get(), portal::busName, portal::request, "Response", path_.c_str(), nullptr,
         G_DBUS_SIGNAL_FLAGS_NONE, &PortalRequest::onResponse, this, nullptr);
 }
 

@@ -80,9 +80,13 @@ void HttpService::loadRedirects() {
     if (read.status == files::ReadResult::Status::ok &&
         !readRedirectCache(read.contents, redirects_, timeNow())) {
         // Not ours to trust, nor to overwrite unseen: kept beside, and started afresh.
-        g_debug("ignoring %s: not a redirect cache of this program", file.c_str());
-        std::error_code ignored;
-        std::filesystem::rename(file, file.string() + ".unreadable", ignored);
+        std::string problem;
+        if (const auto kept = files::setAside(file, problem)) {
+            g_message("%s is not a redirect cache of this program; kept as %s", file.c_str(),
+                      kept->c_str());
+        } else {
+            g_message("%s", problem.c_str());
+        }
     }
 }
 

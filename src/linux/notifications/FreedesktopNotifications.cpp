@@ -43,7 +43,7 @@ struct Notification {
 void onNotified(GObject* bus, GAsyncResult* result, gpointer) {
     GError* rawError = nullptr;
     GVariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &rawError));
-    GErrorPtr error(rawError); // no notification server: the log has the line
+    GErrorPtr error(rawError); // no notification server: the log has the notice
 }
 
 GVariant* notifyParameters(const Notification& notification) {
@@ -107,18 +107,17 @@ void FreedesktopNotifications::requestAuthorization(unsigned,
               new Completion(std::move(completion)));
 }
 
-void FreedesktopNotifications::postBeforeExit(const std::string& title) {
+void FreedesktopNotifications::postBeforeExit(const std::string& title, const std::string& body) {
     GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
     if (bus) {
         GVariantPtr reply(g_dbus_connection_call_sync(
             bus.get(), serverName, serverPath, serverName, "Notify",
-            notifyParameters(Notification{title, ""}), G_VARIANT_TYPE("(u)"),
+            notifyParameters(Notification{title, body}), G_VARIANT_TYPE("(u)"),
             G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr));
     }
 }
 
 void FreedesktopNotifications::post(const std::string& title, const std::string& body) {
-    g_message("%s: %s", title.c_str(), body.c_str());
     g_bus_get(G_BUS_TYPE_SESSION, nullptr, &sendNotification, new Notification{title, body});
 }
 

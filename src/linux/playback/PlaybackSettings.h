@@ -1,13 +1,16 @@
 #pragma once
 
+#include "platform/ProblemLog.h"
+
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace tunora {
 
-// How streams are played, from the environment (see tunora(1)).
+// How streams are played; EnvironmentSettings says what the listener chose.
 struct PlaybackSettings {
     // TUNORA_AUDIO_SINK: a gst-launch description of the audio output; none: automatic.
     std::optional<std::string> audioSink;
@@ -31,8 +34,8 @@ struct PlaybackSettings {
     std::chrono::milliseconds keepPausedConnection = std::chrono::seconds(1);
     // Where the stations' redirect targets are kept between runs; none: not kept.
     std::optional<std::filesystem::path> redirectCache;
-
-    static PlaybackSettings fromEnvironment();
+    // Where a sound output or a part that does not work is told; none: the log only.
+    std::shared_ptr<ProblemLog> problems;
 };
 
 } // namespace tunora

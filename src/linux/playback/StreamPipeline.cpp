@@ -1,6 +1,7 @@
 #include "linux/playback/StreamPipeline.h"
 
 #include "linux/playback/StreamFailureClassifier.h"
+#include "linux/strings/GettextStrings.h"
 
 #include <gst/app/gstappsrc.h>
 
@@ -26,7 +27,19 @@ void sizeSinkBuffer(GstBin*, GstBin*, GstElement* element, gpointer) {
     }
 }
 
-GstElement* makeAudioSink(const PlaybackSettings& settings) {
+// OpenAL Soft opens ALSA behind GStreamer's back, and ALSA writes its
+// failures to stderr: the automatic output, trying every sink where no sound
+// server runs, would fill the listener's log with nine lines of library noise.
+// It offers nothing the sound servers and ALSA's own sink do not.
+void leaveOutNoisySinks() {
+    if (GstElementFactory* openal = gst_element_factory_find("openalsink")) {
+        gst_plugin_feature_set_rank(GST_PLUGIN_FEATURE(openal), GST_RANK_NONE);
+        gst_object_unref(openal);
+    }
+}
+
+GstElement* makeAudioSink(const PlaybackSettings& settings,
+                          const std::function<void(const std::string&)>& tell) {
     if (settings.audioSink) {
         GError* rawError = nullptr;
         GstElement* sink =
@@ -35,9 +48,11 @@ GstElement* makeAudioSink(const PlaybackSettings& settings) {
         if (sink != nullptr) {
             return sink; // as the listener configured it
         }
-        g_message("TUNORA_AUDIO_SINK \"%s\" does not work (%s); using the default output",
-                  settings.audioSink->c_str(), error ? error->message : "unknown error");
+        tell(fillInAll(GettextStrings::translate(N_("TUNORA_AUDIO_SINK=\u201c{}\u201d does not "
+                                                    "work ({}): Tunora plays on the usual output")),
+                       {*settings.audioSink, error ? error->message : "?"}));
     }
+    leaveOutNoisySinks();
     return gst_element_factory_make("autoaudiosink", nullptr);
 }
 
@@ -65,19 +80,30 @@ StreamPipeline::~StreamPipeline() {
     }
 }
 
+void StreamPipeline::tell(const std::string& problem) const {
+    if (problems_) {
+        problems_->report(problem);
+    } else {
+        g_message("%s", problem.c_str());
+    }
+}
+
 void StreamPipeline::build(const PlaybackSettings& settings) {
+    problems_ = settings.problems;
     GObjectPtr<GstElement> pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
     GstElement* source = add(pipeline.get(), "appsrc");
     GstElement* converter = add(pipeline.get(), "audioconvert");
     GstElement* resampler = add(pipeline.get(), "audioresample");
     GstElement* volume = add(pipeline.get(), "volume");
-    GstElement* sink = makeAudioSink(settings);
+    GstElement* sink =
+        makeAudioSink(settings, [this](const std::string& problem) { tell(problem); });
     if (sink != nullptr) {
         gst_bin_add(GST_BIN(pipeline.get()), sink);
     }
     if (source == nullptr || converter == nullptr || resampler == nullptr || volume == nullptr ||
         sink == nullptr || !gst_element_link_many(converter, resampler, volume, sink, nullptr)) {
-        g_message("GStreamer's base elements are missing (install gstreamer1.0-plugins-base)");
+        tell(GettextStrings::translate(N_("Tunora cannot play: parts of GStreamer are missing "
+                                          "(install gstreamer1.0-plugins-base)")));
         return;
     }
     if (!settings.audioSink) {
@@ -124,8 +150,8 @@ void StreamPipeline::useDecoder(bool mpeg) {
             gst_element_link_many(source_, parser, decoder, converter_, nullptr)) {
             return;
         }
-        g_message("no MP3 parser and decoder (install gstreamer1.0-plugins-good); "
-                  "trying any decoder");
+        tell(GettextStrings::translate(N_("Tunora has no MP3 decoder and tries any other "
+                                          "(install gstreamer1.0-plugins-good)")));
         useDecoder(false);
         mpegDecoder_ = true; // tried once: do not try again for every start
         return;

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <functional>
 #include <gst/gst.h>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace tunora {
@@ -57,6 +59,8 @@ class StreamPipeline {
 
   private:
     void build(const PlaybackSettings& settings);
+    // Tells the listener of an output or a part that does not work.
+    void tell(const std::string& problem) const;
     void useDecoder(bool mpeg);
     void reset(bool keepDecoder);
     static gboolean onIdle(gpointer self);
@@ -75,6 +79,7 @@ class StreamPipeline {
     bool ended_ = false;   // the source was told its stream ended
     // The automatic output found no sound server or device and plays into nothing.
     bool noSoundOutput_ = false;
+    std::shared_ptr<ProblemLog> problems_;
     GSourceId busWatch_;
     GSourceId idleTimer_; // puts a stopped pipeline to rest
     const void* owner_ = nullptr;

@@ -7,25 +7,11 @@
 #include "linux/system/XdgPaths.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <ctime>
 #include <fcntl.h>
 #include <glib.h>
 #include <string>
 
 namespace tunora {
-namespace {
-
-std::string utcTimestamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    gmtime_r(&now, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &parts);
-    return text;
-}
-
-} // namespace
 
 JsonSettingsStore::FileIdentity JsonSettingsStore::FileIdentity::of(const struct stat& info) {
     return {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
@@ -40,9 +26,11 @@ JsonSettingsStore::JsonSettingsStore(std::filesystem::path file,
                                      std::shared_ptr<ProblemLog> problems)
     : file_(std::move(file)), problems_(std::move(problems)) {}
 
+// Everything said of the file is one topic: the listener hears what it is
+// now, not each step that led there.
 void JsonSettingsStore::tell(const std::string& problem) {
     if (problems_) {
-        problems_->report(problem);
+        problems_->tell({.topic = file_.string(), .body = problem});
     } else {
         g_message("%s", problem.c_str());
     }
@@ -57,9 +45,9 @@ void JsonSettingsStore::markNotClean(const std::string& key, nlohmann::json::val
         return;
     }
     notClean_ = true;
-    tell(fillIn(fillIn(GettextStrings::translate(N_("In {}, {}: Tunora reads it as not set")),
-                       file_.string()),
-                why));
+    readProblem_ = fillInAll(GettextStrings::translate(N_("In {}, {}: Tunora reads it as not set")),
+                             {file_.string(), why});
+    tell(readProblem_);
 }
 
 nlohmann::json JsonSettingsStore::cleanedDocument() const {
@@ -89,7 +77,12 @@ std::filesystem::path JsonSettingsStore::defaultPath() {
 void JsonSettingsStore::refresh() {
     struct stat info{};
     if (::stat(file_.c_str(), &info) != 0) {
-        state_ = errno == ENOENT || errno == ENOTDIR ? FileState::missing : FileState::unusable;
+        const int error = errno;
+        state_ = error == ENOENT || error == ENOTDIR ? FileState::missing : FileState::unusable;
+        if (state_ == FileState::unusable) {
+            readProblem_ = fillInAll(GettextStrings::translate(N_("cannot open {}: {}")),
+                                     {file_.string(), g_strerror(error)});
+        }
         document_ = nlohmann::json::object();
         cachedIdentity_.reset();
         return;
@@ -106,6 +99,7 @@ void JsonSettingsStore::load(const struct stat& info) {
     document_ = nlohmann::json::object();
     notClean_ = false;
     misreadKeys_.clear();
+    readProblem_.clear();
     cachedIdentity_ = FileIdentity::of(info);
 
     files::ReadResult read = files::readRegularFile(file_, maximumFileSize);
@@ -115,11 +109,8 @@ void JsonSettingsStore::load(const struct stat& info) {
     }
     if (read.status == files::ReadResult::Status::ok) {
         const bool overflowed = nullOverflowingNumbers(read.contents) > 0;
-        // The parser rejects malformed UTF-8 as well as malformed JSON.
-        nlohmann::json parsed =
-            nlohmann::json::parse(read.contents, nullptr, /*allow_exceptions=*/false);
-        if (parsed.is_object()) {
-            document_ = std::move(parsed);
+        if (std::optional<nlohmann::json> parsed = parseObject(read.contents, read.problem)) {
+            document_ = std::move(*parsed);
             state_ = FileState::valid;
             if (overflowed) {
                 markNotClean("", nlohmann::json::value_t::null,
@@ -127,13 +118,32 @@ void JsonSettingsStore::load(const struct stat& info) {
             }
             return;
         }
-        read.problem =
-            fillIn(GettextStrings::translate(N_("{} is not a JSON object")), file_.string());
     }
-    tell(fillIn(GettextStrings::translate(
-                    N_("{}: Tunora starts from its defaults and keeps the file beside "
-                       "the new one when it next saves a setting")),
-                read.problem));
+    readProblem_ = read.problem;
+    tell(fillIn(GettextStrings::translate(N_("{}: Tunora uses its defaults until it is mended")),
+                readProblem_));
+}
+
+// The document, or none with why not: where the parser stopped, as an editor
+// counts, so that a stray comma is found at once.
+std::optional<nlohmann::json> JsonSettingsStore::parseObject(const std::string& contents,
+                                                             std::string& problem) const {
+    try {
+        // The parser rejects malformed UTF-8 as well as malformed JSON.
+        nlohmann::json parsed = nlohmann::json::parse(contents);
+        if (parsed.is_object()) {
+            return parsed;
+        }
+        problem = fillIn(GettextStrings::translate(N_("{} is not a JSON object")), file_.string());
+    } catch (const nlohmann::json::parse_error& error) {
+        const TextPosition at = positionOfByte(contents, error.byte);
+        problem =
+            fillInAll(GettextStrings::translate(N_("{} is not valid JSON (line {}, column {})")),
+                      {file_.string(), std::to_string(at.line), std::to_string(at.column)});
+    } catch (const nlohmann::json::exception&) {
+        problem = fillIn(GettextStrings::translate(N_("{} is not valid JSON")), file_.string());
+    }
+    return std::nullopt;
 }
 
 const nlohmann::json* JsonSettingsStore::typedValue(std::string_view key,
@@ -235,26 +245,24 @@ bool JsonSettingsStore::unchangedOnDisk() const {
     return cachedIdentity_ && *cachedIdentity_ == FileIdentity::of(info);
 }
 
+// Told as one thing with what was wrong, so that the listener can mend the kept
+// copy: what did read is in the new file; the file as it was, only there.
 bool JsonSettingsStore::moveUnusableFileAside() {
     lastWriteProblem_.clear();
-    const std::string base = file_.string() + ".bad-" + utcTimestamp();
-    for (int attempt = 1; attempt < 1000; ++attempt) {
-        const std::string backup = attempt == 1 ? base : base + "-" + std::to_string(attempt);
-        if (::renameat2(AT_FDCWD, file_.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) == 0) {
-            tell(
-                fillIn(GettextStrings::translate(N_(
-                           "Tunora saved its settings anew; what it could not read is kept in {}")),
-                       backup));
-            return true;
-        }
-        if (errno != EEXIST) {
-            lastWriteProblem_ = fillIn(
-                fillIn(GettextStrings::translate(N_("cannot set aside {}: {}")), file_.string()),
-                g_strerror(errno));
-            return false;
-        }
+    const std::optional<std::filesystem::path> kept = files::setAside(file_, lastWriteProblem_);
+    if (!kept) {
+        return false;
     }
-    return false;
+    if (state_ == FileState::unusable) {
+        tell(fillInAll(GettextStrings::translate(
+                           N_("{}: Tunora uses its defaults and has kept the file as {}. To get "
+                              "your settings back, mend that copy and rename it to {}.")),
+                       {readProblem_, kept->string(), file_.filename().string()}));
+    } else {
+        tell(fillInAll(GettextStrings::translate(N_("{}; the file as it was is kept as {}")),
+                       {readProblem_, kept->string()}));
+    }
+    return true;
 }
 
 // With changedMeanwhile, the file is replaced only if it is still the one read.

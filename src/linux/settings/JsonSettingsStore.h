@@ -22,8 +22,9 @@ namespace tunora {
 // understood reads as empty and is moved aside (defaults.json.bad-<timestamp>) before the first
 // write replaces it, so nothing the user had is lost. So is a file that did not read
 // cleanly: a value of the wrong type where the program looked, or a number too large to
-// hold (read as none, so that it costs only its own key). Each such problem is told to
-// the ProblemLog given, in the listener's language.
+// hold (read as none, so that it costs only its own key). What is wrong with the file,
+// and where it was kept, is told to the ProblemLog given as one thing, in the
+// listener's language.
 class JsonSettingsStore : public SettingsStore {
   public:
     static constexpr std::uintmax_t maximumFileSize = 1024 * 1024;
@@ -66,6 +67,8 @@ class JsonSettingsStore : public SettingsStore {
     // array elements that are not text made empty.
     nlohmann::json cleanedDocument() const;
     void tell(const std::string& problem);
+    std::optional<nlohmann::json> parseObject(const std::string& contents,
+                                              std::string& problem) const;
     bool writeValue(std::string_view key, nlohmann::json value);
     bool moveUnusableFileAside();
     bool writeDocument(const nlohmann::json& document, bool* changedMeanwhile);
@@ -78,6 +81,8 @@ class JsonSettingsStore : public SettingsStore {
     // of the type the program wanted (with that type). Kept aside before a write.
     bool notClean_ = false;
     std::map<std::string, nlohmann::json::value_t> misreadKeys_;
+    // What was wrong with the file as read, in the listener's language.
+    std::string readProblem_;
     std::shared_ptr<ProblemLog> problems_;
     std::optional<FileIdentity> cachedIdentity_;
     std::string lastWriteProblem_;

@@ -4,7 +4,9 @@
 #include "linux/system/UniqueFd.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <glib.h>
 #include <sys/stat.h>
@@ -53,6 +55,15 @@ void removeStaleTemporaries(const std::filesystem::path& file) {
     for (const auto& path : stale) {
         ::unlink(path.c_str());
     }
+}
+
+std::string utcTimestamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &parts);
+    return text;
 }
 
 } // namespace
@@ -153,6 +164,23 @@ bool replaceFile(const std::filesystem::path& file, std::string_view contents, m
         *written = status; // a rename keeps the inode, size and modification time
     }
     return true;
+}
+
+std::optional<std::filesystem::path> setAside(const std::filesystem::path& file,
+                                              std::string& problem) {
+    const std::string base = file.string() + ".bad-" + utcTimestamp();
+    for (int attempt = 1; attempt < 1000; ++attempt) {
+        const std::string kept = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, kept.c_str(), RENAME_NOREPLACE) == 0) {
+            return kept;
+        }
+        if (errno != EEXIST) {
+            problem = describe(file, N_("cannot set aside {}: {}"), errno);
+            return std::nullopt;
+        }
+    }
+    problem = describe(file, N_("cannot set aside {}: {}"), EEXIST);
+    return std::nullopt;
 }
 
 } // namespace tunora::files

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -38,5 +39,13 @@ bool makePrivateFolders(const std::filesystem::path& folder, std::string& proble
 bool replaceFile(const std::filesystem::path& file, std::string_view contents, mode_t mode,
                  std::string& problem, struct stat* written = nullptr,
                  const std::function<bool()>& stillCurrent = {});
+
+// The one way a file the program cannot use is set aside: renamed, beside
+// itself, to "<name>.bad-<UTC time>" ("-2", "-3", ... after that when one of
+// that name exists), never over another file, so its bytes stay for the
+// listener. Returns where it is now; none, with the reason in `problem`, when it
+// could not be moved. Whoever sets a file aside tells the listener where.
+std::optional<std::filesystem::path> setAside(const std::filesystem::path& file,
+                                              std::string& problem);
 
 } // namespace tunora::files

@@ -1,5 +1,6 @@
 #include "linux/system/XdgPaths.h"
 
+#include "linux/strings/GettextStrings.h"
 #include "linux/system/Files.h"
 
 #include <cstdlib>
@@ -54,6 +55,13 @@ std::filesystem::path cacheHome() {
     return homeDirectory() / ".cache";
 }
 
+std::filesystem::path stateHome() {
+    if (auto state = absoluteFromEnvironment("XDG_STATE_HOME")) {
+        return *state;
+    }
+    return homeDirectory() / ".local" / "state";
+}
+
 std::optional<std::filesystem::path> runtimeDir() {
     return absoluteFromEnvironment("XDG_RUNTIME_DIR");
 }
@@ -65,7 +73,8 @@ std::optional<std::filesystem::path> privateRuntimeFolder(std::string& problem) 
     }
     struct stat info{};
     if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) {
-        problem = folder.string() + " is not a folder of this user";
+        problem = fillIn(GettextStrings::translate(N_("{} is not a folder of this user")),
+                         folder.string());
         return std::nullopt;
     }
     if ((info.st_mode & 077) != 0) {

@@ -15,6 +15,9 @@ std::filesystem::path cacheHome();
 // A path as the listener would type it: "~/…" for one in their home folder.
 std::string shownPath(const std::filesystem::path& path);
 
+// $XDG_STATE_HOME, or ~/.local/state when it is unset or not absolute.
+std::filesystem::path stateHome();
+
 // $XDG_RUNTIME_DIR when set and absolute; none otherwise.
 std::optional<std::filesystem::path> runtimeDir();
 

@@ -1,5 +1,6 @@
 #include "linux/toolkit/GtkOnDemand.h"
 
+#include "linux/strings/GettextStrings.h"
 #include "linux/system/Environment.h"
 
 #include <gdk/gdkx.h>
@@ -13,8 +14,10 @@ GdkDisplay* gtkDisplay() {
         // running, it could change under them.
         gtk_disable_setlocale();
         if (!gtk_init_check(nullptr, nullptr)) {
-            g_warning("cannot open a display for windows or a tray icon "
-                      "(is DISPLAY or WAYLAND_DISPLAY set?)");
+            g_warning("%s", GettextStrings::translate(
+                                N_("cannot open a display for windows or a tray icon "
+                                   "(is DISPLAY or WAYLAND_DISPLAY set?)"))
+                                .c_str());
             return false;
         }
         return true;

@@ -35,9 +35,8 @@ FeedUpdateController::FeedUpdateController(std::string feedUrl, std::string curr
     scheduleNextCheck();
 }
 
-std::string FeedUpdateController::configuredFeedUrl() {
-    const char* variable = std::getenv("TUNORA_UPDATE_FEED_URL");
-    return variable != nullptr ? variable : TUNORA_UPDATE_FEED_URL;
+std::string FeedUpdateController::builtInFeedUrl() {
+    return TUNORA_UPDATE_FEED_URL;
 }
 
 void FeedUpdateController::scheduleNextCheck() {

@@ -45,8 +45,8 @@ class FeedUpdateController : public UpdateController {
 
     void performAction(const std::string& action, const MenuItem& sender) override;
 
-    // The feed address: TUNORA_UPDATE_FEED_URL, else the one built in (may be empty).
-    static std::string configuredFeedUrl();
+    // The feed address built in (may be empty); TUNORA_UPDATE_FEED_URL replaces it.
+    static std::string builtInFeedUrl();
 
   private:
     enum class Trigger { user, schedule };

@@ -205,7 +205,17 @@ TEST_F(HttpServiceTest, ANewRunGoesToTheEdgeOfTheLastRunAndBackToTheStationIfItF
         EXPECT_EQ(testing::tlsStreamRequests("/dispatch/tone.mp3"), before + 1) << contents;
     }
     EXPECT_EQ(testing::streamRequests("/tone.mp3"), 0);
-    EXPECT_TRUE(std::filesystem::exists(cache->string() + ".unreadable"));
+    std::vector<std::string> kept; // the file that was not ours, as it was
+    for (const auto& entry : std::filesystem::directory_iterator(cache->parent_path())) {
+        if (entry.path().filename().string().starts_with("redirects.json.bad-")) {
+            gchar* contents = nullptr;
+            ASSERT_TRUE(g_file_get_contents(entry.path().c_str(), &contents, nullptr, nullptr));
+            kept.emplace_back(contents);
+            g_free(contents);
+        }
+    }
+    EXPECT_EQ(kept,
+              std::vector<std::string>{"{\"format\": \"tunora-redirects-1\", \"targets\": [{"});
 }
 
 } // namespace

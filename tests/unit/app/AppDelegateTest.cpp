@@ -20,7 +20,7 @@ class AppDelegateTest : public ::testing::Test {
                 notifications,
                 {settings, std::make_shared<fakes::FakeHotkeyEventServices>(),
                  std::make_shared<fakes::FakeGraphics>(), std::make_shared<fakes::FakeStrings>(),
-                 std::make_shared<fakes::FakeLoginItems>(), notifications,
+                 std::make_shared<fakes::FakeLoginItems>(), problems,
                  [] { return std::make_shared<fakes::FakeUpdateController>(); }, commands,
                  nullptr}};
     }
@@ -37,6 +37,7 @@ class AppDelegateTest : public ::testing::Test {
         std::make_shared<fakes::FakeNotificationCenter>();
     std::shared_ptr<fakes::FakeSettingsStore> settings =
         std::make_shared<fakes::FakeSettingsStore>();
+    std::shared_ptr<fakes::FakeProblemLog> problems = std::make_shared<fakes::FakeProblemLog>();
 };
 
 TEST_F(AppDelegateTest, HoverShowsConnectingTheSongWithoutAMenuOrReconnectingUntilASwitch) {
@@ -104,6 +105,32 @@ TEST_F(AppDelegateTest, ARestartIsPausedOnTheStationChosenLast) {
     AppDelegate third(services());
     third.applicationDidFinishLaunching();
     EXPECT_FALSE(third.audioPlayer()->currentChannel());
+}
+
+TEST_F(AppDelegateTest, AFailureIsToldUntilTheStationPlaysAndAnUnsavedVolumeUntilOneIsSaved) {
+    AppDelegate delegate(services());
+    fakes::FakeApplication application;
+    application.setDelegate(&delegate);
+    application.run();
+    EXPECT_EQ(problems->starts, 1);
+    using Told = std::vector<std::pair<std::string, std::string>>;
+    delegate.audioPlayer()->play(OndoChannel::allChannels()[0]);
+    streams->latest->report(StreamEvent::Kind::failed, {StreamFailure::Reason::httpError, 404, ""});
+    EXPECT_EQ(problems->told,
+              (Told{{"station ondo", "[station_cannot_be_played]: [failure_http_status]"}}));
+    EXPECT_EQ(problems->settled, std::vector<std::string>{});
+    delegate.audioPlayer()->play(OndoChannel::allChannels()[0]);
+    streams->latest->report(StreamEvent::Kind::flowing);
+    EXPECT_EQ(problems->settled, std::vector<std::string>{"station ondo"});
+
+    settings->failWrites = true;
+    delegate.audioPlayer()->setVolume(0.5);
+    EXPECT_EQ(problems->told.back(),
+              (std::pair<std::string, std::string>{"volume_not_saved", "[volume_not_saved]"}));
+    settings->failWrites = false;
+    delegate.audioPlayer()->setVolume(0.4);
+    EXPECT_EQ(problems->settled.back(), "volume_not_saved");
+    EXPECT_EQ(problems->told.size(), 2u);
 }
 
 } // namespace

@@ -84,6 +84,20 @@ TEST_F(MenuActions, AssigningAndClearingSlots) {
     EXPECT_EQ(slotMenu(2).items()[0]->state(), MenuItem::stateOn);
 }
 
+TEST_F(MenuActions, AShortcutThatCannotBeSavedIsToldUntilOneIsSaved) {
+    start();
+    settings->failWrites = true;
+    choose(*slotMenu(3).items()[2 + 4]);
+    choose(*slotMenu(4).items()[2 + 4]);
+    using Told = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(problems->told,
+              (Told(2, {"shortcut_not_saved", "[shortcut_not_saved]: the disk is full"})));
+    EXPECT_EQ(stored()[3], "") << "the menu shows what is stored";
+    settings->failWrites = false;
+    choose(*slotMenu(3).items()[2 + 4]);
+    EXPECT_EQ(problems->settled, std::vector<std::string>{"shortcut_not_saved"});
+}
+
 TEST_F(MenuActions, TheMenuNamesTheKeysTheDesktopReallyBound) {
     bindNationalStations();
     start();
@@ -158,15 +172,15 @@ TEST_F(MenuActions, KeysAnotherProgramHoldsAreToldWithWhatToDo) {
     hotkeyEvents->heldElsewhere = {0, 3, 4};
     strings->texts = {{"keys_held_elsewhere", "many: {}"}, {"key_held_elsewhere", "one: {} {}"}};
     start();
-    EXPECT_EQ(problems->reported, Strings{"many: Alt+key18, Alt+key21"}) << "slot 4 is unbound";
+    EXPECT_EQ(problems->reported(), Strings{"many: Alt+key18, Alt+key21"}) << "slot 4 is unbound";
     EXPECT_EQ(shortcuts().items()[0]->title(), "[hotkey_slot]: Fritz") << "no key plays it";
 
     choose(*slotMenu(4).items()[2 + 13]);
-    EXPECT_EQ(problems->reported, (Strings{"many: Alt+key18, Alt+key21", "one: Alt+key23 5"}));
+    EXPECT_EQ(problems->reported(), (Strings{"many: Alt+key18, Alt+key21", "one: Alt+key23 5"}));
     hotkeyEvents->heldElsewhere.clear(); // the other program let go
     choose(*slotMenu(0).items()[2 + 13]);
     EXPECT_EQ(shortcuts().items()[0]->title(), "Alt+1: WDR 2");
-    EXPECT_EQ(problems->reported.size(), 2u);
+    EXPECT_EQ(problems->reported().size(), 2u);
 }
 
 TEST_F(MenuActions, NextAndPreviousStepThroughThePresetsOrElseTheMenu) {

@@ -26,7 +26,7 @@ class MenuTestFixture : public ::testing::Test {
                                        graphics,
                                        strings,
                                        loginItems,
-                                       notifications,
+                                       problems,
                                        [this] {
                                            ++updateControllersMade;
                                            return updater;
@@ -79,12 +79,10 @@ class MenuTestFixture : public ::testing::Test {
     std::shared_ptr<fakes::FakeGraphics> graphics = std::make_shared<fakes::FakeGraphics>();
     std::shared_ptr<fakes::FakeStrings> strings = std::make_shared<fakes::FakeStrings>();
     std::shared_ptr<fakes::FakeLoginItems> loginItems = std::make_shared<fakes::FakeLoginItems>();
-    std::shared_ptr<fakes::FakeNotificationCenter> notifications =
-        std::make_shared<fakes::FakeNotificationCenter>();
+    std::shared_ptr<fakes::FakeProblemLog> problems = std::make_shared<fakes::FakeProblemLog>();
     std::shared_ptr<fakes::FakeUpdateController> updater =
         std::make_shared<fakes::FakeUpdateController>();
     std::shared_ptr<fakes::FakeStatusItem> statusItem = std::make_shared<fakes::FakeStatusItem>();
-    std::shared_ptr<fakes::FakeProblemLog> problems = std::make_shared<fakes::FakeProblemLog>();
     fakes::FakeApplication application;
     // The stream URLs of each opening, in order.
     struct Warmer : ConnectionWarmer {
