@@ -84,13 +84,13 @@ std::vector<std::string> keyBindingLines(Compositor compositor, const std::strin
     return lines;
 }
 
-// Short lines: Budgie's popups show two lines of about 35 characters of each
-// line of the text, mako (Sway's usual one) five lines of that width in all,
-// the title among them.
+// Short lines, what to do first: Budgie's popups show a title of about 35
+// characters and two lines of about 40 of each line of the text; mako's (Sway's
+// usual one) five lines of 35 in all, the title among them.
 KeyAdviceTexts keyAdviceTexts(Compositor compositor) {
     switch (compositor) {
     case Compositor::sway:
-        return {N_("Station keys on Sway"), N_("Add to ~/.config/sway/config, reload:")};
+        return {N_("Station keys on Sway"), N_("~/.config/sway/config, then reload:")};
     case Compositor::hyprland:
         return {N_("Station keys on Hyprland"), N_("In ~/.config/hypr/hyprland.conf:")};
     case Compositor::budgie:

@@ -50,5 +50,44 @@ TEST(KeyBindingLinesTest, EachCompositorGetsTheLinesOfItsOwnConfiguration) {
     }
 }
 
+std::size_t characters(std::string_view text) {
+    std::size_t count = 0;
+    for (const char c : text) {
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80; // UTF-8 lead bytes
+    }
+    return count;
+}
+
+// What the listener must do comes first and whole: budgie-daemon's popup shows a
+// title of about 35 characters and two lines of about 40 of each line of the
+// text; mako's (Sway's usual one) five lines of 35, the title among them.
+TEST(KeyBindingLinesTest, TheAdviceFitsThePopupsOfItsDesktop) {
+    const std::vector<RegisteredShortcut> altDigits{{"slot1", 1, optionKey, '1'},
+                                                    {"slot2", 2, optionKey, '2'},
+                                                    {"slot3", 3, optionKey, '3'},
+                                                    {"slot4", 4, optionKey, '4'},
+                                                    {"slot5", 5, optionKey, '5'}};
+    const struct {
+        Compositor compositor;
+        std::size_t instructionWidth;
+        std::size_t lineWidth;
+    } compositors[] = {
+        {Compositor::sway, 35, 35},
+        {Compositor::budgie, 2 * 35, 35},
+        {Compositor::other, 35, 35},
+        // Hyprland's lines are what they are: 46 characters.
+        {Compositor::hyprland, 35, 46},
+    };
+    for (const auto& [compositor, instructionWidth, lineWidth] : compositors) {
+        SCOPED_TRACE(compositorName(compositor));
+        const KeyAdviceTexts texts = keyAdviceTexts(compositor);
+        EXPECT_LE(characters(texts.title), 35u);
+        EXPECT_LE(characters(texts.instruction), instructionWidth);
+        for (const auto& line : keyBindingLines(compositor, "org.tunora.Tunora", altDigits)) {
+            EXPECT_LE(characters(line), lineWidth) << line;
+        }
+    }
+}
+
 } // namespace
 } // namespace tunora
