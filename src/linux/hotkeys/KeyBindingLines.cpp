@@ -23,8 +23,8 @@ bool listsDesktop(const std::string& currentDesktops, std::string_view name) {
 
 } // namespace
 
-// Budgie runs on labwc, which names itself "labwc" too: Budgie's settings are
-// the place there, not labwc's own configuration.
+// Budgie runs on labwc, but Budgie's settings are the place there: its labwc
+// bridge writes Budgie's own rc.xml from them, and labwc reads no other.
 Compositor compositorOf(const SessionNames& session) {
     if (session.swaySocket || listsDesktop(session.currentDesktops, "sway")) {
         return Compositor::sway;
