@@ -61,16 +61,23 @@ def as_plasma_shows(tooltip):
     return title + "\n" + text if text else title
 
 
-def start_host(desktop, program):
+def as_budgie_shows(tooltip):
+    """Budgie's tray: the text as markup when there is one, else the title as it is."""
+    title, text = tooltip[2:]
+    return Pango.parse_markup(text, -1, "\0")[2] if text else title
+
+
+def start_host(desktop, program, name="org.kde.StatusNotifierHost-{pid}-1"):
     """A tray host that `ps` names `program`: a process holding a StatusNotifierHost
-    name, as waybar and plasmashell do."""
+    name, as waybar and plasmashell do (Budgie's tray under the freedesktop prefix)."""
     path = os.path.join(desktop.root, program)
-    os.symlink(sys.executable, path)
+    if not os.path.exists(path):
+        os.symlink(sys.executable, path)
     code = ("import os; from gi.repository import Gio, GLib; Gio.bus_own_name("
-            "Gio.BusType.SESSION, 'org.kde.StatusNotifierHost-%d-1' % os.getpid(), 0, None, "
-            "None, None); GLib.MainLoop().run()")
+            "Gio.BusType.SESSION, %r.format(pid=os.getpid()), 0, None, None, None); "
+            "GLib.MainLoop().run()" % name)
     host = desktop._start([path, "-c", code])
-    wait_for(lambda: desktop.name_owned("org.kde.StatusNotifierHost-%d-1" % host.popen.pid), 10,
+    wait_for(lambda: desktop.name_owned(name.format(pid=host.popen.pid)), 10,
              "the host " + program)
     return host
 

@@ -8,7 +8,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from desktop import DesktopTestCase, wait_for  # noqa: E402
-from e2e_support import SONG, NDR2, unconfigured, shown, as_waybar_shows, as_plasma_shows, start_host, checked_stations  # noqa: E402
+from e2e_support import SONG, NDR2, unconfigured, shown, as_waybar_shows, as_plasma_shows, as_budgie_shows, start_host, checked_stations  # noqa: E402
 from gi.repository import Gio  # noqa: E402
 from stream_server import MARKUP_TITLE  # noqa: E402
 
@@ -169,18 +169,25 @@ class FailureTest(DesktopTestCase):
         self.assertTrue(tooltip[3].startswith("<span>"), tooltip[3])
         self.assertEqual(shown(tooltip), ("Ondoria", MARKUP_TITLE))
 
-    def test_the_tooltip_reads_as_sent_on_hosts_that_draw_it_literally_or_as_rich_text(self):
+    def test_each_host_draws_the_station_and_the_song_as_sent_and_its_wheel_turns_the_right_way(self):
         d = self.desktop
         d.set_faults({"ondo/01": "icy-markup"})
-        for program, reads in (("waybar", as_waybar_shows), ("plasmashell", as_plasma_shows)):
-            host = start_host(d, program)
+        # Each host with a wheel notch down as it sends one: the sign is the host's own.
+        for program, name, reads, notch_down in (
+                ("waybar", None, as_waybar_shows, (1, "vertical")),
+                ("plasmashell", None, as_plasma_shows, (-120, "Vertical")),
+                ("budgie-panel", "org.freedesktop.StatusNotifierHost-budgie_{pid}",
+                 as_budgie_shows, (-1, "vertical"))):
+            host = start_host(d, program, name) if name else start_host(d, program)
             d.start_tunora()
             d.click("Ondoria")
             wait_for(lambda: reads(d.item_property("ToolTip")) == "Ondoria\n" + MARKUP_TITLE, 10,
                      "the song as sent, on " + program)
-            d.item_call("Scroll", "(is)", -120, "Vertical")
-            wait_for(lambda: re.fullmatch("Ondoria\nVolume [0-9]+ %", reads(
-                d.item_property("ToolTip"))), 5, "the volume hint, on " + program)
+            d.playerctl("volume", "0.5")
+            d.item_call("Scroll", "(is)", *notch_down)
+            wait_for(lambda: re.fullmatch("Ondoria\nVolume 45 %", reads(
+                d.item_property("ToolTip"))), 5, "the volume a step lower, on " + program)
+            self.assertEqual(d.playerctl("volume"), "0.450000")
             d.stop_tunora()
             host.stop()
 

@@ -281,12 +281,24 @@ class PortalShortcutTest(DesktopTestCase):
         wait_for(lambda: "global shortcuts are off: the desktop portal offers none" in
                  d.stderr(), 10, "the reason on stderr")
         self.assertEqual(d.stderr().count("global shortcuts are off"), 1)
-        # Another wlroots compositor: the commands to bind, in its own notation.
+        # Another wlroots compositor: each key with the command to bind it to.
         wait_for(lambda: d.notifications, 10, "the advice")
         self.assertEqual(d.notifications[0][1].splitlines()[1:],
-                         ["tunora --slot %d" % n for n in range(1, 6)])
+                         ["Alt+%d: tunora --slot %d" % (n, n) for n in range(1, 6)])
         d.click("Ondoria")
         wait_for(lambda: d.playerctl("status") == "Playing", message="the menu still plays")
+
+        # Budgie on labwc: its Keyboard settings bind them, in the listener's language.
+        d.stop_tunora()
+        d.start_tunora({"WAYLAND_DISPLAY": "wayland-none", "XDG_CURRENT_DESKTOP": "Budgie",
+                        "LANG": "de_DE.UTF-8"})
+        wait_for(lambda: len(d.notifications) == 2, 10, "the advice on Budgie")
+        title, body = d.notifications[1]
+        self.assertEqual(title, "Sendertasten unter Budgie")
+        self.assertEqual(body.splitlines()[0],
+                         "Budgie Control Center \u2192 Tastatur \u2192 Eigene Tastenkombinationen:")
+        self.assertEqual(body.splitlines()[1:],
+                         ["Alt+%d: tunora --slot %d" % (n, n) for n in range(1, 6)])
 
     def test_sway_and_hyprland_users_are_told_once_the_lines_that_give_the_keys(self):
         d = self.desktop

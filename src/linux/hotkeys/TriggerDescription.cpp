@@ -97,26 +97,4 @@ HotKeyBinding bindingForTrigger(const std::string& description) {
     return binding;
 }
 
-std::string modifierPrefix(std::uint32_t modifiers, const ModifierNames& names) {
-    std::string text;
-    const std::pair<std::uint32_t, const char*> bits[] = {{controlKey, names.control},
-                                                          {optionKey, names.alt},
-                                                          {shiftKey, names.shift},
-                                                          {cmdKey, names.super}};
-    for (const auto& [bit, name] : bits) {
-        if (modifiers & bit) {
-            text += name;
-        }
-    }
-    return text;
-}
-
-std::string keyLabel(std::uint32_t modifiers, const std::string& key) {
-    std::string text = modifierPrefix(modifiers, {"Ctrl+", "Alt+", "Shift+", "Super+"});
-    for (const char c : key) {
-        text += g_ascii_toupper(c);
-    }
-    return text;
-}
-
 } // namespace tunora

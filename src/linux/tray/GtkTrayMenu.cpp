@@ -3,6 +3,7 @@
 #include "linux/tray/GtkMenuBuilder.h"
 
 #include <cstdlib>
+#include <memory>
 
 namespace tunora {
 namespace {
@@ -10,6 +11,30 @@ namespace {
 // Hosts send the click's point or the corner of the icon under it; panel
 // icons are at most this large.
 constexpr int clickReach = 96;
+
+struct GdkEventFree {
+    void operator()(GdkEvent* event) const { gdk_event_free(event); }
+};
+using GdkEventPtr = std::unique_ptr<GdkEvent, GdkEventFree>;
+
+// GTK opens a menu for the event that asked for it: it grabs the pointer and
+// keyboard of that event's seat, from its time on. A click passed on over
+// D-Bus comes with no event (GTK would log its absence at every menu), so the
+// click is made one: the first button of the seat's pointer, at the point, now.
+GdkEventPtr clickEventAt(int x, int y) {
+    GdkEventPtr event(gdk_event_new(GDK_BUTTON_PRESS));
+    GdkEventButton& click = event->button;
+    click.window = GDK_WINDOW(g_object_ref(gdk_get_default_root_window())); // freed with it
+    click.send_event = TRUE;
+    click.time = GDK_CURRENT_TIME;
+    click.button = 1;
+    click.x = click.x_root = x;
+    click.y = click.y_root = y;
+    if (GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default())) {
+        gdk_event_set_device(event.get(), gdk_seat_get_pointer(seat));
+    }
+    return event;
+}
 
 } // namespace
 
@@ -59,8 +84,9 @@ void GtkTrayMenu::popUpAt(int x, int y) {
     g_object_set(gtkMenu_.get(), "anchor-hints",
                  GdkAnchorHints(GDK_ANCHOR_FLIP_Y | GDK_ANCHOR_SLIDE | GDK_ANCHOR_RESIZE), nullptr);
     const GdkRectangle point{x, y, 1, 1};
+    const GdkEventPtr click = clickEventAt(x, y);
     gtk_menu_popup_at_rect(GTK_MENU(gtkMenu_.get()), gdk_get_default_root_window(), &point,
-                           GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, nullptr);
+                           GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, click.get());
 }
 
 } // namespace tunora

@@ -1,8 +1,8 @@
 #include "linux/tray/StatusNotifierItem.h"
 
 #include "linux/glib/DBusReply.h"
+#include "linux/strings/Markup.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -141,10 +141,11 @@ void StatusNotifierItem::onHostRegistered(GDBusConnection*, const gchar*, const 
 }
 
 void StatusNotifierItem::hostFound(const std::string& program) {
-    const ToolTipReading reading = toolTipReadingOf(program);
+    const TrayHostConventions host = trayHostConventions(program);
     g_debug("the tray item's host is %s", program.empty() ? "unknown" : program.c_str());
-    if (reading != toolTipReading_) {
-        toolTipReading_ = reading;
+    const bool toolTipChanges = host.toolTip != host_.toolTip;
+    host_ = host;
+    if (toolTipChanges) {
         emit("NewToolTip");
     }
 }
@@ -177,23 +178,6 @@ void StatusNotifierItem::setRegistered(bool registered) {
     }
 }
 
-// Qt panels (Plasma) send Qt's sign, up positive, 120 a notch: up to 6.6 as
-// "Vertical", since 6.7 as "vertical". GTK panels (GNOME's extension, Xfce,
-// Cinnamon, waybar) send "vertical" with GDK's sign, down positive, a few units
-// a notch. So a lowercase "vertical" of Qt's size is read with Qt's sign.
-// Either way one call is one step.
-int StatusNotifierItem::scrollSteps(int delta, const std::string& orientation) {
-    constexpr int qtSized = 15; // an eighth of a Qt notch: more than any GTK panel sends
-    const int sign = delta > 0 ? 1 : delta < 0 ? -1 : 0;
-    if (orientation == "Vertical" || orientation == "horizontal" || orientation == "Horizontal") {
-        return sign;
-    }
-    if (orientation != "vertical") {
-        return 0;
-    }
-    return std::abs(delta) >= qtSized ? sign : -sign;
-}
-
 void StatusNotifierItem::onMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                                       const gchar* method, GVariant* parameters,
                                       GDBusMethodInvocation* invocation, gpointer data) {
@@ -222,7 +206,7 @@ void StatusNotifierItem::onMethodCall(GDBusConnection*, const gchar*, const gcha
         gint32 delta = 0;
         const gchar* orientation = nullptr;
         g_variant_get(parameters, "(i&s)", &delta, &orientation);
-        if (const int steps = scrollSteps(delta, orientation)) {
+        if (const int steps = scrollSteps(self->host_.wheel, delta, orientation)) {
             self->callbacks_.scroll(steps);
         }
     }
@@ -265,7 +249,8 @@ GVariant* StatusNotifierItem::property(const std::string& name) const {
         return noPixmaps();
     }
     if (name == "ToolTip") {
-        const ToolTipTexts texts = toolTipFor(toolTipReading_, toolTipTitle_, toolTipText_);
+        const ToolTipTexts texts =
+            toolTipFor(host_.toolTip, toolTipTitle_, toolTipText_, &markupEscaped);
         return g_variant_new("(s@a(iiay)ss)", "", pixmaps_.get(), texts.title.c_str(),
                              texts.text.c_str());
     }

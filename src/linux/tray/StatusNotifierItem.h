@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linux/glib/GObjectPtr.h"
+#include "linux/tray/TrayHostConventions.h"
 #include "linux/tray/TrayHostProgram.h"
 
 #include <functional>
@@ -43,9 +44,6 @@ class StatusNotifierItem {
     void setToolTip(const std::string& title, const std::string& text);
     void setLabel(const std::string& label);
 
-    // The direction of one Scroll call, as the panel that sent it means it.
-    static int scrollSteps(int delta, const std::string& orientation);
-
   private:
     static void onBusAcquired(GDBusConnection* bus, const gchar* name, gpointer self);
     static void onNameLost(GDBusConnection* bus, const gchar* name, gpointer self);
@@ -73,7 +71,7 @@ class StatusNotifierItem {
     std::string title_ = "Tunora";
     std::string toolTipTitle_ = "Tunora";
     std::string toolTipText_;
-    ToolTipReading toolTipReading_ = ToolTipReading::markup;
+    TrayHostConventions host_; // of the host found; a guess until then
     TrayHostProgram hostProgram_;
     std::string label_;
     GVariantPtr pixmaps_;

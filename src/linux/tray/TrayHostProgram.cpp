@@ -1,16 +1,17 @@
 #include "linux/tray/TrayHostProgram.h"
 
 #include "linux/glib/DBusReply.h"
-#include "linux/strings/Markup.h"
 
 #include <fstream>
+#include <string_view>
 
 namespace tunora {
 namespace {
 
 constexpr const char* busName = "org.freedesktop.DBus";
 constexpr const char* busPath = "/org/freedesktop/DBus";
-constexpr std::string_view hostPrefix = "org.kde.StatusNotifierHost";
+constexpr std::string_view kdeHostPrefix = "org.kde.StatusNotifierHost";
+constexpr std::string_view freedesktopHostPrefix = "org.freedesktop.StatusNotifierHost";
 constexpr const char* watcherName = "org.kde.StatusNotifierWatcher";
 
 // A process's own name, as the kernel keeps it (the file it runs, at most 15
@@ -28,7 +29,8 @@ std::string hostOrWatcher(GVariant* names) {
     g_variant_iter_init(&iter, names);
     const gchar* name = nullptr;
     while (g_variant_iter_next(&iter, "&s", &name)) {
-        if (std::string_view(name).starts_with(hostPrefix)) {
+        const std::string_view named(name);
+        if (named.starts_with(kdeHostPrefix) || named.starts_with(freedesktopHostPrefix)) {
             return name;
         }
     }
@@ -36,32 +38,6 @@ std::string hostOrWatcher(GVariant* names) {
 }
 
 } // namespace
-
-ToolTipReading toolTipReadingOf(std::string_view program) {
-    if (program == "waybar") {
-        return ToolTipReading::literalText;
-    }
-    if (program == "plasmashell") {
-        return ToolTipReading::richText;
-    }
-    return ToolTipReading::markup;
-}
-
-// The text, where it is markup, is wrapped in <span>: Qt takes it for rich text
-// only with a tag it knows before the first line break, and Pango draws the
-// span as nothing. Escaping keeps &, <, > and quotes as they are.
-ToolTipTexts toolTipFor(ToolTipReading reading, const std::string& title, const std::string& text) {
-    const std::string markupText = text.empty() ? "" : "<span>" + markupEscaped(text) + "</span>";
-    switch (reading) {
-    case ToolTipReading::richText:
-        return {title, markupText};
-    case ToolTipReading::literalText:
-        return {markupEscaped(title), text};
-    case ToolTipReading::markup:
-        break;
-    }
-    return {markupEscaped(title), markupText};
-}
 
 TrayHostProgram::TrayHostProgram(std::function<void(const std::string&)> found)
     : found_(std::move(found)) {}
