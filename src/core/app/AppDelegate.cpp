@@ -48,9 +48,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     services_.notifications->requestAuthorization(NotificationCenter::alertOption, [](bool) {});
     if (const std::shared_ptr<ProblemLog>& problems = services_.menu.problems) {
         audioPlayer_->onStreamFailure =
-            [problems, strings = services_.menu.strings,
-             help = services_.menu.streamAddressHelp](const OndoChannel& channel,
-                                                      const StreamFailure& failure) {
+            [problems, strings = services_.menu.strings, help = services_.menu.streamAddressHelp](
+                const OndoChannel& channel, const StreamFailure& failure) {
                 problems->tell({.topic = stationTopic(channel),
                                 .title = stationCannotBePlayed(channel.name(), *strings),
                                 .body = describeStationFailure(failure, channel, *strings, help)});
