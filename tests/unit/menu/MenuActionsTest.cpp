@@ -85,6 +85,7 @@ TEST_F(MenuActions, AssigningAndClearingSlots) {
 }
 
 TEST_F(MenuActions, AShortcutThatCannotBeSavedIsToldUntilOneIsSaved) {
+    bindNationalStations();
     start();
     settings->failWrites = true;
     choose(*slotMenu(3).items()[2 + 4]);
