@@ -1,6 +1,7 @@
 #include "linux/notifications/FreedesktopNotifications.h"
 
 #include "linux/glib/GObjectPtr.h"
+#include "linux/notifications/ReadingTime.h"
 #include "linux/strings/Markup.h"
 
 #include <gio/gio.h>
@@ -55,7 +56,7 @@ GVariant* notifyParameters(const Notification& notification) {
                           g_variant_new_string("org.tunora.Tunora"));
     return g_variant_new("(susssasa{sv}i)", "Tunora", 0u, "org.tunora.Tunora",
                          notification.title.c_str(), notification.body.c_str(), &actions, &hints,
-                         -1);
+                         readingTimeMs(notification.title, notification.body));
 }
 
 bool announcesBodyMarkup(GVariant* capabilities) {
