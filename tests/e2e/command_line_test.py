@@ -78,7 +78,8 @@ class CommandLineTest(DesktopTestCase):
                                 (lambda: d.playerctl("next"), ("ondo", "Ondoria"))):
             ended = self.tunora("--quit")
             self.assertEqual((ended.returncode, ended.stderr), (0, ""))
-            self.assertIsNotNone(d.tunora.popen.poll(), "ended when --quit returns")
+            self.assertFalse(d.name_owned("org.tunora.Tunora"), "gone when --quit returns")
+            wait_for(lambda: d.tunora.popen.poll() is not None, message="Tunora to end")
             requests = d.requests(NDR2)
             d.start_tunora()
             self.shows("paused", "ndr2", "NDR 2")
