@@ -1,6 +1,6 @@
 #include "linux/hotkeys/KeyBindingLines.h"
 
-#include "linux/hotkeys/KeyLabel.h"
+#include "core/hotkeys/KeyLabel.h"
 #include "linux/strings/GettextStrings.h"
 
 namespace tunora {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "linux/hotkeys/KeyLabel.h"
+#include "core/hotkeys/KeyLabel.h"
 #include "platform/HotkeyEventServices.h"
 
 #include <string>

@@ -1,9 +1,9 @@
 #include "linux/net/HttpExchange.h"
 
+#include "core/net/IcyDemuxer.h"
+#include "core/net/RedirectRules.h"
+#include "core/net/UrlRules.h"
 #include "linux/net/HttpService.h"
-#include "linux/net/IcyDemuxer.h"
-#include "linux/net/RedirectRules.h"
-#include "linux/net/UrlRules.h"
 
 #include <optional>
 

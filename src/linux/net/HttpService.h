@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/net/PacedStarts.h"
+#include "core/net/RedirectRules.h"
+#include "core/net/WarmLimit.h"
 #include "linux/glib/GObjectPtr.h"
-#include "linux/net/PacedStarts.h"
-#include "linux/net/RedirectRules.h"
-#include "linux/net/WarmLimit.h"
 
 #include <chrono>
 #include <filesystem>

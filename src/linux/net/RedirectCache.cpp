@@ -1,6 +1,6 @@
 #include "linux/net/RedirectCache.h"
 
-#include "linux/net/UrlRules.h"
+#include "core/net/UrlRules.h"
 
 #include <algorithm>
 #include <nlohmann/json.hpp>

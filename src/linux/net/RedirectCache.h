@@ -1,6 +1,6 @@
 #pragma once
 
-#include "linux/net/RedirectRules.h"
+#include "core/net/RedirectRules.h"
 
 #include <chrono>
 #include <string>

@@ -1,7 +1,7 @@
 #include "linux/notifications/FreedesktopNotifications.h"
 
+#include "core/notifications/ReadingTime.h"
 #include "linux/glib/GObjectPtr.h"
-#include "linux/notifications/ReadingTime.h"
 #include "linux/strings/Markup.h"
 
 #include <gio/gio.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "linux/notifications/NoticeBoard.h"
+#include "core/notifications/NoticeBoard.h"
 #include "platform/NotificationCenter.h"
 #include "platform/ProblemLog.h"
 

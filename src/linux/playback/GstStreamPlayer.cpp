@@ -1,7 +1,7 @@
 #include "linux/playback/GstStreamPlayer.h"
 
+#include "core/net/UrlRules.h"
 #include "linux/net/HttpExchange.h"
-#include "linux/net/UrlRules.h"
 #include "linux/playback/NetworkWatch.h"
 #include "linux/playback/SleepMonitor.h"
 #include "linux/playback/StreamPipeline.h"

@@ -1,6 +1,6 @@
 #include "linux/settings/JsonSettingsStore.h"
 
-#include "linux/settings/LenientJson.h"
+#include "core/settings/LenientJson.h"
 #include "linux/strings/GettextStrings.h"
 #include "linux/system/Files.h"
 #include "linux/system/UniqueFd.h"

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/tray/TrayHostConventions.h"
 #include "linux/glib/GObjectPtr.h"
-#include "linux/tray/TrayHostConventions.h"
 #include "linux/tray/TrayHostProgram.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
 #include "linux/update/HttpFetcher.h"
 
-#include "linux/net/UrlRules.h"
+#include "core/net/UrlRules.h"
 #include "linux/strings/GettextStrings.h"
 
 namespace tunora {

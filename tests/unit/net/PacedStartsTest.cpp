@@ -1,4 +1,4 @@
-#include "linux/net/PacedStarts.h"
+#include "core/net/PacedStarts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "linux/net/RedirectRules.h"
+#include "core/net/RedirectRules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "linux/notifications/NoticeBoard.h"
+#include "core/notifications/NoticeBoard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "linux/notifications/ReadingTime.h"
+#include "core/notifications/ReadingTime.h"
 
 #include <gtest/gtest.h>
 

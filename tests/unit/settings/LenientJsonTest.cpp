@@ -1,4 +1,4 @@
-#include "linux/settings/LenientJson.h"
+#include "core/settings/LenientJson.h"
 
 #include <clocale>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "linux/hotkeys/KeyLabel.h"
+#include "core/hotkeys/KeyLabel.h"
 
 #include "platform/HotkeyEventServices.h"
 

@@ -1,6 +1,6 @@
-#include "linux/net/RedirectRules.h"
+#include "core/net/RedirectRules.h"
 
-#include "linux/net/UrlRules.h"
+#include "core/net/UrlRules.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "linux/net/UrlRules.h"
+#include "core/net/UrlRules.h"
 
 #include <algorithm>
 #include <cctype>

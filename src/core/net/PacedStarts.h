@@ -1,6 +1,6 @@
 #pragma once
 
-#include "linux/net/RequestPacer.h"
+#include "core/net/RequestPacer.h"
 
 #include <functional>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "linux/tray/TrayHostConventions.h"
+#include "core/tray/TrayHostConventions.h"
 
 #include <array>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "linux/net/WarmLimit.h"
+#include "core/net/WarmLimit.h"
 
 #include <algorithm>
 

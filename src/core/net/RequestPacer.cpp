@@ -1,4 +1,4 @@
-#include "linux/net/RequestPacer.h"
+#include "core/net/RequestPacer.h"
 
 #include <algorithm>
 

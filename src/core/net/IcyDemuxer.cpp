@@ -1,4 +1,4 @@
-#include "linux/net/IcyDemuxer.h"
+#include "core/net/IcyDemuxer.h"
 
 #include <algorithm>
 
