@@ -59,7 +59,7 @@ class CommandLineTest(DesktopTestCase):
                 self.assertIn("--list-stations", result.stderr, "where the names are")
             self.shows(*(shown or ("stopped",)))
 
-    def test_a_restart_is_paused_on_the_station_chosen_last_and_quit_ends_tunora(self):
+    def test_a_restart_has_the_station_chosen_last_ready_and_quit_ends_tunora(self):
         """Launch at Login, a crash or --quit: Play, the media keys and Next go on from
         the station the listener chose last, and the start itself plays nothing."""
         d = self.desktop
@@ -82,7 +82,7 @@ class CommandLineTest(DesktopTestCase):
             wait_for(lambda: d.tunora.popen.poll() is not None, message="Tunora to end")
             requests = d.requests(NDR2)
             d.start_tunora()
-            self.shows("paused", "ndr2", "NDR 2")
+            self.shows("stopped", "ndr2", "NDR 2")
             self.assertEqual(d.requests(NDR2), requests, "a start plays nothing")
             resume()
             self.shows("playing", *station)

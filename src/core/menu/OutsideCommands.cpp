@@ -111,8 +111,9 @@ bool OutsideCommands::stepStation(int step) {
 PlayerStatus OutsideCommands::playerStatus() const {
     PlayerStatus status;
     if (const auto& current = player_->currentChannel()) {
-        status.state =
-            player_->isPlaying() ? PlayerStatus::State::playing : PlayerStatus::State::paused;
+        status.state = player_->isPlaying()   ? PlayerStatus::State::playing
+                       : player_->hasStream() ? PlayerStatus::State::paused
+                                              : PlayerStatus::State::stopped;
         status.channelId = current->id();
         status.channelName = current->name();
         status.songTitle = player_->streamTitle();

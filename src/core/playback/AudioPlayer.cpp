@@ -48,8 +48,9 @@ void AudioPlayer::play(const OndoChannel& channel) {
 
 void AudioPlayer::restore(const OndoChannel& channel) {
     currentChannel_ = channel;
+    // Its name is published but no playback state: to the desktop the player is
+    // stopped, with a station ready, not paused in a session that never played.
     publishNowPlayingInfo();
-    nowPlaying_->setPlaybackState(PlaybackState::paused);
     notifyStateChange();
 }
 

@@ -41,6 +41,9 @@ class AudioPlayer {
     void resume();
 
     bool isPlaying() const;
+    // False while the station restored at start waits: no stream was started
+    // since, so there is nothing paused either.
+    bool hasStream() const { return player_ != nullptr; }
     bool hasStreamPlayer() const { return player_ != nullptr; }
     const std::optional<OndoChannel>& currentChannel() const { return currentChannel_; }
 
