@@ -44,7 +44,6 @@ class AudioPlayer {
     // False while the station restored at start waits: no stream was started
     // since, so there is nothing paused either.
     bool hasStream() const { return player_ != nullptr; }
-    bool hasStreamPlayer() const { return player_ != nullptr; }
     const std::optional<OndoChannel>& currentChannel() const { return currentChannel_; }
 
     // How the current stream is doing, as far as the listener should know:
